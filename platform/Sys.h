@@ -1,0 +1,88 @@
+// The one table of operating-system calls that tests replace.
+//
+// Every entry is bound at run time from the system directory, so the program
+// never takes a DLL from its own folder or the current directory. Tests swap
+// single members with SysSwap and get the original back when it goes out of
+// scope.
+#pragma once
+
+#include <winsock2.h>
+#include <windows.h>
+#include <iphlpapi.h>
+#include <icmpapi.h>
+#include <shellapi.h>
+#include <wininet.h>
+
+// (library, function). Libraries that Windows protects as known DLLs and
+// those it does not are treated alike: all are loaded from the system
+// directory by name.
+#define VELNOR_SYS_CALLS(X)                      \
+  X(kernel32, CreateMutexA)                      \
+  X(kernel32, Sleep)                             \
+  X(kernel32, GetLocalTime)                      \
+  X(kernel32, GetWindowsDirectoryA)              \
+  X(kernel32, GetVersionExA)                     \
+  X(kernel32, CloseHandle)                       \
+  X(kernel32, CreatePipe)                        \
+  X(kernel32, CreateProcessA)                    \
+  X(kernel32, ReadFile)                          \
+  X(kernel32, WaitForSingleObject)               \
+  X(kernel32, GetStdHandle)                      \
+  X(kernel32, GetFileAttributesA)                \
+  X(kernel32, GetCurrentDirectoryA)              \
+  X(kernel32, GetCurrentThread)                  \
+  X(kernel32, GetCurrentProcess)                 \
+  X(user32, GetSystemMetrics)                    \
+  X(advapi32, RegOpenKeyExA)                     \
+  X(advapi32, RegQueryValueExA)                  \
+  X(advapi32, RegSetValueExA)                    \
+  X(advapi32, RegCloseKey)                       \
+  X(advapi32, OpenThreadToken)                   \
+  X(advapi32, OpenProcessToken)                  \
+  X(advapi32, GetTokenInformation)               \
+  X(shell32, ShellExecuteA)                      \
+  X(wininet, InternetGetConnectedState)          \
+  X(wininet, InternetSetOptionA)                 \
+  X(icmp, IcmpCreateFile)                        \
+  X(icmp, IcmpSendEcho)                          \
+  X(icmp, IcmpCloseHandle)                       \
+  X(wsock32, WSAStartup)                         \
+  X(wsock32, WSACleanup)                         \
+  X(wsock32, gethostbyname)                      \
+  X(wsock32, inet_ntoa)                          \
+  X(iphlpapi, GetIfTable)                        \
+  X(iphlpapi, GetIpAddrTable)
+
+struct SysApi {
+#define VELNOR_SYS_MEMBER(lib, name) decltype(&::name) name;
+  VELNOR_SYS_CALLS(VELNOR_SYS_MEMBER)
+#undef VELNOR_SYS_MEMBER
+};
+
+// Bound when the program starts (before main).
+extern SysApi Sys;
+
+// Restricts this process's DLL search to the system directory. Called before
+// anything is loaded by name; harmless to call again.
+void RestrictDllSearch();
+
+// Loads a library by name from the system directory only (never the
+// program's folder or the current directory). Returns null when it is not
+// there. The handle is the caller's to free.
+HMODULE LoadSystemLibrary(const char* name);
+
+// Replaces one member of Sys for the lifetime of the guard.
+template <class Fn>
+class SysSwap {
+ public:
+  SysSwap(Fn SysApi::*member, Fn replacement) : member_(member), saved_(Sys.*member) {
+    Sys.*member_ = replacement;
+  }
+  ~SysSwap() { Sys.*member_ = saved_; }
+  SysSwap(const SysSwap&) = delete;
+  SysSwap& operator=(const SysSwap&) = delete;
+
+ private:
+  Fn SysApi::*member_;
+  Fn saved_;
+};

@@ -1,0 +1,154 @@
+#include "toolkit/Graphics.h"
+
+#include <map>
+#include <tuple>
+
+#include "platform/Sys.h"
+
+namespace {
+
+// The few GDI+ flat-API entries pictures need, bound at run time.
+typedef int GpStatus;
+struct StartupInput {
+  UINT32 version;
+  void* debugCallback;
+  BOOL suppressBackgroundThread;
+  BOOL suppressExternalCodecs;
+};
+struct PropertyItem {
+  ULONG id;
+  ULONG length;
+  WORD type;
+  void* value;
+};
+const GUID kFrameDimensionTime = {0x6aedbd6d, 0x3fb5, 0x418a, {0x83, 0xa6, 0x7f, 0x45, 0x22, 0x9d, 0xc8, 0x72}};
+const ULONG kPropertyTagFrameDelay = 0x5100;
+
+struct GdiPlus {
+  GpStatus(WINAPI* Startup)(ULONG_PTR*, const StartupInput*, void*) = nullptr;
+  GpStatus(WINAPI* CreateBitmapFromStream)(IStream*, void**) = nullptr;
+  GpStatus(WINAPI* DisposeImage)(void*) = nullptr;
+  GpStatus(WINAPI* GetImageWidth)(void*, UINT*) = nullptr;
+  GpStatus(WINAPI* GetImageHeight)(void*, UINT*) = nullptr;
+  GpStatus(WINAPI* ImageGetFrameCount)(void*, const GUID*, UINT*) = nullptr;
+  GpStatus(WINAPI* ImageSelectActiveFrame)(void*, const GUID*, UINT) = nullptr;
+  GpStatus(WINAPI* GetPropertyItemSize)(void*, ULONG, UINT*) = nullptr;
+  GpStatus(WINAPI* GetPropertyItem)(void*, ULONG, UINT, PropertyItem*) = nullptr;
+  GpStatus(WINAPI* CreateFromHDC)(HDC, void**) = nullptr;
+  GpStatus(WINAPI* DeleteGraphics)(void*) = nullptr;
+  GpStatus(WINAPI* DrawImageRectI)(void*, void*, INT, INT, INT, INT) = nullptr;
+  bool ready = false;
+};
+
+GdiPlus gdip;
+
+template <class Fn>
+bool BindProc(HMODULE lib, const char* name, Fn& slot) {
+  slot = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(lib, name)));
+  return slot != nullptr;
+}
+
+}  // namespace
+
+void InitGraphics() {
+  if (gdip.ready) return;
+  HMODULE lib = LoadSystemLibrary("gdiplus.dll");
+  if (!lib) return;
+  bool ok = BindProc(lib, "GdiplusStartup", gdip.Startup) &&
+            BindProc(lib, "GdipCreateBitmapFromStream", gdip.CreateBitmapFromStream) &&
+            BindProc(lib, "GdipDisposeImage", gdip.DisposeImage) &&
+            BindProc(lib, "GdipGetImageWidth", gdip.GetImageWidth) &&
+            BindProc(lib, "GdipGetImageHeight", gdip.GetImageHeight) &&
+            BindProc(lib, "GdipImageGetFrameCount", gdip.ImageGetFrameCount) &&
+            BindProc(lib, "GdipImageSelectActiveFrame", gdip.ImageSelectActiveFrame) &&
+            BindProc(lib, "GdipGetPropertyItemSize", gdip.GetPropertyItemSize) &&
+            BindProc(lib, "GdipGetPropertyItem", gdip.GetPropertyItem) &&
+            BindProc(lib, "GdipCreateFromHDC", gdip.CreateFromHDC) &&
+            BindProc(lib, "GdipDeleteGraphics", gdip.DeleteGraphics) &&
+            BindProc(lib, "GdipDrawImageRectI", gdip.DrawImageRectI);
+  if (!ok) return;
+  ULONG_PTR token = 0;
+  StartupInput input{1, nullptr, FALSE, FALSE};
+  gdip.ready = gdip.Startup(&token, &input, nullptr) == 0;
+}
+
+Image::~Image() {
+  if (image_ && gdip.DisposeImage) gdip.DisposeImage(image_);
+  for (HGLOBAL h : memory_) GlobalFree(h);
+}
+
+std::shared_ptr<Image> Image::FromMemory(const void* data, size_t size) {
+  InitGraphics();
+  if (!gdip.ready || !data || size == 0) return nullptr;
+  HGLOBAL global = GlobalAlloc(GMEM_MOVEABLE, size);
+  if (!global) return nullptr;
+  void* dst = GlobalLock(global);
+  memcpy(dst, data, size);
+  GlobalUnlock(global);
+  std::shared_ptr<Image> img(new Image());
+  img->memory_.push_back(global);  // GDI+ may read the stream lazily
+  IStream* stream = nullptr;
+  if (CreateStreamOnHGlobal(global, FALSE, &stream) != S_OK) return nullptr;
+  void* bitmap = nullptr;
+  const GpStatus st = gdip.CreateBitmapFromStream(stream, &bitmap);
+  stream->Release();
+  if (st != 0 || !bitmap) return nullptr;
+  img->image_ = bitmap;
+  UINT w = 0, h = 0;
+  gdip.GetImageWidth(bitmap, &w);
+  gdip.GetImageHeight(bitmap, &h);
+  img->width_ = static_cast<int>(w);
+  img->height_ = static_cast<int>(h);
+  UINT frames = 1;
+  if (gdip.ImageGetFrameCount(bitmap, &kFrameDimensionTime, &frames) != 0 || frames == 0) frames = 1;
+  img->delaysMs_.assign(frames, 100);
+  UINT propSize = 0;
+  if (frames > 1 && gdip.GetPropertyItemSize(bitmap, kPropertyTagFrameDelay, &propSize) == 0 && propSize > sizeof(PropertyItem)) {
+    std::vector<BYTE> buf(propSize);
+    auto* item = reinterpret_cast<PropertyItem*>(buf.data());
+    if (gdip.GetPropertyItem(bitmap, kPropertyTagFrameDelay, propSize, item) == 0) {
+      const UINT count = item->length / 4;
+      const auto* delays = static_cast<const UINT32*>(item->value);
+      for (UINT i = 0; i < frames && i < count; ++i) {
+        // GIF delays are hundredths of a second; browsers treat tiny ones as 100 ms.
+        const int ms = static_cast<int>(delays[i]) * 10;
+        img->delaysMs_[i] = ms < 20 ? 100 : ms;
+      }
+    }
+  }
+  return img;
+}
+
+std::shared_ptr<Image> Image::FromResource(const char* name) {
+  HMODULE module = GetModuleHandleA(nullptr);
+  HRSRC res = FindResourceA(module, name, MAKEINTRESOURCEA(10) /* RT_RCDATA */);
+  if (!res) return nullptr;
+  HGLOBAL loaded = LoadResource(module, res);
+  if (!loaded) return nullptr;
+  return FromMemory(LockResource(loaded), SizeofResource(module, res));
+}
+
+int Image::FrameDelayMs(int frame) const {
+  if (frame < 0 || frame >= FrameCount()) return 100;
+  return delaysMs_[static_cast<size_t>(frame)];
+}
+
+void Image::Draw(HDC dc, int x, int y, int width, int height, int frame) const {
+  if (!image_) return;
+  if (FrameCount() > 1) gdip.ImageSelectActiveFrame(image_, &kFrameDimensionTime, static_cast<UINT>(frame % FrameCount()));
+  void* graphics = nullptr;
+  if (gdip.CreateFromHDC(dc, &graphics) != 0) return;
+  gdip.DrawImageRectI(graphics, image_, x, y, width, height);
+  gdip.DeleteGraphics(graphics);
+}
+
+HFONT GetFont(const std::string& face, int pixelHeight, bool bold) {
+  static std::map<std::tuple<std::string, int, bool>, HFONT> cache;
+  auto key = std::make_tuple(face, pixelHeight, bold);
+  auto it = cache.find(key);
+  if (it != cache.end()) return it->second;
+  HFONT font = CreateFontA(-pixelHeight, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, 0, 0, 0, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str());
+  cache[key] = font;
+  return font;
+}
