@@ -1,0 +1,43 @@
+// Runs one console command on a thread of its own and hands its captured
+// output, framed by a banner and closing lines, to a list of lines on the
+// main thread.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "toolkit/Lines.h"
+#include "toolkit/Thread.h"
+
+// Posted to the main window once per run. WParam: -1 after a ping command,
+// else 0. LParam: 0.
+const UINT WM_EXEC_FINISHED = WM_USER + 101;
+
+class TExecThread : public Thread {
+ public:
+  // Starts at once. workDir is used when it names an existing directory,
+  // otherwise the process's current directory at this moment. The creator
+  // keeps the object and deletes it after WM_EXEC_FINISHED (deleting a
+  // running worker waits for the command to end).
+  TExecThread(const std::string& command, Lines* output, uint16_t waitSeconds, const std::string& workDir,
+              bool isPing);
+  ~TExecThread() override;
+
+  const std::string& WorkDir() const { return WorkDir_; }
+
+ protected:
+  void Execute() override;
+
+ private:
+  // Appends on the main thread and waits until it is done; an output
+  // already holding more than 500 lines is emptied first.
+  void AddLine(const std::string& text);
+
+  std::string WorkDir_;
+  std::string Command_;
+  Lines* Output_;  // not owned
+  uint16_t WaitSeconds_;
+  bool IsPing_;
+};

@@ -1,0 +1,278 @@
+#include "workers/PingThread_u.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+#include "platform/Sys.h"
+#include "toolkit/Application.h"
+
+namespace {
+
+const char kSeparator[] = "*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*";
+const int kOutputCap = 500;
+
+const WORD kEchoDataSize = 32;
+const char kEchoFill = 'X';
+// Room for one reply record, the echoed data and an ICMP error message.
+// The record is larger on 64-bit, so the size follows the platform's.
+const DWORD kReplyBufferSize =
+    std::max<DWORD>(129, static_cast<DWORD>(sizeof(ICMP_ECHO_REPLY) + kEchoDataSize + 8));
+static_assert(kReplyBufferSize >= sizeof(ICMP_ECHO_REPLY) + kEchoDataSize + 8, "reply buffer too small");
+
+// The worker's own status codes besides the echo service's IP status values.
+const DWORD kStatusNoAddress = 0x666;    // the name resolved without an address
+const DWORD kStatusNoHost = 0x777;       // the name did not resolve
+const DWORD kStatusUnexpected = 0x888;   // something broke inside an attempt
+
+Lines* OutputLines = nullptr;  // not owned
+Lines* EventLines = nullptr;   // not owned
+
+void AddOutputLine(const std::string& text) {
+  Application.Synchronize([&text] {
+    if (!OutputLines) return;
+    if (OutputLines->Count() > kOutputCap) OutputLines->Clear();
+    OutputLines->Add(text);
+  });
+}
+
+void AddEventLine(const std::string& text) {
+  Application.Synchronize([&text] {
+    if (EventLines) EventLines->Add(text);
+  });
+}
+
+std::string StatusText(DWORD code) {
+  switch (code) {
+    case 0: return "Unknown Error!";
+    case kStatusNoAddress: return "Error getting IP from HostName";
+    case kStatusNoHost: return "Error getting HostName";
+    case 11001: return "Buffer too small";
+    case 11002: return "Destination network unreachable";
+    case 11003: return "Destination host unreachable";
+    case 11004: return "Destination protocol unreachable";
+    case 11005: return "Destination port unreachable";
+    case 11006: return "No resources";
+    case 11007: return "Bad option";
+    case 11008: return "Hardware error";
+    case 11009: return "Packet too big";
+    case 11010: return "Request timed out";
+    case 11011: return "Bad request";
+    case 11012: return "Bad route";
+    case 11013: return "TTL expired in transit";
+    case 11014: return "TTL expired in reassembly";
+    case 11015: return "Parameter problem";
+    case 11016: return "Source quench";
+    case 11017: return "Option too big";
+    case 11018: return "Bad Destination";
+    case 11019: return "Address deleted";
+    case 11020: return "Spec MTU change";
+    case 11021: return "MTU change";
+    case 11050: return "General failure";
+    case 11255: return "Pending";
+    default: return "ICMP error #" + std::to_string(code);
+  }
+}
+
+// Local wall-clock time in milliseconds, as the elapsed time of an attempt
+// is measured.
+long long LocalTimeMs() {
+  SYSTEMTIME st{};
+  Sys.GetLocalTime(&st);
+  FILETIME ft{};
+  if (!SystemTimeToFileTime(&st, &ft)) return 0;
+  ULARGE_INTEGER ticks;
+  ticks.LowPart = ft.dwLowDateTime;
+  ticks.HighPart = ft.dwHighDateTime;
+  return static_cast<long long>(ticks.QuadPart / 10000);
+}
+
+std::vector<std::string> SplitTargets(const std::string& text) {
+  std::vector<std::string> pieces;
+  size_t from = 0;
+  for (;;) {
+    const size_t bar = text.find('|', from);
+    pieces.push_back(text.substr(from, bar == std::string::npos ? std::string::npos : bar - from));
+    if (bar == std::string::npos) return pieces;
+    from = bar + 1;
+  }
+}
+
+class EchoHandle {
+ public:
+  EchoHandle() : h_(Sys.IcmpCreateFile()) {}
+  ~EchoHandle() {
+    if (Valid()) Sys.IcmpCloseHandle(h_);
+  }
+  EchoHandle(const EchoHandle&) = delete;
+  EchoHandle& operator=(const EchoHandle&) = delete;
+  bool Valid() const { return h_ != INVALID_HANDLE_VALUE; }
+  HANDLE Get() const { return h_; }
+
+ private:
+  HANDLE h_;
+};
+
+// One Winsock start and its clean-up around a single lookup.
+class WinsockSession {
+ public:
+  WinsockSession() {
+    WSADATA data;
+    Sys.WSAStartup(MAKEWORD(1, 1), &data);
+  }
+  ~WinsockSession() { Sys.WSACleanup(); }
+  WinsockSession(const WinsockSession&) = delete;
+  WinsockSession& operator=(const WinsockSession&) = delete;
+};
+
+}  // namespace
+
+void SetPingLogTargets(Lines* output, Lines* events) {
+  OutputLines = output;
+  EventLines = events;
+}
+
+TPingThread::TPingThread(HWND notifyWindow, const TPingItem* item, int echoCount, int timeoutMs)
+    : Target(item ? item->Target : std::string()),
+      EchoCount(echoCount),
+      TimeoutMs(timeoutMs),
+      NotifyWindow(notifyWindow),
+      ItemIndex(item ? item->Index : 0) {
+  SetFreeOnTerminate(true);
+  Start();
+}
+
+bool TPingThread::StopRequested() const { return Terminated() || Application.Terminated(); }
+
+void TPingThread::Execute() {
+  WPARAM verdict = 0;  // also what an error that ends the run reports
+  try {
+    TPingResult result;
+    IsList = Target.find('|') != std::string::npos;
+    if (!IsList) {
+      result = PingTarget(Target);
+    } else {
+      // Every target is pinged; the entry is judged on the means.
+      TargetList = SplitTargets(Target);
+      uint16_t sumPercent = 0, sumAverage = 0;
+      for (const std::string& entry : TargetList) {
+        const TPingResult r = PingTarget(entry);
+        sumPercent = static_cast<uint16_t>(sumPercent + r.Percent);
+        sumAverage = static_cast<uint16_t>(sumAverage + r.AverageMs);
+      }
+      const auto n = static_cast<unsigned>(TargetList.size());
+      result.Percent = static_cast<uint8_t>(sumPercent / n);
+      result.AverageMs = static_cast<uint16_t>(sumAverage / n);
+      AddOutputLine("Pinging result  = " + std::to_string(result.Percent) +
+                    "%, Average time = " + std::to_string(result.AverageMs) + "ms");
+      AddOutputLine(kSeparator);
+    }
+    if (result.Percent < 50 || result.AverageMs > 1500)
+      verdict = 0;
+    else if (result.Percent < 100)
+      verdict = 1;
+    else
+      verdict = 2;
+  } catch (...) {
+    verdict = 0;
+  }
+  PostMessageA(NotifyWindow, WM_PING_FINISHED, verdict, static_cast<LPARAM>(ItemIndex));
+}
+
+TPingThread::TPingResult TPingThread::PingTarget(const std::string& target) {
+  TPingResult result;
+  int attempts = 0, replies = 0;
+  long long totalMs = 0;
+  // Stop requests are seen only between attempts: one in progress always
+  // completes.
+  while (!StopRequested() && attempts < EchoCount) {
+    ++attempts;
+    try {
+      const long long start = LocalTimeMs();
+      ResolveFailed = false;
+      const DWORD n = EchoOnce(target, TimeoutMs);
+      if (n > 0) {
+        ++replies;
+        // The whole attempt is timed: handle, lookup, echo and clean-up. A
+        // clock set back meanwhile gives 0, not a negative time.
+        const int ms = static_cast<int>(std::max(0LL, LocalTimeMs() - start));
+        // Counted before the line goes out, so a reply whose line could not
+        // be shown still weighs in the average.
+        totalMs += ms;
+        AddOutputLine("Reply from [" + target + "] bytes=" + std::to_string(kEchoDataSize) +
+                      " time=" + std::to_string(ms) + "ms TTL=" + std::to_string(LastTtl));
+        if (ms < 500) Sys.Sleep(500);
+      } else {
+        AddOutputLine("Fail ping[" + target + "]: " + StatusText(LastStatus));
+        if (ResolveFailed) break;  // a name that does not resolve now will not in a moment
+      }
+    } catch (const std::exception& e) {
+      AddOutputLine(std::string("Error on PingThread: ") + e.what());
+      break;
+    } catch (...) {
+      AddOutputLine("Error on PingThread: unknown error");
+      break;
+    }
+    Sys.Sleep(100);
+  }
+
+  if (attempts >= 1) {
+    result.Percent = static_cast<uint8_t>(replies * 100 / attempts);
+    // Over the attempts, not the replies: lost echoes pull the average down.
+    result.AverageMs = static_cast<uint16_t>(std::min<long long>(totalMs / attempts, 0xFFFF));
+    AddEventLine("Pinging [" + target + "] Passed by " + std::to_string(result.Percent) +
+                 "%, Average time: " + std::to_string(result.AverageMs) + "ms");
+  } else {
+    AddEventLine("Pinging [" + target + "] FAIL, (100% loss)!");
+  }
+  AddOutputLine(kSeparator);
+  return result;
+}
+
+DWORD TPingThread::EchoOnce(const std::string& target, int timeoutMs) {
+  LastStatus = 0;
+  LastTtl = 0;
+  try {
+    if (!Sys.IcmpCreateFile || !Sys.IcmpSendEcho || !Sys.IcmpCloseHandle)
+      throw std::runtime_error("ICMP echo service not available");
+    EchoHandle echo;
+    if (!echo.Valid()) return 0;  // LastStatus stays 0: "Unknown Error!"
+
+    ULONG address = 0;
+    if (!ResolveTarget(target, address)) {
+      ResolveFailed = true;
+      return 0;
+    }
+
+    char request[kEchoDataSize];
+    memset(request, kEchoFill, sizeof(request));
+    alignas(ICMP_ECHO_REPLY) unsigned char reply[kReplyBufferSize] = {};
+    const DWORD replies = Sys.IcmpSendEcho(echo.Get(), address, request, kEchoDataSize, nullptr, reply,
+                                           kReplyBufferSize, static_cast<uint16_t>(timeoutMs));
+    LastStatus = GetLastError();
+    if (replies > 0) LastTtl = reinterpret_cast<const ICMP_ECHO_REPLY*>(reply)->Options.Ttl;
+    return replies;
+  } catch (...) {
+    LastStatus = kStatusUnexpected;
+    return 0;
+  }
+}
+
+bool TPingThread::ResolveTarget(const std::string& target, ULONG& address) {
+  if (!Sys.WSAStartup || !Sys.gethostbyname || !Sys.WSACleanup)
+    throw std::runtime_error("name service not available");
+  WinsockSession session;
+  // An empty name gives the local machine's own addresses.
+  const hostent* host = Sys.gethostbyname(target.c_str());
+  if (!host) {
+    LastStatus = kStatusNoHost;
+    return false;
+  }
+  if (!host->h_addr_list || !host->h_addr_list[0]) {
+    LastStatus = kStatusNoAddress;
+    return false;
+  }
+  // Copied before the clean-up releases the host entry.
+  memcpy(&address, host->h_addr_list[0], sizeof(address));
+  return true;
+}

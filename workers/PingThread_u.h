@@ -1,0 +1,66 @@
+// Pings one entry of the automatic test's queue on a thread of its own,
+// logs replies and failures into the main window's lists and posts its
+// verdict back.
+#pragma once
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "toolkit/Lines.h"
+#include "toolkit/Thread.h"
+
+// Posted to the notify window exactly once per run, also after an error.
+// WParam: the verdict, 0 failure, 1 warning, 2 success. LParam: the entry's
+// Index.
+const UINT WM_PING_FINISHED = WM_USER + 102;
+
+// One queue entry: a host name or dotted IPv4 address, or several joined by
+// "|" (all of them are pinged), and the stage number sent back.
+struct TPingItem {
+  std::string Target;
+  uint8_t Index = 0;
+};
+
+// The lists every ping worker writes to (the main window's log memo and
+// event list); either may be null. Called on the main thread.
+void SetPingLogTargets(Lines* output, Lines* events);
+
+class TPingThread : public Thread {
+ public:
+  // Copies the entry and starts at once. The object deletes itself when its
+  // run has ended: keep no pointer to it.
+  TPingThread(HWND notifyWindow, const TPingItem* item, int echoCount, int timeoutMs);
+
+ protected:
+  // Only the thread itself deletes the object.
+  ~TPingThread() override = default;
+  void Execute() override;
+
+ private:
+  struct TPingResult {
+    uint8_t Percent = 0;
+    uint16_t AverageMs = 0;
+  };
+
+  TPingResult PingTarget(const std::string& target);
+  // Number of replies of one echo; sets LastStatus, LastTtl, ResolveFailed.
+  DWORD EchoOnce(const std::string& target, int timeoutMs);
+  // The first IPv4 address of the name, as the name service gives it.
+  bool ResolveTarget(const std::string& target, ULONG& address);
+  bool StopRequested() const;
+
+  std::string Target;
+  std::vector<std::string> TargetList;
+  int EchoCount;
+  int TimeoutMs;
+  HWND NotifyWindow;
+  uint8_t ItemIndex;
+  DWORD LastStatus = 0;
+  UCHAR LastTtl = 0;  // time-to-live of the last echo reply
+  bool ResolveFailed = false;
+  bool IsList = false;
+};

@@ -1,0 +1,316 @@
+#include "workers/Utils_u.h"
+
+#include <climits>
+#include <cstddef>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "platform/Sys.h"
+
+namespace {
+
+const char kProxyKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+
+// A kernel handle closed through the system table when it goes away.
+class OwnedHandle {
+ public:
+  OwnedHandle() = default;
+  explicit OwnedHandle(HANDLE h) : h_(h) {}
+  ~OwnedHandle() { Close(); }
+  OwnedHandle(const OwnedHandle&) = delete;
+  OwnedHandle& operator=(const OwnedHandle&) = delete;
+
+  HANDLE* Receive() { return &h_; }
+  HANDLE Get() const { return h_; }
+  void Close() {
+    if (h_ && h_ != INVALID_HANDLE_VALUE) Sys.CloseHandle(h_);
+    h_ = nullptr;
+  }
+
+ private:
+  HANDLE h_ = nullptr;
+};
+
+class RegKey {
+ public:
+  RegKey() = default;
+  ~RegKey() {
+    if (h_) Sys.RegCloseKey(h_);
+  }
+  RegKey(const RegKey&) = delete;
+  RegKey& operator=(const RegKey&) = delete;
+
+  bool Open(REGSAM access) {
+    return Sys.RegOpenKeyExA(HKEY_CURRENT_USER, kProxyKey, 0, access, &h_) == ERROR_SUCCESS;
+  }
+  HKEY Get() const { return h_; }
+
+ private:
+  HKEY h_ = nullptr;
+};
+
+std::string Quoted(const char* name) { return std::string("'") + name + "'"; }
+
+[[noreturn]] void FailGet(const char* name) { throw ERegistryException("Failed to get data for " + Quoted(name)); }
+[[noreturn]] void FailType(const char* name) { throw ERegistryException("Invalid data type for " + Quoted(name)); }
+[[noreturn]] void FailSet(const char* name) { throw ERegistryException("Failed to set data for " + Quoted(name)); }
+
+// Reads one value whole. False when the value does not exist; any other
+// failure throws.
+bool QueryValue(HKEY key, const char* name, DWORD& type, std::vector<BYTE>& data) {
+  DWORD size = 0;
+  LONG r = Sys.RegQueryValueExA(key, name, nullptr, &type, nullptr, &size);
+  if (r == ERROR_FILE_NOT_FOUND) return false;
+  if (r != ERROR_SUCCESS) FailGet(name);
+  data.assign(size, 0);
+  if (size > 0) {
+    r = Sys.RegQueryValueExA(key, name, nullptr, &type, data.data(), &size);
+    if (r != ERROR_SUCCESS) FailGet(name);
+    data.resize(size);
+  }
+  return true;
+}
+
+std::string ReadText(HKEY key, const char* name) {
+  DWORD type = 0;
+  std::vector<BYTE> data;
+  if (!QueryValue(key, name, type, data)) return std::string();
+  if (type != REG_SZ && type != REG_EXPAND_SZ) FailType(name);
+  // The stored terminator may or may not be counted in the size.
+  std::string text(data.begin(), data.end());
+  return text.substr(0, text.find('\0'));
+}
+
+// A missing value reads as 0, which for ProxyEnable means "no proxy".
+DWORD ReadNumber(HKEY key, const char* name) {
+  DWORD type = 0;
+  std::vector<BYTE> data;
+  if (!QueryValue(key, name, type, data)) return 0;
+  if (type != REG_DWORD) FailType(name);
+  if (data.size() != sizeof(DWORD)) FailGet(name);
+  DWORD value = 0;
+  memcpy(&value, data.data(), sizeof value);
+  return value;
+}
+
+// Position (from 1) of the first occurrence of needle in s; 0 when absent.
+int Pos(const char* needle, const std::string& s) {
+  const size_t p = s.find(needle);
+  return p == std::string::npos ? 0 : static_cast<int>(p) + 1;
+}
+
+// count characters of s from start (counted from 1); empty for a negative
+// count or a start past the end, cut at the end.
+std::string Piece(const std::string& s, int start, int count) {
+  if (start < 1) start = 1;
+  if (count <= 0 || start > static_cast<int>(s.size())) return std::string();
+  return s.substr(static_cast<size_t>(start - 1), static_cast<size_t>(count));
+}
+
+// Leading blanks, an optional sign, then digits up to the first non-digit.
+// Whatever was read so far counts; no digits give 0. Saturates instead of
+// overflowing on an absurdly long digit run.
+int LeadingNumber(const std::string& s) {
+  size_t i = 0;
+  while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+  long long value = 0;
+  for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
+    value = value * 10 + (s[i] - '0');
+    if (value > INT_MAX) {
+      value = INT_MAX;
+      break;
+    }
+  }
+  return static_cast<int>(negative ? -value : value);
+}
+
+}  // namespace
+
+bool IsNetworkPresent() { return (Sys.GetSystemMetrics(SM_NETWORK) & 1) != 0; }
+
+bool IsInternetConnected() {
+  try {
+    if (!Sys.InternetGetConnectedState) return false;
+    DWORD flags = 0;
+    return Sys.InternetGetConnectedState(&flags, 0) != FALSE;
+  } catch (...) {
+    return false;
+  }
+}
+
+std::string GetWindowsFolder() {
+  char buffer[MAX_PATH] = {};
+  const UINT n = Sys.GetWindowsDirectoryA(buffer, MAX_PATH);
+  // A result at or above the buffer size is the size it would have needed.
+  if (n == 0 || n >= MAX_PATH) return std::string();
+  return std::string(buffer);
+}
+
+uint8_t GetWindowsVersionCode() {
+  OSVERSIONINFOA info{};
+  info.dwOSVersionInfoSize = sizeof(info);
+  if (!Sys.GetVersionExA(&info)) return 0;
+  const DWORD major = info.dwMajorVersion, minor = info.dwMinorVersion;
+  if (info.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
+    if (major == 4 && minor == 0) return 1;
+    if (major == 4 && minor == 10) return info.szCSDVersion[1] == 'A' ? 3 : 2;
+    if (major == 4 && minor == 90) return 5;
+    return 0;
+  }
+  if (info.dwPlatformId == VER_PLATFORM_WIN32_NT) {
+    if (major <= 4) return 4;
+    if (major == 5 && minor == 0) return 6;
+    if (major == 5 && minor == 1) return 7;
+    if (major == 6) return 8;
+    return 0;
+  }
+  return 0;
+}
+
+void ParsePingSummary(const Lines& lines, TPingSummary& s) {
+  s.LossPercent = s.MinimumMs = s.MaximumMs = s.AverageMs = -1;
+  const int n = lines.Count();
+  for (int i = 0; i < n; ++i) {
+    const std::string line = lines.Get(i);
+    if (Pos("% loss", line) > 0) {
+      const int start = Pos("(", line) + 1;
+      const int stop = Pos("%", line);
+      s.LossPercent = LeadingNumber(Piece(line, start, stop - start));
+    }
+    if (const int at = Pos("Minimum = ", line)) {
+      const int start = at + 10;
+      s.MinimumMs = LeadingNumber(Piece(line, start, Pos("ms, Max", line) - start));
+    }
+    if (const int at = Pos("Maximum = ", line)) {
+      const int start = at + 10;
+      s.MaximumMs = LeadingNumber(Piece(line, start, Pos("ms, Ave", line) - start));
+    }
+    if (const int at = Pos("Average = ", line)) {
+      const int start = at + 10;
+      const int stop = static_cast<int>(line.size()) - 1;
+      s.AverageMs = LeadingNumber(Piece(line, start, stop - start));
+    }
+  }
+  // A loss figure without a times line is an all-lost run: nothing to show.
+  if (s.AverageMs == -1) s.LossPercent = -1;
+}
+
+void ReadProxySettings(TProxyItem& p) {
+  p.Enabled = false;
+  RegKey key;
+  if (!key.Open(KEY_READ)) return;
+  p.Server = ReadText(key.Get(), "ProxyServer");
+  p.Override = ReadText(key.Get(), "ProxyOverride");
+  p.Enabled = ReadNumber(key.Get(), "ProxyEnable") != 0;
+}
+
+void WriteProxySettings(const std::string& server, bool enable) {
+  {
+    RegKey key;
+    if (key.Open(KEY_WRITE)) {
+      const DWORD value = enable ? 1 : 0;
+      if (Sys.RegSetValueExA(key.Get(), "ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                             sizeof value) != ERROR_SUCCESS)
+        FailSet("ProxyEnable");
+      if (enable && Sys.RegSetValueExA(key.Get(), "ProxyServer", 0, REG_SZ,
+                                       reinterpret_cast<const BYTE*>(server.c_str()),
+                                       static_cast<DWORD>(server.size() + 1)) != ERROR_SUCCESS)
+        FailSet("ProxyServer");
+    }
+  }
+  // Running browsers pick the change up only when told.
+  if (Sys.InternetSetOptionA) {
+    Sys.InternetSetOptionA(nullptr, INTERNET_OPTION_SETTINGS_CHANGED, nullptr, 0);
+    Sys.InternetSetOptionA(nullptr, INTERNET_OPTION_REFRESH, nullptr, 0);
+  }
+}
+
+bool IsUserAdmin() {
+  OwnedHandle token;
+  if (!Sys.OpenThreadToken(Sys.GetCurrentThread(), TOKEN_QUERY, TRUE, token.Receive())) {
+    // Only a thread that impersonates has a token of its own.
+    if (GetLastError() != ERROR_NO_TOKEN) return false;
+    if (!Sys.OpenProcessToken(Sys.GetCurrentProcess(), TOKEN_QUERY, token.Receive())) return false;
+  }
+
+  // Ask for the size first: a user in many groups needs far more than a
+  // fixed buffer would hold.
+  DWORD needed = 0;
+  Sys.GetTokenInformation(token.Get(), TokenGroups, nullptr, 0, &needed);
+  if (needed < offsetof(TOKEN_GROUPS, Groups)) return false;
+  std::vector<BYTE> buffer(needed);
+  if (!Sys.GetTokenInformation(token.Get(), TokenGroups, buffer.data(), needed, &needed)) return false;
+  token.Close();
+
+  SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+  PSID raw = nullptr;
+  if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0,
+                                0, 0, &raw))
+    return false;
+  std::unique_ptr<void, decltype(&FreeSid)> administrators(raw, &FreeSid);
+
+  const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.data());
+  // Never walk past what was actually returned, whatever the count says.
+  const size_t room = (buffer.size() - offsetof(TOKEN_GROUPS, Groups)) / sizeof(SID_AND_ATTRIBUTES);
+  const size_t count = groups->GroupCount < room ? groups->GroupCount : room;
+  // Deny-only entries (an administrator's filtered token) count as well.
+  for (size_t i = 0; i < count; ++i) {
+    const PSID sid = groups->Groups[i].Sid;
+    if (sid && EqualSid(administrators.get(), sid)) return true;
+  }
+  return false;
+}
+
+std::string CaptureCommandOutput(const std::string& command, const std::string& workDir, DWORD waitMs) {
+  std::string result;
+  OwnedHandle readEnd, writeEnd;  // the read end is closed last
+  SECURITY_ATTRIBUTES sa{};
+  sa.nLength = sizeof(sa);
+  sa.bInheritHandle = TRUE;
+  Sys.CreatePipe(readEnd.Receive(), writeEnd.Receive(), &sa, 0);
+
+  STARTUPINFOA si{};
+  si.cb = sizeof(si);
+  si.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+  si.wShowWindow = SW_HIDE;
+  si.hStdInput = Sys.GetStdHandle(STD_INPUT_HANDLE);
+  si.hStdOutput = writeEnd.Get();
+  si.hStdError = writeEnd.Get();
+
+  // The interpreter is named by its full path in the system directory: a
+  // bare "cmd.exe" would first be looked for beside the program and in the
+  // current directory, where a planted one could run instead.
+  char systemDir[MAX_PATH] = {};
+  const UINT dirLength = GetSystemDirectoryA(systemDir, MAX_PATH);
+  const std::string interpreter =
+      dirLength > 0 && dirLength < MAX_PATH ? std::string(systemDir) + "\\cmd.exe" : std::string();
+
+  const std::string line = "cmd.exe /C " + command;
+  std::vector<char> commandLine(line.begin(), line.end());
+  commandLine.push_back('\0');
+  PROCESS_INFORMATION pi{};
+  const BOOL started =
+      Sys.CreateProcessA(interpreter.empty() ? nullptr : interpreter.c_str(), commandLine.data(), nullptr, nullptr,
+                         TRUE, 0, nullptr, workDir.empty() ? nullptr : workDir.c_str(), &si, &pi);
+  // Our copy of the write end must go, or the pipe never breaks.
+  writeEnd.Close();
+  if (started) {
+    OwnedHandle process(pi.hProcess), thread(pi.hThread);
+    char chunk[256];
+    for (;;) {
+      DWORD got = 0;
+      if (!Sys.ReadFile(readEnd.Get(), chunk, sizeof(chunk) - 1, &got, nullptr) || got == 0) break;
+      chunk[got] = '\0';
+      result += chunk;  // up to its first zero byte
+    }
+    Sys.WaitForSingleObject(process.Get(), waitMs);
+  }
+  return result;
+}
+
+std::string RunCommandCapture(const std::string& command, const std::string& workDir) {
+  return CaptureCommandOutput(command, workDir, INFINITE);
+}

@@ -1,0 +1,68 @@
+// Small system queries and settings the main window needs besides the
+// network-data layer: network and internet state, the Windows folder and
+// version, the console ping summary, the user's proxy switch, membership of
+// the Administrators group, and running a console command for its output.
+// Every routine runs on the calling thread and keeps no state.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+#include "toolkit/Lines.h"
+
+// The four address texts of one adapter.
+struct TLANInfo {
+  std::string IPAddress, MACAddress, DNSServer, Gateway;
+};
+
+// The current user's Internet proxy settings.
+struct TProxyItem {
+  bool Enabled = false;
+  std::string Server, Override;
+};
+
+// What a console ping printed in its summary; -1 where nothing was found.
+struct TPingSummary {
+  int LossPercent, MinimumMs, MaximumMs, AverageMs;
+};
+
+// Raised by the proxy routines; what() is the text shown to the user.
+class ERegistryException : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+bool IsNetworkPresent();
+bool IsInternetConnected();
+// The Windows directory, or an empty text when it cannot be had.
+std::string GetWindowsFolder();
+// 0 unknown, 1 Windows 95, 2 Windows 98, 3 Windows 98 SE, 4 NT 4 and older,
+// 5 Windows Me, 6 Windows 2000, 7 Windows XP, 8 Vista and everything that
+// reports 6.x.
+uint8_t GetWindowsVersionCode();
+
+// Reads loss and round-trip times from the English summary of a console
+// ping; fields not found are -1.
+void ParsePingSummary(const Lines& lines, TPingSummary& s);
+
+// Throws ERegistryException for a value of the wrong kind or one that
+// cannot be read. A missing key leaves Enabled false and the texts as they
+// were; a missing value reads as empty text or "proxy off".
+void ReadProxySettings(TProxyItem& p);
+// Writes ProxyEnable (and ProxyServer when enabling), then tells WinInet the
+// settings changed. Throws ERegistryException when a value cannot be set.
+void WriteProxySettings(const std::string& server, bool enable);
+
+bool IsUserAdmin();
+
+// Runs "cmd.exe /C " + command in workDir, waits for it to end and returns
+// everything it wrote to standard output and standard error.
+std::string RunCommandCapture(const std::string& command, const std::string& workDir);
+
+// The capture behind RunCommandCapture and the command worker: waits at most
+// waitMs for the process once its output has ended (INFINITE for no limit).
+// A command that cannot be started gives an empty text.
+std::string CaptureCommandOutput(const std::string& command, const std::string& workDir, DWORD waitMs);
