@@ -1,0 +1,254 @@
+// The network-data layer's shared text forms and name tables, and the readers
+// and lists of the machine's configuration: fixed network parameters, the
+// IPv4 address table and the adapters.
+//
+// Readers never raise for a platform failure: they return the platform's
+// result code (0 success, 50 when the IP Helper library is missing) or
+// false, and the lists write one line with the system's text for the code.
+#pragma once
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "netdata/IPHLPAPI.h"
+#include "toolkit/Lines.h"
+
+// ---------------------------------------------------------------------------
+// Text forms
+
+// "00-1A-2B-3C-4D-5E": the first length bytes as two upper-case hex digits
+// each, joined by "-". Length 0 gives "00-00-00-00-00-00"; a length above 8
+// is taken as 8, the size of the array.
+std::string MacAddrToStr(const BYTE (&address)[8], DWORD length);
+
+// An IPv4 address as the platform's tables store it (first octet in the
+// lowest byte). Plain: "192.168.1.10"; padded: every octet right-aligned in
+// three characters, "192.168.  1. 10", always 15 characters.
+std::string IpAddrToStr(DWORD address, bool padded);
+
+// The port field of a platform table (network byte order) as a number.
+DWORD PortToHostOrder(DWORD port);
+
+struct TWellKnownPort {
+  DWORD Port;
+  const char* ServiceName;
+};
+extern const std::array<TWellKnownPort, 27> WellKnownPorts;
+
+// The service name of a well-known port, else the number right-aligned in
+// four characters (" 22", "8080").
+std::string PortToServiceName(DWORD port);
+
+// Reverses count bytes in place.
+void ReverseBytes(void* buffer, std::size_t count);
+
+// The 8 bytes at place as a signed little-endian number.
+int64_t FileTimeToInt64(const void* place);
+// A count of 100-ns ticks since 1601-01-01 as days since 1899-12-30.
+double FileTimeToDateTime(const void* place);
+
+// ---------------------------------------------------------------------------
+// Name tables indexed by platform codes (see TNameTable: out-of-range codes
+// give empty text).
+
+extern const TNameTable ArpEntryTypeNames;     // 0..4
+extern const TNameTable TcpStateNames;         // 0..12
+extern const TNameTable TcpRtoAlgorithmNames;  // 0..4
+extern const TNameTable RouteTypeNames;        // 0..4
+extern const TNameTable RouteProtocolNames;    // 0..18
+
+// ---------------------------------------------------------------------------
+// Report options, false at start; the monitor stores its check boxes here
+// before each refresh.
+
+extern bool ShowAppPath;
+extern bool UseExtAdapterApi;
+
+// ---------------------------------------------------------------------------
+// Helpers the reports share
+
+// The system's own text for an error code, as one line without a trailing
+// line break. A code the system has no text for gives "System error <code>".
+std::string SysErrorMessage(DWORD code);
+
+// One argument of FormatLine: an integer of any width, or text.
+class FormatArg {
+ public:
+  enum class Kind { Signed, Unsigned, Text };
+
+  template <class T, std::enable_if_t<std::is_integral_v<T> || std::is_enum_v<T>, int> = 0>
+  FormatArg(T value)
+      : kind_(std::is_signed_v<T> ? Kind::Signed : Kind::Unsigned),
+        value_(static_cast<int64_t>(value)),
+        bytes_(sizeof(T)) {}
+  FormatArg(const char* text) : kind_(Kind::Text), text_(text ? text : "") {}
+  FormatArg(const std::string& text) : kind_(Kind::Text), text_(text) {}
+
+  Kind kind() const { return kind_; }
+  int64_t value() const { return value_; }
+  // The bits of the value as an unsigned number of the argument's own width
+  // (an int -1 is FFFFFFFF, as printf shows it).
+  uint64_t bits() const;
+  const std::string& text() const { return text_; }
+
+ private:
+  Kind kind_;
+  int64_t value_ = 0;
+  std::size_t bytes_ = 0;
+  std::string text_;
+};
+
+// printf-style formatting for report lines: %d %u %x %s and %%, with the
+// flags "-" (left-align) and "0", a width and a precision. A width pads but
+// never cuts; the precision of a number is its least count of digits
+// ("%8.8x" of 11 is "0000000B"); "%x" prints upper-case digits.
+std::string FormatLineV(const char* format, std::initializer_list<FormatArg> args);
+template <class... Args>
+std::string FormatLine(const char* format, const Args&... args) {
+  return FormatLineV(format, {FormatArg(args)...});
+}
+
+// A zero-filled buffer for one platform table, released when it goes out of
+// scope. Every table the readers fetch lives in one of these, so a test can
+// check that no buffer outlives its reader.
+class TTableBuffer {
+ public:
+  explicit TTableBuffer(std::size_t size);
+  ~TTableBuffer();
+  TTableBuffer(const TTableBuffer&) = delete;
+  TTableBuffer& operator=(const TTableBuffer&) = delete;
+
+  BYTE* Data() const { return data_.get(); }
+  std::size_t Size() const { return size_; }
+  template <class T>
+  T* As() const {
+    return reinterpret_cast<T*>(data_.get());
+  }
+  // Whether the bytes [p, p + bytes) lie inside the buffer. Pointers in a
+  // table point into its own buffer; anything else is not followed.
+  bool Holds(const void* p, std::size_t bytes) const;
+  template <class T>
+  bool Holds(const T* p) const {
+    return Holds(p, sizeof(T));
+  }
+
+  // Buffers alive at the moment, and buffers made since the program started.
+  static int Live();
+  static int Made();
+
+ private:
+  std::unique_ptr<BYTE[]> data_;
+  std::size_t size_;
+};
+
+// ---------------------------------------------------------------------------
+// Fixed network parameters and the IPv4 address table
+
+struct TNetworkParams {
+  std::string HostName;
+  std::string DomainName;
+  int DnsServerCount = 0;                 // valid entries of DnsServers, 0..10
+  std::array<std::string, 10> DnsServers; // plain dotted text, system's order
+  DWORD NodeType = 0;
+  std::string ScopeId;
+  DWORD EnableRouting = 0;
+  DWORD EnableProxy = 0;
+  DWORD EnableDns = 0;
+};
+
+// Fills params from the fixed network information. Returns 0, 50 when the
+// library is missing, or the platform's code for a failed query.
+DWORD ReadNetworkParams(TNetworkParams& params);
+// The monitor's fixed-information page.
+void ListFixedInfo(Lines* list);
+// The main window's parameter list; true when it found DNS servers.
+bool FillNetworkParamsList(Lines* list);
+// The monitor's address-table page. Without the library the list is left
+// as it was.
+void ListIpAddrTable(Lines* list);
+// The main window's address list; true when the table has rows.
+bool FillIpAddressList(Lines* list);
+
+// ---------------------------------------------------------------------------
+// Adapters
+
+// One adapter. Every address set is a count and a list of texts with at
+// least two slots, so entry 0 can always be read (empty when the count is 0).
+struct TAdaptorInfo {
+  std::wstring AdapterName;
+  std::wstring Description;
+  std::string MacAddress;
+  DWORD Index = 0;
+  DWORD IfType = 0;
+  DWORD DhcpEnabled = 0;
+  std::string CurrentIpAddress;
+  std::string CurrentIpMask;
+  int IpAddressCount = 0;
+  std::vector<std::string> IpAddresses;
+  std::vector<std::string> IpMasks;
+  int GatewayCount = 0;
+  std::vector<std::string> Gateways;
+  int DhcpServerCount = 0;
+  std::vector<std::string> DhcpServers;
+  int PrimaryWinsCount = 0;
+  std::vector<std::string> PrimaryWinsServers;
+  int SecondaryWinsCount = 0;
+  std::vector<std::string> SecondaryWinsServers;
+  int64_t LeaseObtained = 0;  // seconds since 1970-01-01
+  int64_t LeaseExpires = 0;
+  DWORD AutoconfigEnabled = 0;
+  DWORD AutoconfigActive = 0;
+  std::string CurrentDnsServer;
+  int DnsServerCount = 0;
+  std::vector<std::string> DnsServers;
+  std::vector<std::string> AnycastAddresses;
+  int AnycastCount = 0;
+  std::vector<std::string> MulticastAddresses;
+  int MulticastCount = 0;
+  std::vector<std::string> PrefixAddresses;  // as many slots as IpAddresses
+  std::wstring FriendlyName;
+  DWORD Mtu = 0;
+  DWORD AddrIfType = 0;
+  DWORD OperStatus = 0;  // a TIF_OPER_STATUS value
+  DWORD Ipv6IfIndex = 0;
+  ULONG64 TransmitLinkSpeed = 0;  // bits per second
+  ULONG64 ReceiveLinkSpeed = 0;
+  DWORD Ipv4Metric = 0;
+  DWORD Ipv6Metric = 0;
+  ULONG64 Luid = 0;
+  DWORD CompartmentId = 0;
+  GUID NetworkGuid = {};
+  DWORD ConnectionType = 0;
+  DWORD TunnelType = 0;
+};
+using TAdaptorRows = std::vector<TAdaptorInfo>;
+
+// Reads the adapters into rows (its length becomes count) through the
+// classic adapter query, or the adapter-addresses query when
+// UseExtAdapterApi is set and the library has it. Returns 0, 50 when the
+// library is missing (rows and count untouched), or the platform's code.
+DWORD ReadAdaptorRows(int& count, TAdaptorRows& rows);
+
+// The padded IPv4 text of an IPv4 socket address; empty for anything else.
+std::string SockAddrToStr(const SOCKADDR* addr, int length);
+
+// The main window's adapter list; true when adapters were found.
+bool FillAdapterList(Lines* list);
+// The first gateway / DNS server of the adapter whose hardware-address text
+// equals mac exactly; empty when none does.
+std::string GatewayForMac(const std::string& mac);
+std::string DnsServerForMac(const std::string& mac);
+// The monitor's adapter page.
+void ListAdaptorRows(Lines* list);
+
+// Wide text in the system's ANSI code page, as the lists show it.
+std::string WideToAnsi(const std::wstring& text);
