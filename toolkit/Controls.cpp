@@ -320,6 +320,13 @@ void WinControl::Create(const char* className, DWORD style, DWORD exStyle, const
   hwnd_ = CreateWindowExA(exStyle, className, text, style | WS_CHILD | WS_CLIPSIBLINGS | (visible_ ? WS_VISIBLE : 0), left_, top_,
                           width_, height_, ParentWindow(parent_), nullptr, GetModuleHandleA(nullptr), nullptr);
   SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  TagWindowWithName(hwnd_, Name());
+}
+
+void TagWindowWithName(HWND hwnd, const std::string& name) {
+  // Support tools and tests outside the process find a control by its
+  // component name through this property (a global atom of the name).
+  if (hwnd && !name.empty()) SetPropA(hwnd, kComponentNameProp, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(GlobalAddAtomA(name.c_str()))));
 }
 
 WinControl* WinControl::FromHandle(HWND hwnd) {
@@ -357,7 +364,10 @@ HBRUSH WinControl::BackBrush() {
 
 // ---- Panel --------------------------------------------------------------------
 
-Panel::Panel(Form* owner, Panel* parent, const std::string& name) : WinControl(owner, parent, name) {}
+Panel::Panel(Form* owner, Panel* parent, const std::string& name) : WinControl(owner, parent, name) {
+  // A form makes its own top-level window.
+  if (parent) CreatePanelWindow(WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, parent->Handle(), "");
+}
 
 Panel::~Panel() {
   for (Picture* p : animated_) KillTimer(hwnd_, reinterpret_cast<UINT_PTR>(p));
@@ -369,6 +379,7 @@ void Panel::CreatePanelWindow(DWORD style, DWORD exStyle, HWND parentWindow, con
   hwnd_ = CreateWindowExA(exStyle, cls, text, style, left_, top_, width_, height_, parentWindow, nullptr, GetModuleHandleA(nullptr),
                           this);
   SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  TagWindowWithName(hwnd_, Name());
 }
 
 void Panel::AddChild(Control* child) { children_.push_back(child); }
@@ -813,13 +824,11 @@ void CheckBox::Command(WORD code) {
 
 TabSheet::TabSheet(Form* owner, PageControl* control, const std::string& name, const std::string& caption)
     : Panel(owner, control, name), caption_(caption) {
-  visible_ = false;
-  CreatePanelWindow(WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, control->Handle(), caption.c_str());
+  SetWindowTextA(hwnd_, caption.c_str());
   control->AddSheet(this);
 }
 
 PageControl::PageControl(Form* owner, Panel* parent, const std::string& name) : Panel(owner, parent, name) {
-  CreatePanelWindow(WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, ParentWindow(parent), "");
   tabs_ = CreateWindowExA(0, WC_TABCONTROLA, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0, 0, 0, hwnd_, nullptr,
                           GetModuleHandleA(nullptr), nullptr);
 }

@@ -35,6 +35,11 @@ using TShiftState = unsigned;
 using NotifyEvent = std::function<void(class Component* sender)>;
 using MouseEvent = std::function<void(class Component* sender, TMouseButton button, TShiftState shift, int x, int y)>;
 
+// The window property that holds a windowed control's component name as a
+// global atom.
+constexpr const char kComponentNameProp[] = "VelnorComponent";
+void TagWindowWithName(HWND hwnd, const std::string& name);
+
 // Called once by TApplication::Initialize.
 void RegisterToolkitClasses();
 void InitCommonControlsLibrary();

@@ -1,0 +1,184 @@
+// The automatic connection test: stage 1 in the click handler, stages 2 to 5
+// on ping workers chained through WM_PING_FINISHED, stages 6 and 7 once the
+// queue is empty.
+#include <cstdio>
+
+#include "Endpoints.h"
+#include "main/Main_u.h"
+#include "platform/Sys.h"
+#include "workers/ExecThread.h"
+
+using namespace mainstate;
+
+void TfrmMain::btnStartAutoTestClick(Component*) {
+  if (!PrepareTest(1)) return;
+  SetTestBusy(true);
+
+  bool ok = ListAdapters();
+  if (ok) ok = ListIpAddresses();
+  if (ok) ok = ListNetworkParams();
+  if (!ok) {
+    StagePicture("imgFail0", 1)->Show();
+    SetTestBusy(false);
+    return;
+  }
+  StagePicture("Image", 1)->SetPicture(imgSuccess->GetPicture());
+
+  if (!BuildPingQueue()) {
+    StagePicture("imgFail0", 2)->Show();
+    SetTestBusy(false);
+    return;
+  }
+  // The handler starts the first ping once this click has returned.
+  PostMessageA(Handle(), WM_PING_FINISHED, static_cast<WPARAM>(-1), 0);
+}
+
+bool TfrmMain::PrepareTest(uint8_t mode) {
+  try {
+    if (CurrentExecThread) {
+      imgWarnIncomplete->Show();
+      return false;
+    }
+    imgWarnIncomplete->Hide();
+    if (mode == 0) {
+      memToolsOutput->GetLines().Clear();
+      lblResult->SetCaption("");
+      lblPercent->SetCaption("");
+      lblAverage->SetCaption("");
+      imgToolSucceed->Hide();
+      imgToolWarn->Hide();
+      imgToolFail->Hide();
+    }
+    if (mode == 1) {
+      for (int stage = 1; stage <= 7; ++stage) {
+        StagePicture("Image", stage)->SetPicture(nullptr);
+        StagePicture("imgFail0", stage)->Hide();
+      }
+      imgWarn04->Hide();
+      imgWarn05->Hide();
+      delete WorkList;
+      WorkList = new StringList();
+      memOutput->GetLines().Clear();
+      lstEvents->GetLines().Clear();
+      btnStartAutoTest->SetEnabled(true);
+      imgStart->Show();
+      imgTesting->Hide();
+      imgLoading->Hide();
+    }
+    TestStopped = false;
+    imgFailGetData->Hide();
+    return true;
+  } catch (const std::exception& e) {
+    AddLog(std::string("Error: ") + e.what(), true);
+    return false;
+  }
+}
+
+void TfrmMain::SetTestBusy(bool busy) {
+  imgTesting->SetVisible(busy);
+  imgLoading->SetVisible(busy);
+  imgStart->SetVisible(!busy);
+  btnStartAutoTest->SetEnabled(!busy);
+  imgRefresh->SetCursor(busy ? TCursor::No : TCursor::Hand);
+  imgRefresh->Tag = busy ? 2 : 0;
+}
+
+bool TfrmMain::BuildPingQueue() {
+  if (!AdapterInfoReady()) return false;
+  try {
+    PingItems[0].Target = AdapterSlots[1].Gateway;
+    PingItems[1].Target = endpoints::ProviderServerAddress;
+    PingItems[2].Target = endpoints::BackboneAddresses;
+    PingItems[3].Target = endpoints::PublicWebHosts;
+    for (int i = 0; i < 4; ++i) {
+      PingItems[i].Index = static_cast<uint8_t>(i + 2);
+      PingQueue->push(&PingItems[i]);
+      lstEvents->GetLines().Add(" >> Pinging Item push to queue: " + PingItems[i].Target);
+    }
+    return true;
+  } catch (const std::exception& e) {
+    memToolsOutput->GetLines().Add(std::string("Error: ") + e.what());
+    return false;
+  }
+}
+
+std::string TfrmMain::ShellErrorText(int code) {
+  switch (code) {
+    case 0: return "The operating system is out of memory or resources.";
+    case 2: return "The specified file was not found.";
+    case 3: return "The specified path was not found.";
+    case 5: return "The operating system denied access to the specified file.";
+    case 8: return "There was not enough memory to complete the operation.";
+    case 11: return "The .EXE file is invalid (non-Win32 .EXE or error in .EXE image).";
+    case 26: return "A sharing violation occurred.";
+    case 27: return "The filename association is incomplete or invalid.";
+    case 28: return "The DDE transaction could not be completed because the request timed out.";
+    case 29: return "The DDE transaction failed.";
+    case 30: return "The DDE transaction could not be completed because other DDE transactions were being processed.";
+    case 31: return "There is no application associated with the given filename extension.";
+    case 32: return "The specified dynamic-link library was not found.";
+    default: return "An unknown error occurred: " + std::to_string(code);
+  }
+}
+
+bool TfrmMain::ShellOpen(const std::string& address) {
+  HINSTANCE result = Sys.ShellExecuteA(Handle(), "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  const INT_PTR code = reinterpret_cast<INT_PTR>(result);
+  if (code > 32) return true;
+  AddLog("Error: " + ShellErrorText(static_cast<int>(code)), true);
+  return false;
+}
+
+void TfrmMain::AddLog(const std::string& text, bool toTestLog) {
+  (toTestLog ? memOutput : memToolsOutput)->GetLines().Add(text);
+}
+
+void TfrmMain::HandlePingFinished(WPARAM wp, LPARAM lp) {
+  Sys.Sleep(500);
+  const auto verdict = static_cast<INT_PTR>(wp);
+  if (verdict == 0) {
+    if (lp > 0) {
+      if (Picture* strip = StagePicture("imgFail0", static_cast<int>(lp))) strip->Show();
+    }
+    AddLog("Ping Thread FAILED!", true);
+    while (!PingQueue->empty()) PingQueue->pop();
+    TestStopped = true;
+    SetTestBusy(false);
+    return;
+  }
+  if (verdict == 1 && (lp == 4 || lp == 5)) {
+    StagePicture("imgWarn0", static_cast<int>(lp))->Show();
+    AddLog("Ping Thread Warning!", true);
+  } else if (verdict == 2 && lp > 0) {
+    if (Picture* mark = StagePicture("Image", static_cast<int>(lp))) mark->SetPicture(imgSuccess->GetPicture());
+  }
+
+  if (!PingQueue->empty()) {
+    TPingItem* item = PingQueue->front();
+    PingQueue->pop();
+    // Frees itself when done; its own message brings us back here.
+    new TPingThread(Handle(), item, 4, 2000);
+    if (imgWarnIncomplete->Visible()) imgWarnIncomplete->Hide();
+    return;
+  }
+
+  if (CurrentExecThread) {
+    CurrentExecThread->Terminate();
+    Sys.Sleep(500);
+  }
+  if (!TestStopped) {
+    if (!ShellOpen(endpoints::ProviderWebPage)) {
+      StagePicture("imgFail0", 6)->Show();
+      SetTestBusy(false);
+      return;
+    }
+    StagePicture("Image", 6)->SetPicture(imgSuccess->GetPicture());
+    // The browser that just opened would cover the window.
+    SetForegroundWindow(Handle());
+    if (CheckInternetState())
+      StagePicture("Image", 7)->SetPicture(imgSuccess->GetPicture());
+    else
+      StagePicture("imgFail0", 7)->Show();
+  }
+  SetTestBusy(false);
+}

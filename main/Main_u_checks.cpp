@@ -1,0 +1,172 @@
+// Readings of the local configuration: the three stage-1 lists, the internet
+// state, the adapter summary with its VPN warning, the refresh with the proxy
+// indicator, and the summary of a finished ping tool.
+#include <cstdarg>
+#include <cstdio>
+
+#include "main/Main_u.h"
+#include "monitor/uTCPIP.h"
+#include "netdata/IPHelper.h"
+#include "netdata/uAdapterInfo.h"
+#include "toolkit/Application.h"
+
+using namespace mainstate;
+
+namespace {
+
+std::string Printf(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list copy;
+  va_copy(copy, args);
+  const int n = vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  std::string s(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+  if (n > 0) vsnprintf(&s[0], s.size() + 1, format, args);
+  va_end(args);
+  return s;
+}
+
+bool Qualifies(const TAdapterInfoRec& rec) {
+  return (rec.IfType == 6 || rec.IfType == 71) && !rec.IpAddress.empty() && !rec.SubnetMask.empty() &&
+         rec.Description.find("VMware") == std::string::npos && rec.Description.find("VirtualBox") == std::string::npos &&
+         rec.OperStatus > 3;
+}
+
+bool UsableGateway(const std::string& gateway) { return !gateway.empty() && gateway != "0.0.0.0"; }
+
+}  // namespace
+
+void TfrmMain::ListStage(const char* banner, const char* progress, const char* success, const char* failure,
+                         bool (*fill)(Lines*), bool& result) {
+  Lines& events = lstEvents->GetLines();
+  events.Add(banner);
+  WorkList->Clear();
+  AddLog(progress, true);
+  result = fill(WorkList);
+  AddLog(result ? success : failure, true);
+  // Whatever the list wrote is shown, also after a failure.
+  events.AddLines(*WorkList);
+}
+
+bool TfrmMain::ListAdapters() {
+  bool ok = false;
+  ListStage("*************** Network Adapter Info ***************", "Getting Adapter Information ...",
+            "Adapter Loaded Successfully", "Adapter Loading FAIL!", &FillAdapterList, ok);
+  return ok;
+}
+
+bool TfrmMain::ListIpAddresses() {
+  bool ok = false;
+  ListStage("****************** IP Address(es) ******************", "Getting IP Address(es) ...",
+            "IP Address(es) Loaded Successfully", "IP Address(es) Loading FAIL!", &FillIpAddressList, ok);
+  return ok;
+}
+
+bool TfrmMain::ListNetworkParams() {
+  bool ok = false;
+  ListStage("**************** Network Patameters ****************", "Getting Network parameters ...",
+            "Network parameters Loaded Successfully", "Network parameters Loading FAIL!", &FillNetworkParamsList, ok);
+  return ok;
+}
+
+bool TfrmMain::CheckInternetState() {
+  Lines& events = lstEvents->GetLines();
+  events.Add("******** Primary Internet Connecting Status ********");
+  const bool network = IsNetworkPresent();
+  if (network && IsInternetConnected()) {
+    events.Add("Connected OK");
+    return true;
+  }
+  events.Add(network ? "Connection to Internet FAIL!" : "Connection to Network FAIL!");
+  return false;
+}
+
+bool TfrmMain::ReadAdapterSummary() {
+  bool result = false;
+  int slot = 0;
+  try {
+    TAdapterInfo table;
+    if (!ReadAdapterInfo(table)) {
+      AddLog("*** Error retrieving adapter information", true);
+      return false;
+    }
+    Lines& selected = frmTCPIPMonitor->SelectedAdpMemo->GetLines();
+    LinesUpdate update(selected);
+    selected.Clear();
+    for (const TAdapterInfoRec& rec : table) {
+      if (Qualifies(rec)) {
+        ++slot;
+        TLANInfo found;
+        found.IPAddress = rec.IpAddress;
+        found.MACAddress = rec.MacAddress;
+        found.Gateway = GatewayForMac(rec.MacAddress);
+        found.DNSServer = DnsServerForMac(rec.MacAddress);
+        // Four slots: a fifth adapter is listed below but not recorded.
+        if (slot <= 4) {
+          AdapterSlots[slot] = found;
+          if (UsableGateway(found.Gateway)) CurrentAdapter = found;
+        }
+        selected.Add(Printf("%-11s|%16s|%-16s|%-16s|%-16s|%.2f|%s", IfTypeToStr(rec.IfType).c_str(), rec.MacAddress.c_str(),
+                            rec.IpAddress.c_str(), found.DNSServer.c_str(), found.Gateway.c_str(),
+                            rec.Speed / 1000 / 1000, rec.Description.c_str()));
+        result = true;
+      } else if (rec.IfType == 23 && !rec.IpAddress.empty()) {
+        AddLog("WARNING: You may using VPN connection: " + rec.IpAddress, true);
+        imgVPN->Show();
+      }
+    }
+    return result;
+  } catch (const std::exception& e) {
+    AddLog("Error: " + ExceptionClassName(e) + ": " + e.what(), true);
+    return result;
+  }
+}
+
+bool TfrmMain::AdapterInfoReady() {
+  if (AdapterInfoOK) return true;
+  AddLog("WARNING: Can`t Get Client Adapters Information!", true);
+  imgFailGetData->Show();
+  return false;
+}
+
+void TfrmMain::imgRefreshClick(Component*) {
+  if (imgRefresh->Tag == 2) return;
+  lblResult->SetCaption("");
+  memToolsOutput->GetLines().Clear();
+  imgVPN->Hide();
+  lstEvents->GetLines().Clear();
+  memOutput->GetLines().Clear();
+  AdapterInfoOK = ReadAdapterSummary();
+  AdapterInfoReady();
+  // Not caught here: an unreadable proxy setting reaches the error report.
+  TProxyItem proxy;
+  ReadProxySettings(proxy);
+  if (proxy.Enabled) {
+    imgProxy->Show();
+    imgProxy->SetShowHint(true);
+    imgProxy->SetHint(proxy.Server);
+  } else {
+    imgProxy->Hide();
+    imgProxy->SetShowHint(false);
+  }
+}
+
+void TfrmMain::ShowToolSummary() {
+  TPingSummary summary{};
+  ParsePingSummary(memToolsOutput->GetLines(), summary);
+  lblPercent->SetCaption(std::to_string(100 - summary.LossPercent));
+  lblAverage->SetCaption(std::to_string(summary.AverageMs));
+  const int loss = summary.LossPercent;
+  if (loss >= 75) {
+    imgToolFail->Show();
+  } else if (loss == 0) {
+    imgToolSucceed->Show();
+  } else if (loss == -1) {
+    imgToolFail->Show();
+    lblPercent->SetCaption("---");
+    lblAverage->SetCaption("---");
+  } else {
+    imgToolWarn->Show();
+  }
+}

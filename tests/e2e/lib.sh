@@ -1,0 +1,62 @@
+# Shared steps of the end-to-end tests. Each test script is run by CTest
+# inside the test network (tools/testnet exec) with the exe's path as $1.
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+EXE="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
+BUILD="$(dirname "$EXE")"
+PROBE="$BUILD/tests/velnor_probe.exe"
+WINE_RUN="$ROOT/tools/wine-run"
+TITLE="Velnor Network Util"
+OUT="$BUILD/e2e/$(basename "$0" .sh)"
+mkdir -p "$OUT"
+APP_PIDS=()
+
+probe() { "$WINE_RUN" "$PROBE" "$@" 2>/dev/null | tr -d '\r'; }
+
+fail() {
+  echo "FAIL: $*" >&2
+  screenshot failure || true
+  exit 1
+}
+
+check() {  # check "what" actual expected
+  if [ "$2" != "$3" ]; then
+    fail "$1: got [$2], expected [$3]"
+  fi
+  echo "ok: $1"
+}
+
+screenshot() { import -window root "$OUT/$1.png" 2>/dev/null && echo "screenshot: $OUT/$1.png"; }
+
+start_app() {  # start_app [exe]
+  local exe="${1:-$EXE}"
+  (cd "$(dirname "$exe")" && exec "$WINE_RUN" "$exe") >"$OUT/app.log" 2>&1 &
+  APP_PIDS+=($!)
+}
+
+stop_apps() {
+  probe close "$TITLE" || true
+  for _ in $(seq 50); do
+    [ "$(probe count "$TITLE")" = "0" ] && break
+    sleep 0.2
+  done
+  for pid in "${APP_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+  # Whatever is left of the program in this prefix.
+  pkill -f 'VelnorAgent.exe' 2>/dev/null || true
+  APP_PIDS=()
+}
+
+trap stop_apps EXIT
+
+wait_main() { probe wait "$TITLE" "${1:-60000}" || fail "main window did not appear"; }
+
+# wait_until "description" command... : polls for up to 60 s
+wait_until() {
+  local what="$1"; shift
+  for _ in $(seq 300); do
+    if "$@" >/dev/null 2>&1; then echo "ok: $what"; return 0; fi
+    sleep 0.2
+  done
+  fail "timed out waiting for: $what"
+}

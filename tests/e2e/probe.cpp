@@ -1,0 +1,214 @@
+// A console helper for the end-to-end tests. It runs under Wine beside the
+// program and reads or drives its windows through the standard controls:
+//
+//   probe wait <title> <ms>          wait until a visible top-level window has that title
+//   probe gone <title> <ms>          wait until no window has that title
+//   probe count <title>              number of top-level windows with that title
+//   probe text <component>           WM_GETTEXT of the control with that component name
+//   probe items <component>          the list box's items, one a line
+//   probe toplevel-text <class>      title of the first visible top-level window of a class
+//   probe dialog-text                text of every static in every message box (#32770)
+//   probe dialog-ok                  presses OK in every message box
+//   probe key <title> <vk>           posts a key down and up to that window
+//   probe click <component> <x> <y>  posts a left click at a point of that panel
+//   probe close <title>              posts WM_CLOSE
+//   probe rect <title>               left top right bottom of the window
+//   probe enabled <component>        1 when the window is enabled, else 0
+//   probe visible <component>        1 when the window is visible, else 0
+//   probe loadlib <dll>              LoadLibraryA(dll) the ordinary way (control for planting tests)
+//   probe hwnd <title>               the window handle, in hexadecimal
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kNameProp[] = "VelnorComponent";
+
+std::string Text(HWND h) {
+  const LRESULT n = SendMessageA(h, WM_GETTEXTLENGTH, 0, 0);
+  std::string s(static_cast<size_t>(n) + 1, '\0');
+  const LRESULT got = SendMessageA(h, WM_GETTEXT, n + 1, reinterpret_cast<LPARAM>(&s[0]));
+  s.resize(static_cast<size_t>(got));
+  return s;
+}
+
+std::string ClassOf(HWND h) {
+  char cls[128] = {};
+  GetClassNameA(h, cls, sizeof(cls));
+  return cls;
+}
+
+std::string ComponentName(HWND h) {
+  const auto atom = static_cast<ATOM>(reinterpret_cast<INT_PTR>(GetPropA(h, kNameProp)));
+  if (!atom) return "";
+  char name[256] = {};
+  GlobalGetAtomNameA(atom, name, sizeof(name));
+  return name;
+}
+
+std::vector<HWND> TopLevel() {
+  std::vector<HWND> all;
+  EnumWindows(
+      [](HWND h, LPARAM p) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(p)->push_back(h);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&all));
+  return all;
+}
+
+std::vector<HWND> Descendants(HWND parent) {
+  std::vector<HWND> all;
+  EnumChildWindows(
+      parent,
+      [](HWND h, LPARAM p) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(p)->push_back(h);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&all));
+  return all;
+}
+
+HWND ByTitle(const std::string& title) {
+  for (HWND h : TopLevel())
+    if (Text(h) == title) return h;
+  return nullptr;
+}
+
+HWND ByComponent(const std::string& name) {
+  for (HWND top : TopLevel()) {
+    if (ComponentName(top) == name) return top;
+    for (HWND h : Descendants(top))
+      if (ComponentName(h) == name) return h;
+  }
+  return nullptr;
+}
+
+int Fail(const char* what) {
+  fprintf(stderr, "probe: %s\n", what);
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Fail("usage: see the comment at the top of probe.cpp");
+  const std::string cmd = argv[1];
+  auto arg = [&](int i) { return i < argc ? std::string(argv[i]) : std::string(); };
+
+  if (cmd == "wait" || cmd == "gone") {
+    const DWORD limit = static_cast<DWORD>(atoi(arg(3).c_str()));
+    const DWORD start = GetTickCount();
+    for (;;) {
+      HWND h = ByTitle(arg(2));
+      const bool present = h && IsWindowVisible(h);
+      if (cmd == "wait" && present) return 0;
+      if (cmd == "gone" && !h) return 0;
+      if (GetTickCount() - start > limit) return Fail("timed out");
+      Sleep(100);
+    }
+  }
+  if (cmd == "count") {
+    int n = 0;
+    for (HWND h : TopLevel())
+      if (Text(h) == arg(2)) ++n;
+    printf("%d\n", n);
+    return 0;
+  }
+  if (cmd == "hwnd") {
+    HWND h = ByTitle(arg(2));
+    if (!h) return Fail("no such window");
+    printf("%p\n", static_cast<void*>(h));
+    return 0;
+  }
+  if (cmd == "text") {
+    HWND h = ByComponent(arg(2));
+    if (!h) return Fail("no such component");
+    fwrite(Text(h).data(), 1, Text(h).size(), stdout);
+    return 0;
+  }
+  if (cmd == "items") {
+    HWND h = ByComponent(arg(2));
+    if (!h) return Fail("no such component");
+    const LRESULT n = SendMessageA(h, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < n; ++i) {
+      const LRESULT len = SendMessageA(h, LB_GETTEXTLEN, i, 0);
+      std::string s(static_cast<size_t>(len) + 1, '\0');
+      SendMessageA(h, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&s[0]));
+      s.resize(static_cast<size_t>(len));
+      printf("%s\n", s.c_str());
+    }
+    return 0;
+  }
+  if (cmd == "toplevel-text") {
+    for (HWND h : TopLevel())
+      if (ClassOf(h) == arg(2) && IsWindowVisible(h)) {
+        printf("%s\n", Text(h).c_str());
+        return 0;
+      }
+    return Fail("no such window");
+  }
+  if (cmd == "dialog-text" || cmd == "dialog-ok") {
+    int found = 0;
+    for (HWND h : TopLevel()) {
+      if (ClassOf(h) != "#32770" || !IsWindowVisible(h)) continue;
+      ++found;
+      if (cmd == "dialog-ok") {
+        PostMessageA(h, WM_COMMAND, IDOK, 0);
+        continue;
+      }
+      for (HWND c : Descendants(h))
+        if (ClassOf(c) == "Static" && !Text(c).empty()) printf("%s\n", Text(c).c_str());
+    }
+    return found ? 0 : Fail("no message box");
+  }
+  if (cmd == "key") {
+    HWND h = ByTitle(arg(2));
+    if (!h) return Fail("no such window");
+    const WPARAM vk = static_cast<WPARAM>(strtol(arg(3).c_str(), nullptr, 0));
+    PostMessageA(h, WM_KEYDOWN, vk, 1);
+    PostMessageA(h, WM_KEYUP, vk, 0xC0000001);
+    return 0;
+  }
+  if (cmd == "click") {
+    HWND h = ByComponent(arg(2));
+    if (!h) return Fail("no such component");
+    const LPARAM at = MAKELPARAM(atoi(arg(3).c_str()), atoi(arg(4).c_str()));
+    PostMessageA(h, WM_MOUSEMOVE, 0, at);
+    PostMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(h, WM_LBUTTONUP, 0, at);
+    return 0;
+  }
+  if (cmd == "close") {
+    HWND h = ByTitle(arg(2));
+    if (!h) return Fail("no such window");
+    PostMessageA(h, WM_CLOSE, 0, 0);
+    return 0;
+  }
+  if (cmd == "rect") {
+    HWND h = ByTitle(arg(2));
+    if (!h) return Fail("no such window");
+    RECT r{};
+    GetWindowRect(h, &r);
+    printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+    return 0;
+  }
+  if (cmd == "enabled" || cmd == "visible") {
+    HWND h = ByComponent(arg(2));
+    if (!h) return Fail("no such component");
+    printf("%d\n", cmd == "enabled" ? (IsWindowEnabled(h) ? 1 : 0) : (IsWindowVisible(h) ? 1 : 0));
+    return 0;
+  }
+  if (cmd == "loadlib") {
+    HMODULE m = LoadLibraryA(arg(2).c_str());
+    char path[MAX_PATH] = {};
+    if (m) GetModuleFileNameA(m, path, MAX_PATH);
+    printf("%s\n", m ? path : "(not loaded)");
+    return m ? 0 : 1;
+  }
+  return Fail("unknown command");
+}

@@ -1,0 +1,294 @@
+#include "FakeIpHelper.h"
+
+#include <cstring>
+#include <stdexcept>
+
+IpHelperFakes fakes;
+
+void* Arena::Bytes(std::size_t size, std::size_t align) {
+  if (align < 8) align = 8;
+  used_ = (used_ + align - 1) / align * align;
+  if (used_ + size > capacity_) throw std::length_error("fake table does not fit its buffer");
+  void* p = base_ + used_;
+  std::memset(p, 0, size);
+  used_ += size;
+  return p;
+}
+
+wchar_t* Arena::Wide(const std::wstring& text) {
+  auto* p = static_cast<wchar_t*>(Bytes((text.size() + 1) * sizeof(wchar_t)));
+  std::memcpy(p, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+  return p;
+}
+
+char* Arena::Ansi(const std::string& text) {
+  auto* p = static_cast<char*>(Bytes(text.size() + 1));
+  std::memcpy(p, text.c_str(), text.size() + 1);
+  return p;
+}
+
+SOCKET_ADDRESS Arena::Inet(const char* dotted) {
+  auto* in = New<sockaddr_in>();
+  in->sin_family = AF_INET;
+  in->sin_addr.s_addr = Ip(dotted);
+  SOCKET_ADDRESS address;
+  address.lpSockaddr = reinterpret_cast<LPSOCKADDR>(in);
+  address.iSockaddrLength = sizeof(sockaddr_in);
+  return address;
+}
+
+DWORD Ip(const char* dotted) {
+  unsigned b[4] = {};
+  if (std::sscanf(dotted, "%u.%u.%u.%u", &b[0], &b[1], &b[2], &b[3]) != 4) throw std::invalid_argument(dotted);
+  return b[0] | (b[1] << 8) | (b[2] << 16) | (b[3] << 24);
+}
+
+namespace {
+
+// The size a builder needs, found by running it on scratch memory.
+std::size_t Measure(const std::function<void(Arena&)>& build) {
+  std::vector<BYTE> scratch(1 << 20);
+  Arena measure(scratch.data(), scratch.size());
+  build(measure);
+  return measure.Used();
+}
+
+template <std::size_t N>
+void Copy(char (&field)[N], const std::string& text) {
+  std::strncpy(field, text.c_str(), N - 1);
+}
+
+// A classic address list: the first entry is the one held in the record.
+void FillAddrStrings(Arena& a, IP_ADDR_STRING& first, const std::vector<std::pair<std::string, std::string>>& entries) {
+  IP_ADDR_STRING* previous = nullptr;
+  for (const auto& e : entries) {
+    IP_ADDR_STRING* entry = previous ? a.New<IP_ADDR_STRING>() : &first;
+    Copy(entry->IpAddress.String, e.first);
+    Copy(entry->IpMask.String, e.second);
+    if (previous) previous->Next = entry;
+    previous = entry;
+  }
+}
+
+void FillAddrStrings(Arena& a, IP_ADDR_STRING& first, const std::vector<std::string>& texts) {
+  std::vector<std::pair<std::string, std::string>> entries;
+  for (const auto& t : texts) entries.emplace_back(t, "");
+  FillAddrStrings(a, first, entries);
+}
+
+// A list of the adapter-addresses record, each entry stating its own size.
+template <class Entry, class Fill>
+Entry* Chain(Arena& a, std::size_t count, Fill fill) {
+  Entry* first = nullptr;
+  Entry* previous = nullptr;
+  for (std::size_t i = 0; i < count; ++i) {
+    Entry* entry = a.New<Entry>();
+    entry->Length = sizeof(Entry);
+    fill(*entry, i);
+    (previous ? previous->Next : first) = entry;
+    previous = entry;
+  }
+  return first;
+}
+
+template <class Entry>
+Entry* AddressChain(Arena& a, const std::vector<std::string>& texts) {
+  return Chain<Entry>(a, texts.size(), [&](Entry& e, std::size_t i) { e.Address = a.Inet(texts[i].c_str()); });
+}
+
+DWORD WINAPI FakeGetNetworkParams(PFIXED_INFO info, PULONG size) { return fakes.networkParams.Call(info, size); }
+DWORD WINAPI FakeGetAdaptersInfo(PIP_ADAPTER_INFO info, PULONG size) { return fakes.adaptersInfo.Call(info, size); }
+ULONG WINAPI FakeGetAdaptersAddresses(ULONG family, ULONG flags, PVOID, PIP_ADAPTER_ADDRESSES addresses, PULONG size) {
+  fakes.addressesQueries.emplace_back(family, flags);
+  return fakes.adaptersAddresses.Call(addresses, size);
+}
+DWORD WINAPI FakeGetPerAdapterInfo(ULONG index, PIP_PER_ADAPTER_INFO info, PULONG size) {
+  fakes.perAdapterBufferSizes.push_back(*size);
+  if (!fakes.perAdapter) return ERROR_NO_DATA;
+  std::vector<BYTE> scratch(1 << 16);
+  Arena measure(scratch.data(), scratch.size());
+  const DWORD answer = fakes.perAdapter(index, measure);
+  if (answer != NO_ERROR) return answer;
+  if (!info || *size < measure.Used()) {
+    *size = static_cast<ULONG>(measure.Used());
+    return ERROR_BUFFER_OVERFLOW;
+  }
+  Arena arena(reinterpret_cast<BYTE*>(info), *size);
+  return fakes.perAdapter(index, arena);
+}
+
+}  // namespace
+
+DWORD TableFake::Call(void* buffer, PULONG size) {
+  ++calls;
+  const std::size_t needed = Measure(build);
+  if (!buffer || *size < needed) {
+    *size = static_cast<ULONG>(needed);
+    return probeAnswer;
+  }
+  if (secondAnswer != NO_ERROR) return secondAnswer;
+  // Bytes no structure covers hold garbage, as they may on the platform.
+  std::memset(buffer, 0xCD, *size);
+  Arena arena(static_cast<BYTE*>(buffer), *size);
+  build(arena);
+  return NO_ERROR;
+}
+
+DWORD WINAPI FakeGetIfTable(PMIB_IFTABLE table, PULONG size, WINBOOL) { return fakes.ifTable.Call(table, size); }
+DWORD WINAPI FakeGetIpAddrTable(PMIB_IPADDRTABLE table, PULONG size, WINBOOL) {
+  return fakes.ipAddrTable.Call(table, size);
+}
+
+TIpHelperSlots FakeSlots() {
+  TIpHelperSlots slots;
+  slots.GetNetworkParams = FakeGetNetworkParams;
+  slots.GetAdaptersInfo = FakeGetAdaptersInfo;
+  slots.GetAdaptersAddresses = FakeGetAdaptersAddresses;
+  slots.GetPerAdapterInfo = FakeGetPerAdapterInfo;
+  slots.GetIpAddrTable = FakeGetIpAddrTable;
+  slots.GetIfTable = FakeGetIfTable;
+  return slots;
+}
+
+void BuildFixedInfo(Arena& a, const char* host, const char* domain, UINT nodeType, UINT routing, UINT proxy, UINT dns,
+                    const std::vector<std::string>& dnsServers) {
+  auto* info = a.New<FIXED_INFO>();
+  Copy(info->HostName, host);
+  Copy(info->DomainName, domain);
+  Copy(info->ScopeId, "");
+  info->NodeType = nodeType;
+  info->EnableRouting = routing;
+  info->EnableProxy = proxy;
+  info->EnableDns = dns;
+  FillAddrStrings(a, info->DnsServerList, dnsServers);
+}
+
+void BuildAdaptersInfo(Arena& a, const std::vector<ClassicAdapter>& adapters) {
+  // The records come first, one after another, then the extra list entries.
+  std::vector<IP_ADAPTER_INFO*> records;
+  for (std::size_t i = 0; i < adapters.size(); ++i) {
+    records.push_back(a.New<IP_ADAPTER_INFO>());
+    if (i > 0) records[i - 1]->Next = records[i];
+  }
+  for (std::size_t i = 0; i < adapters.size(); ++i) {
+    const ClassicAdapter& spec = adapters[i];
+    IP_ADAPTER_INFO& r = *records[i];
+    Copy(r.AdapterName, spec.name);
+    Copy(r.Description, spec.description);
+    r.AddressLength = static_cast<UINT>(spec.mac.size());
+    std::memcpy(r.Address, spec.mac.data(), spec.mac.size() < 8 ? spec.mac.size() : 8);
+    r.Index = spec.index;
+    r.Type = spec.type;
+    r.DhcpEnabled = spec.dhcp;
+    FillAddrStrings(a, r.IpAddressList, spec.addresses);
+    FillAddrStrings(a, r.GatewayList, spec.gateways);
+    FillAddrStrings(a, r.DhcpServer, spec.dhcpServers);
+    FillAddrStrings(a, r.PrimaryWinsServer, spec.primaryWins);
+    FillAddrStrings(a, r.SecondaryWinsServer, spec.secondaryWins);
+    r.LeaseObtained = 1700000000;
+    r.LeaseExpires = 1700086400;
+  }
+}
+
+void BuildPerAdapterInfo(Arena& a, UINT autoconfigEnabled, const std::vector<std::string>& dnsServers) {
+  auto* info = a.New<IP_PER_ADAPTER_INFO>();
+  info->AutoconfigEnabled = autoconfigEnabled;
+  FillAddrStrings(a, info->DnsServerList, dnsServers);
+  if (!dnsServers.empty()) info->CurrentDnsServer = &info->DnsServerList;
+}
+
+void BuildAdaptersAddresses(Arena& a, const std::vector<ExtendedAdapter>& adapters) {
+  std::vector<IP_ADAPTER_ADDRESSES_LH*> records;
+  for (std::size_t i = 0; i < adapters.size(); ++i) {
+    records.push_back(a.New<IP_ADAPTER_ADDRESSES_LH>());
+    if (i > 0) records[i - 1]->Next = records[i];
+  }
+  for (std::size_t i = 0; i < adapters.size(); ++i) {
+    const ExtendedAdapter& spec = adapters[i];
+    IP_ADAPTER_ADDRESSES_LH& r = *records[i];
+    // A short record still has bytes behind it; whatever they hold must
+    // not be taken for gateways.
+    r.Length = spec.longRecord ? sizeof(IP_ADAPTER_ADDRESSES_LH) : sizeof(IP_ADAPTER_ADDRESSES_XP);
+    r.IfIndex = spec.index;
+    r.AdapterName = a.Ansi(spec.name);
+    r.Description = a.Wide(spec.description);
+    r.FriendlyName = a.Wide(spec.friendlyName);
+    r.DnsSuffix = a.Wide(L"");
+    r.PhysicalAddressLength = static_cast<ULONG>(spec.mac.size());
+    std::memcpy(r.PhysicalAddress, spec.mac.data(), spec.mac.size() < 8 ? spec.mac.size() : 8);
+    r.Flags = spec.flags;
+    r.Mtu = spec.mtu;
+    r.IfType = spec.type;
+    r.OperStatus = spec.operStatus;
+    r.Ipv6IfIndex = spec.longRecord ? spec.index : 0;
+    r.FirstUnicastAddress = AddressChain<IP_ADAPTER_UNICAST_ADDRESS_LH>(a, spec.unicast);
+    r.FirstPrefix = Chain<IP_ADAPTER_PREFIX_XP>(a, spec.prefixes.size(), [&](IP_ADAPTER_PREFIX_XP& e, std::size_t k) {
+      e.Address = a.Inet(spec.prefixes[k].first.c_str());
+      e.PrefixLength = spec.prefixes[k].second;
+    });
+    r.FirstDnsServerAddress = AddressChain<IP_ADAPTER_DNS_SERVER_ADDRESS_XP>(a, spec.dnsServers);
+    r.FirstGatewayAddress = AddressChain<IP_ADAPTER_GATEWAY_ADDRESS_LH>(a, spec.gateways);
+    r.FirstWinsServerAddress = AddressChain<IP_ADAPTER_WINS_SERVER_ADDRESS_LH>(a, spec.wins);
+    r.TransmitLinkSpeed = spec.linkSpeed;
+    r.ReceiveLinkSpeed = spec.linkSpeed;
+    r.Ipv4Metric = 25;
+    r.Luid.Value = 0x0006000001000000ULL + spec.index;
+  }
+}
+
+void BuildIpAddrTable(Arena& a, const std::vector<MIB_IPADDRROW>& rows) {
+  auto* table = static_cast<MIB_IPADDRTABLE*>(
+      a.Bytes(offsetof(MIB_IPADDRTABLE, table) + rows.size() * sizeof(MIB_IPADDRROW), alignof(MIB_IPADDRTABLE)));
+  table->dwNumEntries = static_cast<DWORD>(rows.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) table->table[i] = rows[i];
+}
+
+MIB_IPADDRROW AddrRow(DWORD index, const char* address, const char* mask) {
+  MIB_IPADDRROW row{};
+  row.dwIndex = index;
+  row.dwAddr = Ip(address);
+  row.dwMask = Ip(mask);
+  row.dwBCastAddr = 1;
+  row.dwReasmSize = 65535;
+  return row;
+}
+
+void BuildIfTable(Arena& a, const std::vector<MIB_IFROW>& rows) {
+  auto* table = static_cast<MIB_IFTABLE*>(
+      a.Bytes(offsetof(MIB_IFTABLE, table) + rows.size() * sizeof(MIB_IFROW), alignof(MIB_IFTABLE)));
+  table->dwNumEntries = static_cast<DWORD>(rows.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) table->table[i] = rows[i];
+}
+
+MIB_IFROW IfRow(DWORD index, DWORD type, const std::vector<BYTE>& mac, const char* description) {
+  MIB_IFROW row{};
+  row.dwIndex = index;
+  row.dwType = type;
+  row.dwMtu = 1500;
+  row.dwSpeed = 100000000;
+  row.dwPhysAddrLen = static_cast<DWORD>(mac.size());
+  std::memcpy(row.bPhysAddr, mac.data(), mac.size() < 8 ? mac.size() : 8);
+  row.dwAdminStatus = 1;
+  row.dwOperStatus = 5;
+  row.dwDescrLen = static_cast<DWORD>(std::strlen(description) + 1);
+  std::memcpy(row.bDescr, description, std::strlen(description) + 1);
+  return row;
+}
+
+void FakeIpHelperTest::SetUp() {
+  fakes = IpHelperFakes{};
+  UseExtAdapterApi = false;
+  binding_ = std::make_unique<ScopedIpHelperBinding>(FakeSlots());
+}
+
+void FakeIpHelperTest::TearDown() {
+  binding_.reset();
+  UseExtAdapterApi = false;
+  EXPECT_EQ(TTableBuffer::Live(), 0) << "a table buffer outlived its reader";
+}
+
+std::vector<std::string> LinesOf(const Lines& list) {
+  std::vector<std::string> lines;
+  for (int i = 0; i < list.Count(); ++i) lines.push_back(list[i]);
+  return lines;
+}

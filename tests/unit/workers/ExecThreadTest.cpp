@@ -1,0 +1,185 @@
+// The command worker against the real cmd.exe under Wine.
+#include <gtest/gtest.h>
+
+#include "platform/Sys.h"
+#include "toolkit/Application.h"
+#include "workers/ExecThread.h"
+#include "workers/TestSupport.h"
+#include "workers/Utils_u.h"
+
+namespace {
+
+const char kSeparator[] = "*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*";
+
+std::string Banner(const std::string& quoted) { return quoted + " : Start executing, please wait..."; }
+
+std::string CurrentDir() {
+  char buffer[MAX_PATH] = {};
+  GetCurrentDirectoryA(MAX_PATH, buffer);
+  return buffer;
+}
+
+struct ExecRun {
+  std::vector<MSG> messages;
+  std::string workDir;
+};
+
+// Runs a command to its end the way the main window does: wait for the
+// message, then destroy the worker.
+ExecRun RunCommand(const std::string& command, Lines* output, bool isPing = false, const char* workDir = nullptr) {
+  MessageSink sink;
+  MainWindowSwap main(sink.Handle());
+  ExecRun run;
+  auto* worker = new TExecThread(command, output, 127, workDir ? workDir : GetWindowsFolder(), isPing);
+  run.workDir = worker->WorkDir();
+  EXPECT_TRUE(sink.WaitFor(WM_EXEC_FINISHED, 1, 30000)) << command;
+  delete worker;
+  sink.Pump(20);  // nothing more may come
+  run.messages = sink.Of(WM_EXEC_FINISHED);
+  return run;
+}
+
+TEST(ExecThread, FramesTheCapturedOutputAndPostsOnce) {
+  struct Row {
+    const char* command;
+    bool isPing;
+    std::string quoted, capture;
+    WPARAM wParam;
+  } rows[] = {
+      {"echo hello", false, "'echo hello'", "hello\r\n", 0},
+      {"echo it's mine", false, "'echo it''s mine'", "it's mine\r\n", 0},
+      {"echo 'twice'", true, "'echo ''twice'''", "'twice'\r\n", static_cast<WPARAM>(-1)},
+      {"exit /b 3", false, "'exit /b 3'", "", 0},
+  };
+  for (const Row& row : rows) {
+    StringList output;
+    const ExecRun run = RunCommand(row.command, &output, row.isPing);
+    ASSERT_EQ(run.messages.size(), 1u) << row.command;
+    EXPECT_EQ(run.messages[0].wParam, row.wParam) << row.command;
+    EXPECT_EQ(run.messages[0].lParam, 0) << row.command;
+    const std::vector<std::string> expected = {kSeparator, Banner(row.quoted), row.capture, kSeparator,
+                                               "Process Completed."};
+    EXPECT_EQ(output.Items(), expected) << row.command;
+  }
+}
+
+TEST(ExecThread, RunsInTheWorkDirOrElseInTheCurrentDirectory) {
+  const std::string windows = GetWindowsFolder();
+  const std::pair<const char*, std::string> rows[] = {
+      {windows.c_str(), windows},
+      {"C:\\no\\such\\folder", CurrentDir()},
+      {"", CurrentDir()},
+  };
+  for (const auto& row : rows) {
+    StringList output;
+    const ExecRun run = RunCommand("cd", &output, false, row.first);
+    EXPECT_EQ(run.workDir, row.second) << row.first;
+    ASSERT_EQ(output.Count(), 5);
+    EXPECT_EQ(lstrcmpiA(output[2].c_str(), (row.second + "\r\n").c_str()), 0) << output[2];
+  }
+}
+
+TEST(ExecThread, JoinsAnOutputLongerThanOneReadWhole) {
+  StringList output;
+  RunCommand("for /L %i in (1,1,120) do @echo line %i", &output);
+  std::string expected;
+  for (int i = 1; i <= 120; ++i) expected += "line " + std::to_string(i) + "\r\n";
+  ASSERT_GT(expected.size(), 255u);
+  ASSERT_EQ(output.Count(), 5);
+  EXPECT_EQ(output[2], expected);
+}
+
+TEST(ExecThread, AFullOutputIsEmptiedBeforeTheClosingLines) {
+  // 498 old lines: separator and banner bring it to exactly 500, which still
+  // takes the capture; the closing separator then finds 501 and empties it.
+  RecordingLines output;
+  output.Fill(498);
+  RunCommand("echo done", &output);
+  EXPECT_EQ(output.countsAfterAdd, (std::vector<int>{499, 500, 501, 1, 2}));
+  EXPECT_EQ(output.Items(), (std::vector<std::string>{kSeparator, "Process Completed."}));
+}
+
+TEST(ExecThread, AFailedHandOverStillEndsWithTheClosingLinesAndTheMessage) {
+  RecordingLines output;
+  output.failOn = [](const std::string& text) { return text.find("Start executing") != std::string::npos; };
+  RunCommand("echo unseen", &output);
+  EXPECT_EQ(output.Items(), (std::vector<std::string>{kSeparator, kSeparator, "Process Completed."}));
+}
+
+// What the worker asked of CreateProcessA; the start itself fails.
+struct StartRecord {
+  std::string application, commandLine, currentDir;
+  BOOL inherit = FALSE;
+  DWORD flags = 0, startFlags = 0, cb = 0;
+  WORD show = 0;
+  bool outputIsErrorAndSet = false;
+} LastStart;
+
+BOOL WINAPI FailingCreateProcessA(LPCSTR app, LPSTR cmd, LPSECURITY_ATTRIBUTES pa, LPSECURITY_ATTRIBUTES ta,
+                                  BOOL inherit, DWORD flags, LPVOID env, LPCSTR dir, LPSTARTUPINFOA si,
+                                  LPPROCESS_INFORMATION) {
+  LastStart.application = app ? app : "";
+  LastStart.commandLine = cmd ? cmd : "";
+  LastStart.currentDir = dir ? dir : "";
+  LastStart.inherit = inherit;
+  LastStart.flags = flags | (pa || ta || env ? 0x80000000u : 0);
+  LastStart.cb = si->cb;
+  LastStart.startFlags = si->dwFlags;
+  LastStart.show = si->wShowWindow;
+  LastStart.outputIsErrorAndSet = si->hStdOutput && si->hStdOutput == si->hStdError;
+  SetLastError(ERROR_FILE_NOT_FOUND);
+  return FALSE;
+}
+
+TEST(ExecThread, AnInterpreterThatCannotStartGivesAnEmptyCapture) {
+  SysSwap<decltype(Sys.CreateProcessA)> swap(&SysApi::CreateProcessA, &FailingCreateProcessA);
+  StringList output;
+  RunCommand("ipconfig /all", &output, false, GetWindowsFolder().c_str());
+  EXPECT_EQ(output.Items(), (std::vector<std::string>{kSeparator, Banner("'ipconfig /all'"), "", kSeparator,
+                                                      "Process Completed."}));
+
+  char systemDir[MAX_PATH] = {};
+  GetSystemDirectoryA(systemDir, MAX_PATH);
+  // Never a cmd.exe from the program's folder or the current directory.
+  EXPECT_EQ(LastStart.application, std::string(systemDir) + "\\cmd.exe");
+  EXPECT_EQ(LastStart.commandLine, "cmd.exe /C ipconfig /all");
+  EXPECT_EQ(LastStart.currentDir, GetWindowsFolder());
+  EXPECT_TRUE(LastStart.inherit);
+  EXPECT_EQ(LastStart.flags, 0u);
+  EXPECT_EQ(LastStart.cb, sizeof(STARTUPINFOA));
+  EXPECT_EQ(LastStart.startFlags, static_cast<DWORD>(STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW));
+  EXPECT_EQ(LastStart.show, SW_HIDE);
+  EXPECT_TRUE(LastStart.outputIsErrorAndSet);
+}
+
+TEST(ExecThread, DestroyingARunningWorkerWaitsForTheCommand) {
+  // A loopback ping that takes about two seconds.
+  MessageSink sink;
+  MainWindowSwap main(sink.Handle());
+  StringList output;
+  const DWORD start = GetTickCount();
+  auto* worker = new TExecThread("ping -n 3 127.0.0.1", &output, 127, GetWindowsFolder(), true);
+  delete worker;
+  const DWORD spent = GetTickCount() - start;
+  ASSERT_EQ(output.Count(), 5);
+  EXPECT_EQ(output[4], "Process Completed.");
+  EXPECT_GE(spent, 1500u);
+
+  // The console summary this produces is the one the tools panel reads back.
+  StringList lines;
+  for (const auto& l : SplitLineBreaks(output[2])) lines.Add(l);
+  TPingSummary summary{};
+  ParsePingSummary(lines, summary);
+  EXPECT_EQ(summary.LossPercent, 0) << output[2];
+  EXPECT_GE(summary.AverageMs, 0);
+  EXPECT_GE(summary.MaximumMs, summary.MinimumMs);
+
+  ASSERT_TRUE(sink.WaitFor(WM_EXEC_FINISHED, 1, 1000));
+  EXPECT_EQ(sink.Of(WM_EXEC_FINISHED)[0].wParam, static_cast<WPARAM>(-1));
+}
+
+TEST(RunCommandCapture, ReturnsTheOutputOnTheCallingThread) {
+  EXPECT_EQ(RunCommandCapture("echo hi& echo there 1>&2", GetWindowsFolder()), "hi\r\nthere \r\n");
+}
+
+}  // namespace

@@ -1,0 +1,409 @@
+// The ping worker against a fake echo and name service, a fake clock and a
+// fake Sleep: no packet leaves the process and pacing costs no time.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+
+#include "platform/Sys.h"
+#include "toolkit/Application.h"
+#include "workers/PingThread_u.h"
+#include "workers/TestSupport.h"
+
+namespace {
+
+const char kSeparator[] = "*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*";
+const HANDLE kEchoHandle = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x5150));
+const UCHAR kTtl = 57;
+
+// One echo: a reply after ms, or no reply with an IP status.
+struct Echo {
+  bool reply;
+  int ms;
+  DWORD status;
+};
+Echo R(int ms) { return {true, ms, 0}; }
+Echo Lost(DWORD status = 11010) { return {false, 0, status}; }
+std::vector<Echo> Times(int n, Echo e) { return std::vector<Echo>(static_cast<size_t>(n), e); }
+std::vector<Echo> operator+(std::vector<Echo> a, const std::vector<Echo>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// The whole fake world. The worker runs one at a time, so plain statics do.
+struct FakeNet {
+  struct Host {
+    std::vector<Echo> echoes;  // in order; the last one repeats
+    size_t next = 0;
+    ULONG address = 0;
+  };
+  static std::map<std::string, Host> hosts;  // names that resolve
+  static std::string noAddress;             // resolves without an address
+  static std::string lookupThrows;          // the name service breaks
+  static bool noEchoHandle;
+  // The echo blocks until released (to ask for a stop meanwhile).
+  static HANDLE echoEntered, echoRelease;
+
+  static long long clockMs;
+  static std::vector<DWORD> sleeps;
+  static std::vector<std::string> lookups;
+  static int echoes, handlesMade, handlesClosed, wsaStarts, wsaCleanups;
+  static std::vector<std::string> faults;  // arguments the worker got wrong
+
+  static void Reset() {
+    hosts.clear();
+    noAddress = "no-address";
+    lookupThrows = "broken";
+    noEchoHandle = false;
+    echoEntered = echoRelease = nullptr;
+    clockMs = 0;
+    sleeps.clear();
+    lookups.clear();
+    echoes = handlesMade = handlesClosed = wsaStarts = wsaCleanups = 0;
+    faults.clear();
+  }
+  static void AddHost(const std::string& name, std::vector<Echo> script) {
+    Host h;
+    h.echoes = std::move(script);
+    h.address = 0x0100000A + (static_cast<ULONG>(hosts.size()) << 24);  // 10.0.0.1, 10.0.0.2, ...
+    hosts[name] = h;
+  }
+
+  static void WINAPI GetLocalTime(LPSYSTEMTIME st) {
+    // 23:59:59.900 on new year's eve plus the fake clock: attempts run over
+    // midnight and the year's end, which a clock that looks only at
+    // time-of-day fields would get wrong.
+    ULARGE_INTEGER t;
+    FILETIME base;
+    SYSTEMTIME start = {2025, 12, 3, 31, 23, 59, 59, 900};
+    SystemTimeToFileTime(&start, &base);
+    t.LowPart = base.dwLowDateTime;
+    t.HighPart = base.dwHighDateTime;
+    t.QuadPart += static_cast<ULONGLONG>(clockMs) * 10000;
+    FILETIME now{t.LowPart, t.HighPart};
+    FileTimeToSystemTime(&now, st);
+  }
+  static void WINAPI Sleep(DWORD ms) {
+    sleeps.push_back(ms);
+    clockMs += ms;
+  }
+  static HANDLE WINAPI IcmpCreateFile() {
+    if (noEchoHandle) return INVALID_HANDLE_VALUE;
+    ++handlesMade;
+    return kEchoHandle;
+  }
+  static BOOL WINAPI IcmpCloseHandle(HANDLE h) {
+    if (h != kEchoHandle) faults.push_back("closed a handle never made");
+    ++handlesClosed;
+    return TRUE;
+  }
+  static int WSAAPI WSAStartup(WORD version, LPWSADATA data) {
+    if (version != MAKEWORD(1, 1) || !data) faults.push_back("WSAStartup arguments");
+    ++wsaStarts;
+    return 0;
+  }
+  static int WSAAPI WSACleanup() {
+    ++wsaCleanups;
+    return 0;
+  }
+  static hostent* WSAAPI gethostbyname(const char* name) {
+    static hostent entry;
+    static char* list[2];
+    static ULONG address;
+    lookups.push_back(name);
+    if (wsaStarts != wsaCleanups + 1) faults.push_back("lookup outside one WSAStartup/WSACleanup");
+    if (name == lookupThrows) throw std::runtime_error("name service broke");
+    entry = hostent{};
+    entry.h_addrtype = AF_INET;
+    entry.h_length = 4;
+    entry.h_addr_list = list;
+    list[0] = list[1] = nullptr;
+    if (name == noAddress) return &entry;
+    auto it = hosts.find(name);
+    if (it == hosts.end()) return nullptr;
+    address = it->second.address;
+    list[0] = reinterpret_cast<char*>(&address);
+    return &entry;
+  }
+  static DWORD WINAPI IcmpSendEcho(HANDLE h, IPAddr to, LPVOID data, WORD size, PIP_OPTION_INFORMATION options,
+                                   LPVOID reply, DWORD replySize, DWORD timeout) {
+    ++echoes;
+    if (echoEntered) {
+      SetEvent(echoEntered);
+      WaitForSingleObject(echoRelease, 10000);
+    }
+    if (h != kEchoHandle) faults.push_back("echo on a foreign handle");
+    if (size != 32 || std::string(static_cast<const char*>(data), size) != std::string(32, 'X'))
+      faults.push_back("request data");
+    if (options) faults.push_back("IP options");
+    if (timeout != 2000) faults.push_back("time-out " + std::to_string(timeout));
+    if (replySize < sizeof(ICMP_ECHO_REPLY) + 32 + 8) faults.push_back("reply buffer too small");
+    Host* host = nullptr;
+    for (auto& [name, candidate] : hosts)
+      if (candidate.address == to) host = &candidate;
+    if (!host) {
+      faults.push_back("echo to an address never resolved");
+      SetLastError(11003);
+      return 0;
+    }
+    const Echo e = host->echoes[std::min(host->next++, host->echoes.size() - 1)];
+    clockMs += e.ms;
+    if (!e.reply) {
+      SetLastError(e.status);
+      return 0;
+    }
+    memset(reply, 0, replySize);
+    auto* r = static_cast<ICMP_ECHO_REPLY*>(reply);
+    r->Address = to;
+    r->RoundTripTime = static_cast<ULONG>(e.ms);
+    r->DataSize = 32;
+    r->Options.Ttl = kTtl;
+    SetLastError(0);
+    return 1;
+  }
+};
+std::map<std::string, FakeNet::Host> FakeNet::hosts;
+std::string FakeNet::noAddress, FakeNet::lookupThrows;
+bool FakeNet::noEchoHandle;
+HANDLE FakeNet::echoEntered, FakeNet::echoRelease;
+long long FakeNet::clockMs;
+std::vector<DWORD> FakeNet::sleeps;
+std::vector<std::string> FakeNet::lookups;
+int FakeNet::echoes, FakeNet::handlesMade, FakeNet::handlesClosed, FakeNet::wsaStarts, FakeNet::wsaCleanups;
+std::vector<std::string> FakeNet::faults;
+
+std::string ReplyLine(const std::string& t, int ms) {
+  return "Reply from [" + t + "] bytes=32 time=" + std::to_string(ms) + "ms TTL=" + std::to_string(kTtl);
+}
+std::vector<std::string> Replies(const std::string& t, int n, int ms) {
+  return std::vector<std::string>(static_cast<size_t>(n), ReplyLine(t, ms));
+}
+std::string FailLine(const std::string& t, const std::string& why) { return "Fail ping[" + t + "]: " + why; }
+std::string EventLine(const std::string& t, int percent, int ms) {
+  return "Pinging [" + t + "] Passed by " + std::to_string(percent) + "%, Average time: " + std::to_string(ms) + "ms";
+}
+std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+std::vector<std::string> L(std::initializer_list<std::string> lines) { return lines; }
+
+class PingThreadTest : public testing::Test {
+ protected:
+  PingThreadTest() {
+    FakeNet::Reset();
+    SetPingLogTargets(&output, &events);
+  }
+  ~PingThreadTest() override { SetPingLogTargets(nullptr, nullptr); }
+
+  // Starts a worker for target and waits for its message; the worker frees
+  // itself. Returns every WM_PING_FINISHED that arrived.
+  static std::vector<MSG> Ping(const std::string& target, int echoCount = 4, uint8_t index = 3) {
+    MessageSink sink;
+    TPingItem item;
+    item.Target = target;
+    item.Index = index;
+    new TPingThread(sink.Handle(), &item, echoCount, 2000);
+    EXPECT_TRUE(sink.WaitFor(WM_PING_FINISHED, 1, 10000)) << target;
+    sink.Pump(20);  // a second message would show up here
+    return sink.Of(WM_PING_FINISHED);
+  }
+
+  RecordingLines output, events;
+
+ private:
+  SysSwap<decltype(Sys.GetLocalTime)> clock_{&SysApi::GetLocalTime, &FakeNet::GetLocalTime};
+  SysSwap<decltype(Sys.Sleep)> sleep_{&SysApi::Sleep, &FakeNet::Sleep};
+  SysSwap<decltype(Sys.IcmpCreateFile)> create_{&SysApi::IcmpCreateFile, &FakeNet::IcmpCreateFile};
+  SysSwap<decltype(Sys.IcmpSendEcho)> echo_{&SysApi::IcmpSendEcho, &FakeNet::IcmpSendEcho};
+  SysSwap<decltype(Sys.IcmpCloseHandle)> close_{&SysApi::IcmpCloseHandle, &FakeNet::IcmpCloseHandle};
+  SysSwap<decltype(Sys.WSAStartup)> start_{&SysApi::WSAStartup, &FakeNet::WSAStartup};
+  SysSwap<decltype(Sys.WSACleanup)> cleanup_{&SysApi::WSACleanup, &FakeNet::WSACleanup};
+  SysSwap<decltype(Sys.gethostbyname)> lookup_{&SysApi::gethostbyname, &FakeNet::gethostbyname};
+};
+
+TEST_F(PingThreadTest, JudgesEachEntryFromItsRepliesAndTimes) {
+  struct Row {
+    const char* name;
+    std::string target;
+    std::map<std::string, std::vector<Echo>> hosts;
+    int echoCount;
+    std::vector<std::string> output, events;
+    WPARAM verdict;
+    std::optional<std::vector<DWORD>> sleeps;
+  } rows[] = {
+      {"four replies of 20 ms", "a", {{"a", {R(20)}}}, 4, Replies("a", 4, 20) + L({kSeparator}),
+       {EventLine("a", 100, 20)}, 2, std::vector<DWORD>{500, 100, 500, 100, 500, 100, 500, 100}},
+      {"two of 300 ms out of four", "a", {{"a", Times(2, R(300)) + Times(2, Lost())}}, 4,
+       Replies("a", 2, 300) + L({FailLine("a", "Request timed out"), FailLine("a", "Request timed out"), kSeparator}),
+       {EventLine("a", 50, 150)}, 1, std::nullopt},
+      {"average exactly 1500 ms", "a", {{"a", {R(1500)}}}, 4, Replies("a", 4, 1500) + L({kSeparator}),
+       {EventLine("a", 100, 1500)}, 2, std::vector<DWORD>{100, 100, 100, 100}},
+      {"average 1501 ms", "a", {{"a", {R(1501)}}}, 4, Replies("a", 4, 1501) + L({kSeparator}),
+       {EventLine("a", 100, 1501)}, 0, std::nullopt},
+      {"three of 1700 ms out of four", "a", {{"a", Times(3, R(1700)) + Times(1, Lost())}}, 4,
+       Replies("a", 3, 1700) + L({FailLine("a", "Request timed out"), kSeparator}), {EventLine("a", 75, 1275)}, 1,
+       std::nullopt},
+      {"one of four", "a", {{"a", Times(1, R(20)) + Times(3, Lost())}}, 4,
+       Replies("a", 1, 20) + std::vector<std::string>(3, FailLine("a", "Request timed out")) + L({kSeparator}),
+       {EventLine("a", 25, 5)}, 0, std::nullopt},
+      {"unresolvable name: one attempt only", "nowhere", {}, 4,
+       {FailLine("nowhere", "Error getting HostName"), kSeparator}, {EventLine("nowhere", 0, 0)}, 0,
+       std::vector<DWORD>{}},
+      {"joined entry, second unresolvable", "a|b", {{"a", {R(40)}}}, 4,
+       Replies("a", 4, 40) + L({kSeparator, FailLine("b", "Error getting HostName"), kSeparator,
+                                "Pinging result  = 50%, Average time = 20ms", kSeparator}),
+       {EventLine("a", 100, 40), EventLine("b", 0, 0)}, 1, std::nullopt},
+      {"trailing bar pings an empty name", "a|", {{"a", {R(20)}}, {"", {R(10)}}}, 2,
+       Replies("a", 2, 20) + L({kSeparator}) + Replies("", 2, 10) +
+           L({kSeparator, "Pinging result  = 100%, Average time = 15ms", kSeparator}),
+       {EventLine("a", 100, 20), EventLine("", 100, 10)}, 2, std::nullopt},
+      {"no attempts asked for", "a", {{"a", {R(20)}}}, 0, {kSeparator}, {"Pinging [a] FAIL, (100% loss)!"}, 0,
+       std::vector<DWORD>{}},
+  };
+  for (const Row& row : rows) {
+    FakeNet::Reset();
+    for (const auto& [name, script] : row.hosts) FakeNet::AddHost(name, script);
+    output.Clear();
+    events.Clear();
+    const auto messages = Ping(row.target, row.echoCount, 4);
+    ASSERT_EQ(messages.size(), 1u) << row.name;
+    EXPECT_EQ(messages[0].wParam, row.verdict) << row.name;
+    EXPECT_EQ(messages[0].lParam, 4) << row.name;
+    EXPECT_EQ(output.Items(), row.output) << row.name;
+    EXPECT_EQ(events.Items(), row.events) << row.name;
+    if (row.sleeps) {
+      EXPECT_EQ(FakeNet::sleeps, *row.sleeps) << row.name;
+    }
+    EXPECT_TRUE(FakeNet::faults.empty()) << row.name << ": " << testing::PrintToString(FakeNet::faults);
+    EXPECT_EQ(FakeNet::handlesMade, FakeNet::handlesClosed) << row.name;
+    EXPECT_EQ(FakeNet::wsaStarts, FakeNet::wsaCleanups) << row.name;
+  }
+}
+
+TEST_F(PingThreadTest, NamesEachFailureAndStopsOnlyWhenTheNameIsBad) {
+  struct Row {
+    const char* name;
+    std::string target;
+    std::vector<Echo> script;  // for host "a"
+    bool noEchoHandle;
+    std::vector<std::string> failures;
+  } rows[] = {
+      {"no echo handle: attempts go on", "a", {R(20)}, true, {"Unknown Error!", "Unknown Error!"}},
+      {"request timed out", "a", {Lost(11010)}, false, {"Request timed out", "Request timed out"}},
+      {"TTL expired", "a", {Lost(11013)}, false, {"TTL expired in transit", "TTL expired in transit"}},
+      {"general failure", "a", {Lost(11050)}, false, {"General failure", "General failure"}},
+      {"a status without a text", "a", {Lost(11022)}, false, {"ICMP error #11022", "ICMP error #11022"}},
+      {"name without an address: stops", "no-address", {}, false, {"Error getting IP from HostName"}},
+      {"name service breaks: attempts go on", "broken", {}, false, {"ICMP error #2184", "ICMP error #2184"}},
+  };
+  for (const Row& row : rows) {
+    FakeNet::Reset();
+    if (!row.script.empty()) FakeNet::AddHost("a", row.script);
+    FakeNet::noEchoHandle = row.noEchoHandle;
+    output.Clear();
+    events.Clear();
+    const auto messages = Ping(row.target, 2);
+    ASSERT_EQ(messages.size(), 1u) << row.name;
+    EXPECT_EQ(messages[0].wParam, 0u) << row.name;
+    std::vector<std::string> expected;
+    for (const auto& why : row.failures) expected.push_back(FailLine(row.target, why));
+    expected.push_back(kSeparator);
+    EXPECT_EQ(output.Items(), expected) << row.name;
+    EXPECT_EQ(events.Items(), L({EventLine(row.target, 0, 0)})) << row.name;
+    EXPECT_TRUE(FakeNet::faults.empty()) << row.name << ": " << testing::PrintToString(FakeNet::faults);
+    EXPECT_EQ(FakeNet::handlesMade, FakeNet::handlesClosed) << row.name;
+    EXPECT_EQ(FakeNet::wsaStarts, FakeNet::wsaCleanups) << row.name;
+  }
+}
+
+TEST_F(PingThreadTest, AStopRequestLetsTheAttemptInProgressFinish) {
+  FakeNet::AddHost("a", {R(20)});
+  FakeNet::echoEntered = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  FakeNet::echoRelease = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  MessageSink sink;
+  TPingItem item;
+  item.Target = "a";
+  item.Index = 2;
+  // Alive until its run ends, and the run cannot end while the echo blocks.
+  TPingThread* worker = new TPingThread(sink.Handle(), &item, 4, 2000);
+  ASSERT_EQ(PumpingWait(FakeNet::echoEntered, 10000), WAIT_OBJECT_0);
+  worker->Terminate();
+  SetEvent(FakeNet::echoRelease);
+  ASSERT_TRUE(sink.WaitFor(WM_PING_FINISHED, 1, 10000));
+  sink.Pump(20);
+  CloseHandle(FakeNet::echoEntered);
+  CloseHandle(FakeNet::echoRelease);
+
+  EXPECT_EQ(FakeNet::echoes, 1);
+  EXPECT_EQ(output.Items(), Replies("a", 1, 20) + L({kSeparator}));
+  EXPECT_EQ(events.Items(), L({EventLine("a", 100, 20)}));
+  ASSERT_EQ(sink.Of(WM_PING_FINISHED).size(), 1u);
+  EXPECT_EQ(sink.Of(WM_PING_FINISHED)[0].wParam, 2u);
+  EXPECT_EQ(sink.Of(WM_PING_FINISHED)[0].lParam, 2);
+}
+
+TEST_F(PingThreadTest, AClosingApplicationGetsNoAttemptAndAFailure) {
+  FakeNet::AddHost("a", {R(20)});
+  Application.Terminate();
+  const auto messages = Ping("a");
+  Application.Initialize();  // clears the terminating flag again
+  ASSERT_FALSE(Application.Terminated());
+
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].wParam, 0u);
+  EXPECT_EQ(FakeNet::echoes, 0);
+  EXPECT_EQ(output.Items(), L({kSeparator}));
+  EXPECT_EQ(events.Items(), L({"Pinging [a] FAIL, (100% loss)!"}));
+}
+
+TEST_F(PingThreadTest, AFailedHandOverEndsTheTargetButNotTheMessage) {
+  // The first reply line cannot be shown: the attempts for the target end,
+  // and its one reply still counts with its full time (1700 ms: failure).
+  FakeNet::AddHost("a", {R(1700)});
+  output.failOn = [](const std::string& text) { return text.rfind("Reply", 0) == 0; };
+  output.failuresLeft = 1;
+  auto messages = Ping("a", 4, 5);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].wParam, 0u);
+  EXPECT_EQ(messages[0].lParam, 5);
+  EXPECT_EQ(FakeNet::echoes, 1);
+  EXPECT_EQ(output.Items(), L({"Error on PingThread: memo gone", kSeparator}));
+  EXPECT_EQ(events.Items(), L({EventLine("a", 100, 1700)}));
+
+  // The output is gone for good, so even the error line fails: the run ends
+  // early, and still with exactly one message.
+  FakeNet::Reset();
+  FakeNet::AddHost("a", {R(20)});
+  output.Clear();
+  events.Clear();
+  output.failOn = [](const std::string&) { return true; };
+  output.failuresLeft = -1;
+  messages = Ping("a|a", 4, 5);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].wParam, 0u);
+  EXPECT_EQ(messages[0].lParam, 5);
+  EXPECT_EQ(FakeNet::echoes, 1);
+  EXPECT_TRUE(events.Items().empty());
+}
+
+TEST_F(PingThreadTest, TheOutputIsEmptiedOnlyWhenItHoldsMoreThan500Lines) {
+  // One unresolvable attempt writes two lines: the failure and the separator.
+  const std::pair<int, std::vector<int>> rows[] = {
+      {501, {1, 2}},    // emptied before the first line
+      {500, {501, 1}},  // takes the first line, then is emptied
+  };
+  for (const auto& row : rows) {
+    output.Clear();
+    output.countsAfterAdd.clear();
+    output.Fill(row.first);
+    events.Clear();
+    events.countsAfterAdd.clear();
+    events.Fill(600);
+    ASSERT_EQ(Ping("nowhere").size(), 1u);
+    EXPECT_EQ(output.countsAfterAdd, row.second) << row.first;
+    EXPECT_EQ(events.countsAfterAdd, std::vector<int>{601}) << "the event list has no cap";
+  }
+}
+
+}  // namespace

@@ -1,0 +1,472 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+#include "platform/Sys.h"
+#include "workers/Utils_u.h"
+
+namespace {
+
+// ---- version query ---------------------------------------------------------
+
+struct VersionRow {
+  DWORD platform, major, minor;
+  const char* servicePack;
+  uint8_t code;
+};
+const VersionRow* CurrentVersion = nullptr;
+
+BOOL WINAPI FakeGetVersionExA(LPOSVERSIONINFOA info) {
+  if (!CurrentVersion || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA)) return FALSE;
+  info->dwPlatformId = CurrentVersion->platform;
+  info->dwMajorVersion = CurrentVersion->major;
+  info->dwMinorVersion = CurrentVersion->minor;
+  lstrcpynA(info->szCSDVersion, CurrentVersion->servicePack, sizeof(info->szCSDVersion));
+  return TRUE;
+}
+
+TEST(GetWindowsVersionCode, MapsEachReleaseAndRejectsTheRest) {
+  const VersionRow rows[] = {
+      {1, 4, 0, "", 1},        // Windows 95
+      {1, 4, 10, "", 2},       // Windows 98
+      {1, 4, 10, " B", 2},     // 98 with another service-pack letter
+      {1, 4, 10, " A", 3},     // 98 Second Edition
+      {1, 4, 90, "", 5},       // Me
+      {1, 4, 20, "", 0},       // an unknown 9x
+      {2, 3, 51, "", 4},       // NT 3.51
+      {2, 4, 0, "SP6", 4},     // NT 4
+      {2, 5, 0, "", 6},        // 2000
+      {2, 5, 1, "SP3", 7},     // XP
+      {2, 5, 2, "", 0},        // Server 2003 / XP x64
+      {2, 6, 0, "", 8},        // Vista
+      {2, 6, 2, "", 8},        // what 8 and later report without a manifest entry
+      {2, 10, 0, "", 0},       // a version above 6
+      {3, 4, 0, "", 0},        // neither family
+  };
+  SysSwap<decltype(Sys.GetVersionExA)> swap(&SysApi::GetVersionExA, &FakeGetVersionExA);
+  for (const VersionRow& row : rows) {
+    CurrentVersion = &row;
+    EXPECT_EQ(GetWindowsVersionCode(), row.code) << row.platform << " " << row.major << "." << row.minor;
+  }
+  CurrentVersion = nullptr;  // the query fails
+  EXPECT_EQ(GetWindowsVersionCode(), 0);
+}
+
+// ---- Windows folder and network presence ------------------------------------
+
+UINT WindowsDirResult = 0;
+UINT WINAPI FakeGetWindowsDirectoryA(LPSTR buffer, UINT size) {
+  if (WindowsDirResult > 0 && WindowsDirResult < size) lstrcpynA(buffer, "C:\\WINNT", size);
+  return WindowsDirResult;
+}
+
+TEST(GetWindowsFolder, GivesTheDirectoryOrNothing) {
+  EXPECT_EQ(lstrcmpiA(GetWindowsFolder().c_str(), "C:\\windows"), 0) << GetWindowsFolder();
+
+  SysSwap<decltype(Sys.GetWindowsDirectoryA)> swap(&SysApi::GetWindowsDirectoryA, &FakeGetWindowsDirectoryA);
+  WindowsDirResult = 8;
+  EXPECT_EQ(GetWindowsFolder(), "C:\\WINNT");
+  WindowsDirResult = 0;  // failed
+  EXPECT_EQ(GetWindowsFolder(), "");
+  WindowsDirResult = 300;  // did not fit
+  EXPECT_EQ(GetWindowsFolder(), "");
+}
+
+int NetworkMetric = 0;
+int WINAPI FakeGetSystemMetrics(int index) { return index == SM_NETWORK ? NetworkMetric : 0; }
+
+TEST(IsNetworkPresent, ReadsOnlyTheLowestBit) {
+  SysSwap<decltype(Sys.GetSystemMetrics)> swap(&SysApi::GetSystemMetrics, &FakeGetSystemMetrics);
+  const std::pair<int, bool> rows[] = {{0, false}, {1, true}, {2, false}, {3, true}};
+  for (const auto& row : rows) {
+    NetworkMetric = row.first;
+    EXPECT_EQ(IsNetworkPresent(), row.second) << row.first;
+  }
+}
+
+// ---- console ping summary -------------------------------------------------
+
+struct SummaryRow {
+  const char* name;
+  std::vector<std::string> lines;
+  TPingSummary expected;
+};
+
+TEST(ParsePingSummary, ReadsTheEnglishSummaryAndNothingElse) {
+  const std::vector<std::string> english = {
+      "",
+      "Pinging 10.77.1.1 with 32 bytes of data:",
+      "Reply from 10.77.1.1: bytes=32 time=148ms TTL=64",
+      "Reply from 10.77.1.1: bytes=32 time=152ms TTL=64",
+      "Reply from 10.77.1.1: bytes=32 time=150ms TTL=64",
+      "Reply from 10.77.1.1: bytes=32 time=150ms TTL=64",
+      "",
+      "Ping statistics for 10.77.1.1:",
+      "    Packets: Sent = 4, Received = 4, Lost = 0 (0% loss),",
+      "Approximate round trip times in milli-seconds:",
+      "    Minimum = 148ms, Maximum = 152ms, Average = 150ms",
+  };
+  std::vector<std::string> twoRuns = english;
+  twoRuns.push_back("    Packets: Sent = 4, Received = 3, Lost = 1 (25% loss),");
+  twoRuns.push_back("    Minimum = 7ms, Maximum = 9ms, Average = 8ms");
+
+  const SummaryRow rows[] = {
+      {"english", english, {0, 148, 152, 150}},
+      {"a later summary overwrites", twoRuns, {25, 7, 9, 8}},
+      {"all lost: no times line",
+       {"Ping statistics for 10.77.1.9:", "    Packets: Sent = 4, Received = 0, Lost = 4 (100% loss),"},
+       {-1, -1, -1, -1}},
+      {"empty", {}, {-1, -1, -1, -1}},
+      {"spanish",
+       {"    Paquetes: enviados = 4, recibidos = 4, perdidos = 0", "    (0% perdidos),",
+        "    M\xEDnimo = 1ms, M\xE1ximo = 2ms, Media = 1ms"},
+       {-1, -1, -1, -1}},
+      {"minimum without its end marker", {"    Minimum = 5 ms"}, {-1, 0, -1, -1}},
+      {"loss without ( starting with a digit", {"  7% loss", "Average = 9ms"}, {7, -1, -1, 9}},
+      {"loss without ( starting with a word", {"Lost 7% loss", "Average = 9ms"}, {0, -1, -1, 9}},
+      {"digits stop at the first non-digit", {"(3x% loss)", "    Maximum = 12 and more ms, Ave", "Average = 4ms"},
+       {3, -1, 12, 4}},
+  };
+  for (const SummaryRow& row : rows) {
+    StringList lines;
+    for (const auto& l : row.lines) lines.Add(l);
+    TPingSummary s{7, 7, 7, 7};
+    ParsePingSummary(lines, s);
+    EXPECT_EQ(s.LossPercent, row.expected.LossPercent) << row.name;
+    EXPECT_EQ(s.MinimumMs, row.expected.MinimumMs) << row.name;
+    EXPECT_EQ(s.MaximumMs, row.expected.MaximumMs) << row.name;
+    EXPECT_EQ(s.AverageMs, row.expected.AverageMs) << row.name;
+  }
+}
+
+// ---- proxy settings --------------------------------------------------------
+
+const char kProxyKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+const HKEY kFakeKey = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x4242));
+
+struct FakeValue {
+  DWORD type;
+  std::vector<BYTE> data;
+};
+
+FakeValue Text(const std::string& s, DWORD type = REG_SZ) {
+  return {type, std::vector<BYTE>(s.c_str(), s.c_str() + s.size() + 1)};
+}
+FakeValue Number(DWORD v) {
+  const auto* p = reinterpret_cast<const BYTE*>(&v);
+  return {REG_DWORD, std::vector<BYTE>(p, p + sizeof v)};
+}
+
+struct FakeRegistry {
+  static bool keyExists;
+  static std::map<std::string, FakeValue> values;
+  static std::set<std::string> unreadable;  // queries fail with access denied
+  static std::set<std::string> unwritable;
+  static std::vector<REGSAM> opens;
+  static int closes;
+  static std::vector<std::pair<std::string, FakeValue>> writes;
+  static std::vector<DWORD> options;
+
+  static void Reset() {
+    keyExists = true;
+    values.clear();
+    unreadable.clear();
+    unwritable.clear();
+    opens.clear();
+    closes = 0;
+    writes.clear();
+    options.clear();
+  }
+
+  static LONG WINAPI Open(HKEY root, LPCSTR sub, DWORD, REGSAM sam, PHKEY out) {
+    if (root != HKEY_CURRENT_USER || std::string(sub) != kProxyKey || !keyExists) return ERROR_FILE_NOT_FOUND;
+    opens.push_back(sam);
+    *out = kFakeKey;
+    return ERROR_SUCCESS;
+  }
+  static LONG WINAPI Close(HKEY key) {
+    if (key == kFakeKey) ++closes;
+    return ERROR_SUCCESS;
+  }
+  static LONG WINAPI Query(HKEY key, LPCSTR name, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD size) {
+    if (key != kFakeKey) return ERROR_INVALID_HANDLE;
+    if (unreadable.count(name)) return ERROR_ACCESS_DENIED;
+    auto it = values.find(name);
+    if (it == values.end()) return ERROR_FILE_NOT_FOUND;
+    const FakeValue& v = it->second;
+    if (type) *type = v.type;
+    const DWORD needed = static_cast<DWORD>(v.data.size());
+    if (data && *size < needed) {
+      *size = needed;
+      return ERROR_MORE_DATA;
+    }
+    if (data) memcpy(data, v.data.data(), needed);
+    *size = needed;
+    return ERROR_SUCCESS;
+  }
+  static LONG WINAPI Set(HKEY key, LPCSTR name, DWORD, DWORD type, const BYTE* data, DWORD size) {
+    if (key != kFakeKey) return ERROR_INVALID_HANDLE;
+    if (unwritable.count(name)) return ERROR_ACCESS_DENIED;
+    writes.push_back({name, {type, std::vector<BYTE>(data, data + size)}});
+    return ERROR_SUCCESS;
+  }
+  static BOOL WINAPI SetOption(HINTERNET handle, DWORD option, LPVOID buffer, DWORD length) {
+    if (handle || buffer || length) return FALSE;
+    options.push_back(option);
+    return TRUE;
+  }
+};
+bool FakeRegistry::keyExists;
+std::map<std::string, FakeValue> FakeRegistry::values;
+std::set<std::string> FakeRegistry::unreadable;
+std::set<std::string> FakeRegistry::unwritable;
+std::vector<REGSAM> FakeRegistry::opens;
+int FakeRegistry::closes;
+std::vector<std::pair<std::string, FakeValue>> FakeRegistry::writes;
+std::vector<DWORD> FakeRegistry::options;
+
+class ProxySettings : public testing::Test {
+ protected:
+  ProxySettings() { FakeRegistry::Reset(); }
+
+  SysSwap<decltype(Sys.RegOpenKeyExA)> open_{&SysApi::RegOpenKeyExA, &FakeRegistry::Open};
+  SysSwap<decltype(Sys.RegCloseKey)> close_{&SysApi::RegCloseKey, &FakeRegistry::Close};
+  SysSwap<decltype(Sys.RegQueryValueExA)> query_{&SysApi::RegQueryValueExA, &FakeRegistry::Query};
+  SysSwap<decltype(Sys.RegSetValueExA)> set_{&SysApi::RegSetValueExA, &FakeRegistry::Set};
+  SysSwap<decltype(Sys.InternetSetOptionA)> option_{&SysApi::InternetSetOptionA, &FakeRegistry::SetOption};
+};
+
+TEST_F(ProxySettings, ReadsTheThreeValuesOrFailsNamingTheValue) {
+  struct Row {
+    const char* name;
+    std::map<std::string, FakeValue> values;
+    std::set<std::string> unreadable;
+    bool enabled;
+    std::string server, override, error;
+  } rows[] = {
+      {"all set",
+       {{"ProxyServer", Text("proxy.isp:8080")}, {"ProxyOverride", Text("<local>")}, {"ProxyEnable", Number(1)}},
+       {}, true, "proxy.isp:8080", "<local>", ""},
+      {"switched off", {{"ProxyServer", Text("p:1")}, {"ProxyEnable", Number(0)}}, {}, false, "p:1", "", ""},
+      {"expandable text counts as text", {{"ProxyServer", Text("p:2", REG_EXPAND_SZ)}, {"ProxyEnable", Number(7)}},
+       {}, true, "p:2", "", ""},
+      {"nothing set at all: no proxy", {}, {}, false, "", "", ""},
+      {"ProxyEnable missing: no proxy", {{"ProxyServer", Text("p:3")}}, {}, false, "p:3", "", ""},
+      {"ProxyEnable of the wrong kind", {{"ProxyServer", Text("p:4")}, {"ProxyEnable", Text("1")}}, {}, false,
+       "p:4", "", "Invalid data type for 'ProxyEnable'"},
+      {"ProxyEnable stored as bytes", {{"ProxyEnable", {REG_BINARY, {1, 0, 0, 0}}}}, {}, false, "", "",
+       "Invalid data type for 'ProxyEnable'"},
+      {"ProxyServer of the wrong kind", {{"ProxyServer", Number(5)}}, {}, false, "kept", "kept",
+       "Invalid data type for 'ProxyServer'"},
+      {"ProxyOverride of the wrong kind", {{"ProxyServer", Text("p:5")}, {"ProxyOverride", Number(5)}}, {}, false,
+       "p:5", "kept", "Invalid data type for 'ProxyOverride'"},
+      {"ProxyEnable unreadable", {{"ProxyEnable", Number(1)}}, {"ProxyEnable"}, false, "", "",
+       "Failed to get data for 'ProxyEnable'"},
+  };
+  for (const Row& row : rows) {
+    FakeRegistry::Reset();
+    FakeRegistry::values = row.values;
+    FakeRegistry::unreadable = row.unreadable;
+    TProxyItem p;
+    p.Enabled = true;
+    p.Server = p.Override = "kept";
+    std::string error;
+    try {
+      ReadProxySettings(p);
+    } catch (const ERegistryException& e) {
+      error = e.what();
+    }
+    EXPECT_EQ(error, row.error) << row.name;
+    EXPECT_EQ(p.Enabled, row.enabled) << row.name;
+    EXPECT_EQ(p.Server, row.server) << row.name;
+    EXPECT_EQ(p.Override, row.override) << row.name;
+    EXPECT_EQ(FakeRegistry::opens, std::vector<REGSAM>{KEY_READ}) << row.name;
+    EXPECT_EQ(FakeRegistry::closes, 1) << row.name << ": the key is closed on every path";
+    EXPECT_TRUE(FakeRegistry::writes.empty()) << row.name;
+  }
+}
+
+TEST_F(ProxySettings, MissingKeyMeansNoProxyAndTouchesNothing) {
+  FakeRegistry::keyExists = false;
+  TProxyItem p;
+  p.Enabled = true;
+  p.Server = "s";
+  p.Override = "o";
+  ReadProxySettings(p);
+  EXPECT_FALSE(p.Enabled);
+  EXPECT_EQ(p.Server, "s");
+  EXPECT_EQ(p.Override, "o");
+}
+
+TEST_F(ProxySettings, WritesTheSwitchThenAnnouncesTheChange) {
+  const std::vector<DWORD> announced = {INTERNET_OPTION_SETTINGS_CHANGED, INTERNET_OPTION_REFRESH};
+  ASSERT_EQ(announced, (std::vector<DWORD>{39, 37}));
+
+  // Switching off (what the proxy question does): only ProxyEnable = 0.
+  WriteProxySettings("", false);
+  ASSERT_EQ(FakeRegistry::writes.size(), 1u);
+  EXPECT_EQ(FakeRegistry::writes[0].first, "ProxyEnable");
+  EXPECT_EQ(FakeRegistry::writes[0].second.type, static_cast<DWORD>(REG_DWORD));
+  EXPECT_EQ(FakeRegistry::writes[0].second.data, Number(0).data);
+  EXPECT_EQ(FakeRegistry::opens, std::vector<REGSAM>{KEY_WRITE});
+  EXPECT_EQ(FakeRegistry::closes, 1);
+  EXPECT_EQ(FakeRegistry::options, announced);
+
+  // Switching on also stores the server, as zero-terminated text.
+  FakeRegistry::Reset();
+  WriteProxySettings("proxy.isp:3128", true);
+  ASSERT_EQ(FakeRegistry::writes.size(), 2u);
+  EXPECT_EQ(FakeRegistry::writes[0].second.data, Number(1).data);
+  EXPECT_EQ(FakeRegistry::writes[1].first, "ProxyServer");
+  EXPECT_EQ(FakeRegistry::writes[1].second.type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(FakeRegistry::writes[1].second.data, Text("proxy.isp:3128").data);
+  EXPECT_EQ(FakeRegistry::options, announced);
+
+  // No key to write to: nothing written, the change is still announced.
+  FakeRegistry::Reset();
+  FakeRegistry::keyExists = false;
+  WriteProxySettings("", false);
+  EXPECT_TRUE(FakeRegistry::writes.empty());
+  EXPECT_EQ(FakeRegistry::options, announced);
+}
+
+TEST_F(ProxySettings, AFailedWriteNamesTheValueAndAnnouncesNothing) {
+  const std::pair<const char*, bool> rows[] = {{"ProxyEnable", false}, {"ProxyServer", true}};
+  for (const auto& row : rows) {
+    FakeRegistry::Reset();
+    FakeRegistry::unwritable = {row.first};
+    try {
+      WriteProxySettings("p:1", row.second);
+      ADD_FAILURE() << row.first << " did not fail";
+    } catch (const ERegistryException& e) {
+      EXPECT_EQ(std::string(e.what()), std::string("Failed to set data for '") + row.first + "'");
+    }
+    EXPECT_TRUE(FakeRegistry::options.empty()) << row.first;
+    EXPECT_EQ(FakeRegistry::closes, 1) << row.first;
+  }
+}
+
+// ---- administrator check ----------------------------------------------------
+
+std::vector<BYTE> MakeSid(BYTE authority, std::initializer_list<DWORD> subAuthorities) {
+  std::vector<BYTE> sid(GetSidLengthRequired(static_cast<UCHAR>(subAuthorities.size())));
+  SID_IDENTIFIER_AUTHORITY a = {{0, 0, 0, 0, 0, authority}};
+  InitializeSid(sid.data(), &a, static_cast<BYTE>(subAuthorities.size()));
+  DWORD i = 0;
+  for (DWORD s : subAuthorities) *GetSidSubAuthority(sid.data(), i++) = s;
+  return sid;
+}
+
+const HANDLE kThreadToken = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x7071));
+const HANDLE kProcessToken = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x7072));
+
+struct FakeToken {
+  static DWORD threadError;   // 0: the thread has a token of its own
+  static bool processTokenOk;
+  static bool infoFails;
+  static std::vector<std::vector<BYTE>> groups;
+  static std::vector<HANDLE> opened, closed;
+
+  static BOOL WINAPI OpenThread(HANDLE thread, DWORD access, BOOL openAsSelf, PHANDLE token) {
+    if (thread != GetCurrentThread() || access != TOKEN_QUERY || !openAsSelf) return FALSE;
+    if (threadError) {
+      SetLastError(threadError);
+      return FALSE;
+    }
+    opened.push_back(*token = kThreadToken);
+    return TRUE;
+  }
+  static BOOL WINAPI OpenProcess(HANDLE process, DWORD access, PHANDLE token) {
+    if (process != GetCurrentProcess() || access != TOKEN_QUERY || !processTokenOk) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return FALSE;
+    }
+    opened.push_back(*token = kProcessToken);
+    return TRUE;
+  }
+  // Lays the group list out as the system does: the array, then the SIDs.
+  static BOOL WINAPI Info(HANDLE token, TOKEN_INFORMATION_CLASS cls, LPVOID buffer, DWORD size, PDWORD needed) {
+    if ((token != kThreadToken && token != kProcessToken) || cls != TokenGroups || infoFails) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return FALSE;
+    }
+    const size_t header = offsetof(TOKEN_GROUPS, Groups) + groups.size() * sizeof(SID_AND_ATTRIBUTES);
+    size_t total = header;
+    for (const auto& g : groups) total += g.size();
+    *needed = static_cast<DWORD>(total);
+    if (!buffer || size < total) {
+      SetLastError(ERROR_INSUFFICIENT_BUFFER);
+      return FALSE;
+    }
+    auto* list = static_cast<TOKEN_GROUPS*>(buffer);
+    list->GroupCount = static_cast<DWORD>(groups.size());
+    BYTE* sids = static_cast<BYTE*>(buffer) + header;
+    for (size_t i = 0; i < groups.size(); ++i) {
+      memcpy(sids, groups[i].data(), groups[i].size());
+      list->Groups[i].Sid = sids;
+      // Membership under UAC without elevation: present for deny checks only.
+      list->Groups[i].Attributes = SE_GROUP_USE_FOR_DENY_ONLY;
+      sids += groups[i].size();
+    }
+    return TRUE;
+  }
+  static BOOL WINAPI Close(HANDLE h) {
+    closed.push_back(h);
+    return TRUE;
+  }
+};
+DWORD FakeToken::threadError;
+bool FakeToken::processTokenOk;
+bool FakeToken::infoFails;
+std::vector<std::vector<BYTE>> FakeToken::groups;
+std::vector<HANDLE> FakeToken::opened, FakeToken::closed;
+
+TEST(IsUserAdmin, FindsAdministratorsAnywhereInTheGroupList) {
+  SysSwap<decltype(Sys.OpenThreadToken)> s1(&SysApi::OpenThreadToken, &FakeToken::OpenThread);
+  SysSwap<decltype(Sys.OpenProcessToken)> s2(&SysApi::OpenProcessToken, &FakeToken::OpenProcess);
+  SysSwap<decltype(Sys.GetTokenInformation)> s3(&SysApi::GetTokenInformation, &FakeToken::Info);
+  SysSwap<decltype(Sys.CloseHandle)> s4(&SysApi::CloseHandle, &FakeToken::Close);
+
+  const std::vector<BYTE> administrators = MakeSid(5, {32, 544});
+  auto groupList = [&](int others, int adminAt) {
+    std::vector<std::vector<BYTE>> list;
+    for (int i = 0; i < others; ++i) list.push_back(MakeSid(5, {21, 1000u + static_cast<DWORD>(i), 513}));
+    if (adminAt >= 0) list.insert(list.begin() + adminAt, administrators);
+    return list;
+  };
+  // Users S-1-5-32-545 and a SID of another authority with the same numbers
+  // must not be taken for Administrators.
+  std::vector<std::vector<BYTE>> lookalikes = {MakeSid(5, {32, 545}), MakeSid(1, {32, 544})};
+
+  struct Row {
+    const char* name;
+    DWORD threadError;
+    bool processTokenOk, infoFails;
+    std::vector<std::vector<BYTE>> groups;
+    bool expected;
+    HANDLE token;  // the one opened (and closed), or null
+  } rows[] = {
+      {"2000 groups, Administrators last", ERROR_NO_TOKEN, true, false, groupList(1999, 1999), true, kProcessToken},
+      {"2000 groups, no Administrators", ERROR_NO_TOKEN, true, false, groupList(2000, -1), false, kProcessToken},
+      {"lookalike SIDs only", ERROR_NO_TOKEN, true, false, lookalikes, false, kProcessToken},
+      {"impersonating thread's own token", 0, false, false, groupList(3, 0), true, kThreadToken},
+      {"thread token refused otherwise", ERROR_ACCESS_DENIED, true, false, groupList(3, 0), false, nullptr},
+      {"no process token", ERROR_NO_TOKEN, false, false, groupList(3, 0), false, nullptr},
+      {"group list unreadable", ERROR_NO_TOKEN, true, true, groupList(3, 0), false, kProcessToken},
+  };
+  for (const Row& row : rows) {
+    FakeToken::threadError = row.threadError;
+    FakeToken::processTokenOk = row.processTokenOk;
+    FakeToken::infoFails = row.infoFails;
+    FakeToken::groups = row.groups;
+    FakeToken::opened.clear();
+    FakeToken::closed.clear();
+    EXPECT_EQ(IsUserAdmin(), row.expected) << row.name;
+    const std::vector<HANDLE> tokens = row.token ? std::vector<HANDLE>{row.token} : std::vector<HANDLE>{};
+    EXPECT_EQ(FakeToken::opened, tokens) << row.name;
+    EXPECT_EQ(FakeToken::closed, tokens) << row.name;
+  }
+}
+
+}  // namespace
