@@ -97,6 +97,7 @@ TEST(ExecThread, AFullOutputIsEmptiedBeforeTheClosingLines) {
   RunCommand("echo done", &output);
   EXPECT_EQ(output.countsAfterAdd, (std::vector<int>{499, 500, 501, 1, 2}));
   EXPECT_EQ(output.Items(), (std::vector<std::string>{kSeparator, "Process Completed."}));
+  EXPECT_EQ(output.addsOffMainThread, 0);
 }
 
 TEST(ExecThread, AFailedHandOverStillEndsWithTheClosingLinesAndTheMessage) {

@@ -2,6 +2,7 @@
 // fake Sleep: no packet leaves the process and pacing costs no time.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 #include <optional>
 
@@ -155,7 +156,8 @@ struct FakeNet {
     memset(reply, 0, replySize);
     auto* r = static_cast<ICMP_ECHO_REPLY*>(reply);
     r->Address = to;
-    r->RoundTripTime = static_cast<ULONG>(e.ms);
+    // Not what the worker shows: its time covers the whole attempt.
+    r->RoundTripTime = static_cast<ULONG>(e.ms / 2 + 1);
     r->DataSize = 32;
     r->Options.Ttl = kTtl;
     SetLastError(0);
@@ -194,7 +196,10 @@ class PingThreadTest : public testing::Test {
     FakeNet::Reset();
     SetPingLogTargets(&output, &events);
   }
-  ~PingThreadTest() override { SetPingLogTargets(nullptr, nullptr); }
+  ~PingThreadTest() override {
+    SetPingLogTargets(nullptr, nullptr);
+    EXPECT_EQ(output.addsOffMainThread + events.addsOffMainThread, 0);
+  }
 
   // Starts a worker for target and waits for its message; the worker frees
   // itself. Returns every WM_PING_FINISHED that arrived.
@@ -404,6 +409,30 @@ TEST_F(PingThreadTest, TheOutputIsEmptiedOnlyWhenItHoldsMoreThan500Lines) {
     EXPECT_EQ(output.countsAfterAdd, row.second) << row.first;
     EXPECT_EQ(events.countsAfterAdd, std::vector<int>{601}) << "the event list has no cap";
   }
+}
+
+// Once against the platform's own echo and name service, on loopback only:
+// the reply buffer is large enough for this target's reply record, and the
+// TTL shown is the one in the reply.
+TEST(PingThreadLoopback, ShowsTheRealReplysTimeToLive) {
+  SysSwap<decltype(Sys.Sleep)> noPause(&SysApi::Sleep, &FakeNet::Sleep);
+  RecordingLines output, events;
+  SetPingLogTargets(&output, &events);
+  MessageSink sink;
+  TPingItem item;
+  item.Target = "127.0.0.1";
+  item.Index = 2;
+  new TPingThread(sink.Handle(), &item, 1, 2000);
+  ASSERT_TRUE(sink.WaitFor(WM_PING_FINISHED, 1, 10000));
+  SetPingLogTargets(nullptr, nullptr);
+
+  ASSERT_EQ(output.Count(), 2) << testing::PrintToString(output.Items());
+  int ms = -1, ttl = -1;
+  ASSERT_EQ(sscanf(output[0].c_str(), "Reply from [127.0.0.1] bytes=32 time=%dms TTL=%d", &ms, &ttl), 2) << output[0];
+  EXPECT_GE(ms, 0);
+  EXPECT_GT(ttl, 0);
+  EXPECT_LE(ttl, 255);
+  EXPECT_EQ(sink.Of(WM_PING_FINISHED)[0].wParam, 2u);
 }
 
 }  // namespace

@@ -100,11 +100,13 @@ class MainWindowSwap {
 class RecordingLines : public StringList {
  public:
   std::vector<int> countsAfterAdd;
+  int addsOffMainThread = 0;  // workers must hand their lines over
   // Add throws for texts for which this answers true.
   std::function<bool(const std::string&)> failOn;
   int failuresLeft = -1;  // -1: every time failOn matches
 
   void Add(const std::string& text) override {
+    if (!Application.IsMainThread()) ++addsOffMainThread;
     if (failOn && failuresLeft != 0 && failOn(text)) {
       if (failuresLeft > 0) --failuresLeft;
       throw std::runtime_error("memo gone");
