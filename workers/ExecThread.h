@@ -21,8 +21,7 @@ class TExecThread : public Thread {
   // otherwise the process's current directory at this moment. The creator
   // keeps the object and deletes it after WM_EXEC_FINISHED (deleting a
   // running worker waits for the command to end).
-  TExecThread(const std::string& command, Lines* output, uint16_t waitSeconds, const std::string& workDir,
-              bool isPing);
+  TExecThread(const std::string& command, Lines* output, uint16_t waitSeconds, const std::string& workDir, bool isPing);
   ~TExecThread() override;
 
   const std::string& WorkDir() const { return WorkDir_; }

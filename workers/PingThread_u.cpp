@@ -16,14 +16,13 @@ const WORD kEchoDataSize = 32;
 const char kEchoFill = 'X';
 // Room for one reply record, the echoed data and an ICMP error message.
 // The record is larger on 64-bit, so the size follows the platform's.
-const DWORD kReplyBufferSize =
-    std::max<DWORD>(129, static_cast<DWORD>(sizeof(ICMP_ECHO_REPLY) + kEchoDataSize + 8));
+const DWORD kReplyBufferSize = std::max<DWORD>(129, static_cast<DWORD>(sizeof(ICMP_ECHO_REPLY) + kEchoDataSize + 8));
 static_assert(kReplyBufferSize >= sizeof(ICMP_ECHO_REPLY) + kEchoDataSize + 8, "reply buffer too small");
 
 // The worker's own status codes besides the echo service's IP status values.
-const DWORD kStatusNoAddress = 0x666;    // the name resolved without an address
-const DWORD kStatusNoHost = 0x777;       // the name did not resolve
-const DWORD kStatusUnexpected = 0x888;   // something broke inside an attempt
+const DWORD kStatusNoAddress = 0x666;   // the name resolved without an address
+const DWORD kStatusNoHost = 0x777;      // the name did not resolve
+const DWORD kStatusUnexpected = 0x888;  // something broke inside an attempt
 
 Lines* OutputLines = nullptr;  // not owned
 Lines* EventLines = nullptr;   // not owned
@@ -44,33 +43,60 @@ void AddEventLine(const std::string& text) {
 
 std::string StatusText(DWORD code) {
   switch (code) {
-    case 0: return "Unknown Error!";
-    case kStatusNoAddress: return "Error getting IP from HostName";
-    case kStatusNoHost: return "Error getting HostName";
-    case 11001: return "Buffer too small";
-    case 11002: return "Destination network unreachable";
-    case 11003: return "Destination host unreachable";
-    case 11004: return "Destination protocol unreachable";
-    case 11005: return "Destination port unreachable";
-    case 11006: return "No resources";
-    case 11007: return "Bad option";
-    case 11008: return "Hardware error";
-    case 11009: return "Packet too big";
-    case 11010: return "Request timed out";
-    case 11011: return "Bad request";
-    case 11012: return "Bad route";
-    case 11013: return "TTL expired in transit";
-    case 11014: return "TTL expired in reassembly";
-    case 11015: return "Parameter problem";
-    case 11016: return "Source quench";
-    case 11017: return "Option too big";
-    case 11018: return "Bad Destination";
-    case 11019: return "Address deleted";
-    case 11020: return "Spec MTU change";
-    case 11021: return "MTU change";
-    case 11050: return "General failure";
-    case 11255: return "Pending";
-    default: return "ICMP error #" + std::to_string(code);
+    case 0:
+      return "Unknown Error!";
+    case kStatusNoAddress:
+      return "Error getting IP from HostName";
+    case kStatusNoHost:
+      return "Error getting HostName";
+    case 11001:
+      return "Buffer too small";
+    case 11002:
+      return "Destination network unreachable";
+    case 11003:
+      return "Destination host unreachable";
+    case 11004:
+      return "Destination protocol unreachable";
+    case 11005:
+      return "Destination port unreachable";
+    case 11006:
+      return "No resources";
+    case 11007:
+      return "Bad option";
+    case 11008:
+      return "Hardware error";
+    case 11009:
+      return "Packet too big";
+    case 11010:
+      return "Request timed out";
+    case 11011:
+      return "Bad request";
+    case 11012:
+      return "Bad route";
+    case 11013:
+      return "TTL expired in transit";
+    case 11014:
+      return "TTL expired in reassembly";
+    case 11015:
+      return "Parameter problem";
+    case 11016:
+      return "Source quench";
+    case 11017:
+      return "Option too big";
+    case 11018:
+      return "Bad Destination";
+    case 11019:
+      return "Address deleted";
+    case 11020:
+      return "Spec MTU change";
+    case 11021:
+      return "MTU change";
+    case 11050:
+      return "General failure";
+    case 11255:
+      return "Pending";
+    default:
+      return "ICMP error #" + std::to_string(code);
   }
 }
 
@@ -259,8 +285,7 @@ DWORD TPingThread::EchoOnce(const std::string& target, int timeoutMs) {
 }
 
 bool TPingThread::ResolveTarget(const std::string& target, ULONG& address) {
-  if (!Sys.WSAStartup || !Sys.gethostbyname || !Sys.WSACleanup)
-    throw std::runtime_error("name service not available");
+  if (!Sys.WSAStartup || !Sys.gethostbyname || !Sys.WSACleanup) throw std::runtime_error("name service not available");
   WinsockSession session;
   // An empty name gives the local machine's own addresses.
   const hostent* host = Sys.gethostbyname(target.c_str());

@@ -3,7 +3,6 @@
 // verdict back.
 #pragma once
 
-#include <winsock2.h>
 #include <windows.h>
 
 #include <cstdint>

@@ -41,9 +41,7 @@ class RegKey {
   RegKey(const RegKey&) = delete;
   RegKey& operator=(const RegKey&) = delete;
 
-  bool Open(REGSAM access) {
-    return Sys.RegOpenKeyExA(HKEY_CURRENT_USER, kProxyKey, 0, access, &h_) == ERROR_SUCCESS;
-  }
+  bool Open(REGSAM access) { return Sys.RegOpenKeyExA(HKEY_CURRENT_USER, kProxyKey, 0, access, &h_) == ERROR_SUCCESS; }
   HKEY Get() const { return h_; }
 
  private:
@@ -215,9 +213,9 @@ void WriteProxySettings(const std::string& server, bool enable) {
       if (Sys.RegSetValueExA(key.Get(), "ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                              sizeof value) != ERROR_SUCCESS)
         FailSet("ProxyEnable");
-      if (enable && Sys.RegSetValueExA(key.Get(), "ProxyServer", 0, REG_SZ,
-                                       reinterpret_cast<const BYTE*>(server.c_str()),
-                                       static_cast<DWORD>(server.size() + 1)) != ERROR_SUCCESS)
+      if (enable &&
+          Sys.RegSetValueExA(key.Get(), "ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(server.c_str()),
+                             static_cast<DWORD>(server.size() + 1)) != ERROR_SUCCESS)
         FailSet("ProxyServer");
     }
   }
@@ -247,8 +245,8 @@ bool IsUserAdmin() {
 
   SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
   PSID raw = nullptr;
-  if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0,
-                                0, 0, &raw))
+  if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                &raw))
     return false;
   std::unique_ptr<void, decltype(&FreeSid)> administrators(raw, &FreeSid);
 

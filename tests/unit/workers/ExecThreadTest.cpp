@@ -136,8 +136,8 @@ TEST(ExecThread, AnInterpreterThatCannotStartGivesAnEmptyCapture) {
   SysSwap<decltype(Sys.CreateProcessA)> swap(&SysApi::CreateProcessA, &FailingCreateProcessA);
   StringList output;
   RunCommand("ipconfig /all", &output, false, GetWindowsFolder().c_str());
-  EXPECT_EQ(output.Items(), (std::vector<std::string>{kSeparator, Banner("'ipconfig /all'"), "", kSeparator,
-                                                      "Process Completed."}));
+  EXPECT_EQ(output.Items(),
+            (std::vector<std::string>{kSeparator, Banner("'ipconfig /all'"), "", kSeparator, "Process Completed."}));
 
   char systemDir[MAX_PATH] = {};
   GetSystemDirectoryA(systemDir, MAX_PATH);

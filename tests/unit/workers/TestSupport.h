@@ -49,7 +49,9 @@ class MessageSink {
   }
 
   // Pumps for a while (to see that nothing more arrives).
-  void Pump(DWORD ms) { PumpUntil([] { return false; }, ms); }
+  void Pump(DWORD ms) {
+    PumpUntil([] { return false; }, ms);
+  }
 
   static bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     const DWORD start = GetTickCount();

@@ -28,21 +28,21 @@ BOOL WINAPI FakeGetVersionExA(LPOSVERSIONINFOA info) {
 
 TEST(GetWindowsVersionCode, MapsEachReleaseAndRejectsTheRest) {
   const VersionRow rows[] = {
-      {1, 4, 0, "", 1},        // Windows 95
-      {1, 4, 10, "", 2},       // Windows 98
-      {1, 4, 10, " B", 2},     // 98 with another service-pack letter
-      {1, 4, 10, " A", 3},     // 98 Second Edition
-      {1, 4, 90, "", 5},       // Me
-      {1, 4, 20, "", 0},       // an unknown 9x
-      {2, 3, 51, "", 4},       // NT 3.51
-      {2, 4, 0, "SP6", 4},     // NT 4
-      {2, 5, 0, "", 6},        // 2000
-      {2, 5, 1, "SP3", 7},     // XP
-      {2, 5, 2, "", 0},        // Server 2003 / XP x64
-      {2, 6, 0, "", 8},        // Vista
-      {2, 6, 2, "", 8},        // what 8 and later report without a manifest entry
-      {2, 10, 0, "", 0},       // a version above 6
-      {3, 4, 0, "", 0},        // neither family
+      {1, 4, 0, "", 1},     // Windows 95
+      {1, 4, 10, "", 2},    // Windows 98
+      {1, 4, 10, " B", 2},  // 98 with another service-pack letter
+      {1, 4, 10, " A", 3},  // 98 Second Edition
+      {1, 4, 90, "", 5},    // Me
+      {1, 4, 20, "", 0},    // an unknown 9x
+      {2, 3, 51, "", 4},    // NT 3.51
+      {2, 4, 0, "SP6", 4},  // NT 4
+      {2, 5, 0, "", 6},     // 2000
+      {2, 5, 1, "SP3", 7},  // XP
+      {2, 5, 2, "", 0},     // Server 2003 / XP x64
+      {2, 6, 0, "", 8},     // Vista
+      {2, 6, 2, "", 8},     // what 8 and later report without a manifest entry
+      {2, 10, 0, "", 0},    // a version above 6
+      {3, 4, 0, "", 0},     // neither family
   };
   SysSwap<decltype(Sys.GetVersionExA)> swap(&SysApi::GetVersionExA, &FakeGetVersionExA);
   for (const VersionRow& row : rows) {
@@ -125,7 +125,8 @@ TEST(ParsePingSummary, ReadsTheEnglishSummaryAndNothingElse) {
       {"minimum without its end marker", {"    Minimum = 5 ms"}, {-1, 0, -1, -1}},
       {"loss without ( starting with a digit", {"  7% loss", "Average = 9ms"}, {7, -1, -1, 9}},
       {"loss without ( starting with a word", {"Lost 7% loss", "Average = 9ms"}, {0, -1, -1, 9}},
-      {"digits stop at the first non-digit", {"(3x% loss)", "    Maximum = 12 and more ms, Ave", "Average = 4ms"},
+      {"digits stop at the first non-digit",
+       {"(3x% loss)", "    Maximum = 12 and more ms, Ave", "Average = 4ms"},
        {3, -1, 12, 4}},
   };
   for (const SummaryRow& row : rows) {
@@ -247,21 +248,55 @@ TEST_F(ProxySettings, ReadsTheThreeValuesOrFailsNamingTheValue) {
   } rows[] = {
       {"all set",
        {{"ProxyServer", Text("proxy.isp:8080")}, {"ProxyOverride", Text("<local>")}, {"ProxyEnable", Number(1)}},
-       {}, true, "proxy.isp:8080", "<local>", ""},
+       {},
+       true,
+       "proxy.isp:8080",
+       "<local>",
+       ""},
       {"switched off", {{"ProxyServer", Text("p:1")}, {"ProxyEnable", Number(0)}}, {}, false, "p:1", "", ""},
-      {"expandable text counts as text", {{"ProxyServer", Text("p:2", REG_EXPAND_SZ)}, {"ProxyEnable", Number(7)}},
-       {}, true, "p:2", "", ""},
+      {"expandable text counts as text",
+       {{"ProxyServer", Text("p:2", REG_EXPAND_SZ)}, {"ProxyEnable", Number(7)}},
+       {},
+       true,
+       "p:2",
+       "",
+       ""},
       {"nothing set at all: no proxy", {}, {}, false, "", "", ""},
       {"ProxyEnable missing: no proxy", {{"ProxyServer", Text("p:3")}}, {}, false, "p:3", "", ""},
-      {"ProxyEnable of the wrong kind", {{"ProxyServer", Text("p:4")}, {"ProxyEnable", Text("1")}}, {}, false,
-       "p:4", "", "Invalid data type for 'ProxyEnable'"},
-      {"ProxyEnable stored as bytes", {{"ProxyEnable", {REG_BINARY, {1, 0, 0, 0}}}}, {}, false, "", "",
+      {"ProxyEnable of the wrong kind",
+       {{"ProxyServer", Text("p:4")}, {"ProxyEnable", Text("1")}},
+       {},
+       false,
+       "p:4",
+       "",
        "Invalid data type for 'ProxyEnable'"},
-      {"ProxyServer of the wrong kind", {{"ProxyServer", Number(5)}}, {}, false, "kept", "kept",
+      {"ProxyEnable stored as bytes",
+       {{"ProxyEnable", {REG_BINARY, {1, 0, 0, 0}}}},
+       {},
+       false,
+       "",
+       "",
+       "Invalid data type for 'ProxyEnable'"},
+      {"ProxyServer of the wrong kind",
+       {{"ProxyServer", Number(5)}},
+       {},
+       false,
+       "kept",
+       "kept",
        "Invalid data type for 'ProxyServer'"},
-      {"ProxyOverride of the wrong kind", {{"ProxyServer", Text("p:5")}, {"ProxyOverride", Number(5)}}, {}, false,
-       "p:5", "kept", "Invalid data type for 'ProxyOverride'"},
-      {"ProxyEnable unreadable", {{"ProxyEnable", Number(1)}}, {"ProxyEnable"}, false, "", "",
+      {"ProxyOverride of the wrong kind",
+       {{"ProxyServer", Text("p:5")}, {"ProxyOverride", Number(5)}},
+       {},
+       false,
+       "p:5",
+       "kept",
+       "Invalid data type for 'ProxyOverride'"},
+      {"ProxyEnable unreadable",
+       {{"ProxyEnable", Number(1)}},
+       {"ProxyEnable"},
+       false,
+       "",
+       "",
        "Failed to get data for 'ProxyEnable'"},
   };
   for (const Row& row : rows) {
@@ -362,7 +397,7 @@ const HANDLE kThreadToken = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x70
 const HANDLE kProcessToken = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x7072));
 
 struct FakeToken {
-  static DWORD threadError;   // 0: the thread has a token of its own
+  static DWORD threadError;  // 0: the thread has a token of its own
   static bool processTokenOk;
   static bool infoFails;
   static std::vector<std::vector<BYTE>> groups;
