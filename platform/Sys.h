@@ -15,7 +15,9 @@
 
 // (library, function). Libraries that Windows protects as known DLLs and
 // those it does not are treated alike: all are loaded from the system
-// directory by name.
+// directory by name. The echo functions are taken from IPHLPAPI.DLL, which
+// exports them on every supported system: ICMP.DLL only forwards to it, and
+// resolving that forward would search the program's folder again.
 #define VELNOR_SYS_CALLS(X)                      \
   X(kernel32, CreateMutexA)                      \
   X(kernel32, Sleep)                             \
@@ -43,9 +45,9 @@
   X(shell32, ShellExecuteA)                      \
   X(wininet, InternetGetConnectedState)          \
   X(wininet, InternetSetOptionA)                 \
-  X(icmp, IcmpCreateFile)                        \
-  X(icmp, IcmpSendEcho)                          \
-  X(icmp, IcmpCloseHandle)                       \
+  X(iphlpapi, IcmpCreateFile)                    \
+  X(iphlpapi, IcmpSendEcho)                      \
+  X(iphlpapi, IcmpCloseHandle)                   \
   X(wsock32, WSAStartup)                         \
   X(wsock32, WSACleanup)                         \
   X(wsock32, gethostbyname)                      \

@@ -42,8 +42,9 @@ stop_apps() {
     sleep 0.2
   done
   for pid in "${APP_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
-  # Whatever is left of the program in this prefix.
-  pkill -f 'VelnorAgent.exe' 2>/dev/null || true
+  # Whatever is left of the program: Wine shows its command line with a
+  # Windows path (this script's own arguments use slashes).
+  pkill -f '[\\]VelnorAgent[.]exe' 2>/dev/null || true
   APP_PIDS=()
 }
 

@@ -7,7 +7,7 @@ start_app
 wait_main
 sleep 1
 check "window caption" "$(probe count "$TITLE")" "1"
-check "taskbar title" "$(probe toplevel-text VelnorApplication)" "$(printf 'Velnor\xc2\xa9 Network Agent')"
+check "taskbar title" "$(probe toplevel-text VelnorApplication)" "$(printf 'Velnor\xa9 Network Agent')"  # the title is in code page 1252
 read -r l t r b <<<"$(probe rect "$TITLE")"
 check "window size" "$((r - l))x$((b - t))" "800x600"
 check "tools panel shown" "$(probe visible pnlUtil)" "1"
