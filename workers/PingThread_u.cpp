@@ -140,15 +140,15 @@ class EchoHandle {
 };
 
 // One Winsock start and its clean-up around a single lookup.
-class WinsockSession {
+class WinsockScope {
  public:
-  WinsockSession() {
+  WinsockScope() {
     WSADATA data;
     Sys.WSAStartup(MAKEWORD(1, 1), &data);
   }
-  ~WinsockSession() { Sys.WSACleanup(); }
-  WinsockSession(const WinsockSession&) = delete;
-  WinsockSession& operator=(const WinsockSession&) = delete;
+  ~WinsockScope() { Sys.WSACleanup(); }
+  WinsockScope(const WinsockScope&) = delete;
+  WinsockScope& operator=(const WinsockScope&) = delete;
 };
 
 }  // namespace
@@ -286,7 +286,7 @@ DWORD TPingThread::EchoOnce(const std::string& target, int timeoutMs) {
 
 bool TPingThread::ResolveTarget(const std::string& target, ULONG& address) {
   if (!Sys.WSAStartup || !Sys.gethostbyname || !Sys.WSACleanup) throw std::runtime_error("name service not available");
-  WinsockSession session;
+  WinsockScope winsock;
   // An empty name gives the local machine's own addresses.
   const hostent* host = Sys.gethostbyname(target.c_str());
   if (!host) {
