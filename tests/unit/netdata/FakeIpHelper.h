@@ -29,6 +29,7 @@ class Arena {
   // An IPv4 socket address ("10.77.0.2") as the adapter-addresses lists hold it.
   SOCKET_ADDRESS Inet(const char* dotted);
   std::size_t Used() const { return used_; }
+  BYTE* Base() const { return base_; }
 
  private:
   BYTE* base_;

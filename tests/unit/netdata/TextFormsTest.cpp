@@ -79,7 +79,7 @@ TEST(TextForms, FileTimes) {
   EXPECT_DOUBLE_EQ(FileTimeToDateTime(&oneDayLater), 1.0);
   const BYTE negative[8] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
   EXPECT_EQ(FileTimeToInt64(negative), -1);
-  const BYTE littleEndian[9] = {0x99, 0x01, 0x02, 0, 0, 0, 0, 0, 0x80};  // unaligned, ninth byte not read
+  const BYTE littleEndian[10] = {0x99, 0x01, 0x02, 0, 0, 0, 0, 0, 0, 0x80};  // unaligned; the tenth byte is not read
   EXPECT_EQ(FileTimeToInt64(littleEndian + 1), 0x0201);
 }
 
