@@ -241,7 +241,9 @@ DWORD ReadAdaptorRows(int& count, TAdaptorRows& rows) {
     if (static_cast<std::size_t>(count) == rows.size()) rows.resize(rows.size() * 2);
   };
 
-  const ULONG flags = GAA_FLAG_INCLUDE_PREFIX;
+  // Prefixes give the masks. Newer systems fill the gateway and WINS lists
+  // of the long record only when asked; older ones ignore the two flags.
+  const ULONG flags = GAA_FLAG_INCLUDE_PREFIX | GAA_FLAG_INCLUDE_WINS_INFO | GAA_FLAG_INCLUDE_GATEWAYS;
   ULONG size = 0;
   DWORD result = extended ? IpHlp.GetAdaptersAddresses(AF_INET, flags, nullptr, nullptr, &size)
                           : IpHlp.GetAdaptersInfo(nullptr, &size);

@@ -244,7 +244,8 @@ TEST_F(AdaptersTest, ExtendedQueryWithLongRecord) {
   ASSERT_EQ(read.result, 0u);
   ASSERT_EQ(read.count, 1);
   const TAdaptorInfo& r = read.rows[0];
-  EXPECT_EQ(fakes.addressesQueries, (std::vector<std::pair<ULONG, ULONG>>{{2, 0x10}, {2, 0x10}}));
+  // IPv4, with prefixes, WINS servers and gateways.
+  EXPECT_EQ(fakes.addressesQueries, (std::vector<std::pair<ULONG, ULONG>>{{2, 0xD0}, {2, 0xD0}}));
   EXPECT_EQ(fakes.adaptersInfo.calls, 0);
   EXPECT_EQ(r.AdapterName, L"{AAAAAAAA-2222-3333-4444-555555555555}");
   EXPECT_EQ(r.Description, L"Fake Wireless Adapter");
