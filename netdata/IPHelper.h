@@ -156,8 +156,8 @@ class TTableBuffer {
 struct TNetworkParams {
   std::string HostName;
   std::string DomainName;
-  int DnsServerCount = 0;                 // valid entries of DnsServers, 0..10
-  std::array<std::string, 10> DnsServers; // plain dotted text, system's order
+  int DnsServerCount = 0;                  // valid entries of DnsServers, 0..10
+  std::array<std::string, 10> DnsServers;  // plain dotted text, system's order
   DWORD NodeType = 0;
   std::string ScopeId;
   DWORD EnableRouting = 0;

@@ -55,7 +55,8 @@ std::basic_string<Char> TextInBuffer(const TTableBuffer& buffer, const Char* tex
 }
 
 std::string AddressText(const TTableBuffer& buffer, const SOCKET_ADDRESS& address) {
-  if (address.iSockaddrLength <= 0 || !buffer.Holds(address.lpSockaddr, static_cast<std::size_t>(address.iSockaddrLength)))
+  if (address.iSockaddrLength <= 0 ||
+      !buffer.Holds(address.lpSockaddr, static_cast<std::size_t>(address.iSockaddrLength)))
     return {};
   return SockAddrToStr(address.lpSockaddr, address.iSockaddrLength);
 }
@@ -64,7 +65,8 @@ std::string AddressText(const TTableBuffer& buffer, const SOCKET_ADDRESS& addres
 template <class Entry, class Visit>
 void ForEachSized(const TTableBuffer& buffer, const Entry* first, std::size_t entrySize, Visit visit) {
   std::size_t limit = buffer.Size() / entrySize;
-  for (const Entry* e = first; e && limit > 0 && buffer.Holds(e, entrySize) && e->Length >= entrySize; e = e->Next, --limit) {
+  for (const Entry* e = first; e && limit > 0 && buffer.Holds(e, entrySize) && e->Length >= entrySize;
+       e = e->Next, --limit) {
     if (!visit(*e)) break;
   }
 }
@@ -91,9 +93,9 @@ void AppendAddress(TAdaptorInfo& r, std::string address, std::string mask) {
 
 TAdaptorInfo NewRecord() {
   TAdaptorInfo r;
-  for (auto* list : {&r.IpAddresses, &r.IpMasks, &r.Gateways, &r.DhcpServers, &r.PrimaryWinsServers,
-                     &r.SecondaryWinsServers, &r.DnsServers, &r.AnycastAddresses, &r.MulticastAddresses,
-                     &r.PrefixAddresses}) {
+  for (auto* list :
+       {&r.IpAddresses, &r.IpMasks, &r.Gateways, &r.DhcpServers, &r.PrimaryWinsServers, &r.SecondaryWinsServers,
+        &r.DnsServers, &r.AnycastAddresses, &r.MulticastAddresses, &r.PrefixAddresses}) {
     NewList(*list);
   }
   r.CurrentIpAddress = kNoAddress;

@@ -1,6 +1,7 @@
 // Text forms, name tables, report options and the helpers every report of
 // the network-data layer shares.
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 
 #include "netdata/IPHelper.h"
@@ -22,23 +23,20 @@ std::string MacAddrToStr(const BYTE (&address)[8], DWORD length) {
 }
 
 std::string IpAddrToStr(DWORD address, bool padded) {
-  std::string text;
-  for (int i = 0; i < 4; ++i) {
-    const unsigned octet = (address >> (8 * i)) & 0xFF;
-    if (i > 0) text += '.';
-    text += FormatLine(padded ? "%3u" : "%u", octet);
-  }
+  char text[16];
+  std::snprintf(text, sizeof(text), padded ? "%3u.%3u.%3u.%3u" : "%u.%u.%u.%u", static_cast<unsigned>(address & 0xFF),
+                static_cast<unsigned>((address >> 8) & 0xFF), static_cast<unsigned>((address >> 16) & 0xFF),
+                static_cast<unsigned>(address >> 24));
   return text;
 }
 
 DWORD PortToHostOrder(DWORD port) { return ((port & 0xFF) << 8) | ((port >> 8) & 0xFF); }
 
 const std::array<TWellKnownPort, 27> WellKnownPorts = {{
-    {7, "ECHO"},     {9, "DISCRD"},  {13, "DAYTIM"}, {17, "QOTD"},   {19, "CHARGEN"}, {20, "FTP "},
-    {21, "FTPC"},    {23, "TELNET"}, {25, "SMTP"},   {37, "TIME"},   {53, "DNS "},    {67, "BOOTPS"},
-    {68, "BOOTPC"},  {69, "TFTP"},   {70, "GOPHER"}, {79, "FING"},   {80, "HTTP"},    {88, "KERB"},
-    {109, "POP2"},   {110, "POP3"},  {119, "NNTP"},  {123, "NTP "},  {135, "LOCSVC"}, {137, "NBNAME"},
-    {138, "NBDGRAM"}, {139, "NBSESS"}, {161, "SNMP"},
+    {7, "ECHO"},    {9, "DISCRD"},   {13, "DAYTIM"},  {17, "QOTD"},     {19, "CHARGEN"}, {20, "FTP "},   {21, "FTPC"},
+    {23, "TELNET"}, {25, "SMTP"},    {37, "TIME"},    {53, "DNS "},     {67, "BOOTPS"},  {68, "BOOTPC"}, {69, "TFTP"},
+    {70, "GOPHER"}, {79, "FING"},    {80, "HTTP"},    {88, "KERB"},     {109, "POP2"},   {110, "POP3"},  {119, "NNTP"},
+    {123, "NTP "},  {135, "LOCSVC"}, {137, "NBNAME"}, {138, "NBDGRAM"}, {139, "NBSESS"}, {161, "SNMP"},
 }};
 
 std::string PortToServiceName(DWORD port) {
@@ -69,14 +67,14 @@ double FileTimeToDateTime(const void* place) {
 namespace {
 
 const char* const kArpEntryTypeNames[] = {"", "Other", "Invalid", "Dynamic", "Static"};
-const char* const kTcpStateNames[] = {"",        "closed",    "listening",  "syn_sent", "syn_rcvd",
-                                      "established", "fin_wait1", "fin_wait2", "close_wait", "closing",
-                                      "last_ack",  "time_wait", "delete_tcb"};
+const char* const kTcpStateNames[] = {"",          "closed",    "listening",  "syn_sent", "syn_rcvd", "established",
+                                      "fin_wait1", "fin_wait2", "close_wait", "closing",  "last_ack", "time_wait",
+                                      "delete_tcb"};
 const char* const kTcpRtoAlgorithmNames[] = {"", "Other", "Const.Timeout", "MIL-STD-1778", "Van Jacobson"};
 const char* const kRouteTypeNames[] = {"", "other", "invalid", "local", "remote"};
-const char* const kRouteProtocolNames[] = {"",     "OTHER", "LOCAL", "NETMGMT", "ICMP",  "EGP",   "GGP",
-                                           "HELO", "RIP",   "IS_IS", "ES_IS",   "CISCO", "BBN",   "OSPF",
-                                           "BGP",  "BOOTP", "AUTO_STAT", "STATIC", "NOT_DOD"};
+const char* const kRouteProtocolNames[] = {"",     "OTHER", "LOCAL",     "NETMGMT", "ICMP",   "EGP", "GGP",
+                                           "HELO", "RIP",   "IS_IS",     "ES_IS",   "CISCO",  "BBN", "OSPF",
+                                           "BGP",  "BOOTP", "AUTO_STAT", "STATIC",  "NOT_DOD"};
 
 }  // namespace
 
@@ -95,8 +93,8 @@ struct LocalMemoryFree {
 std::string SysErrorMessage(DWORD code) {
   char* text = nullptr;
   const DWORD length =
-      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr,
-                     code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
+                     nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
   std::unique_ptr<char, LocalMemoryFree> owned(text);
   std::string message(text ? text : "", text ? length : 0);
   // One line: inner breaks become blanks, trailing ones go.

@@ -140,7 +140,7 @@ TEST_F(AdaptersTest, QueryFailuresInBothQueries) {
     DWORD probe;
     DWORD second;
   } cases[] = {
-      {false, ERROR_NO_DATA, NO_ERROR},                   // probe answers something else than 111
+      {false, ERROR_NO_DATA, NO_ERROR},                         // probe answers something else than 111
       {false, ERROR_BUFFER_OVERFLOW, ERROR_NOT_ENOUGH_MEMORY},  // the real call fails
       {true, ERROR_INVALID_PARAMETER, NO_ERROR},
       {true, ERROR_BUFFER_OVERFLOW, ERROR_NOT_ENOUGH_MEMORY},
@@ -277,13 +277,14 @@ TEST_F(AdaptersTest, ExtendedQueryWithLongRecord) {
 
   StringList report;
   ListAdaptorRows(&report);
-  EXPECT_EQ(LinesOf(report), (Strings{
-                                 "{AAAAAAAA-2222-3333-4444-555555555555}|Fake Wireless Adapter|Wi-Fi",
-                                 "00000007|IEEE80211|00-0C-29-AB-CD-EF| 1|  10.  0.  0.  1|                |  10.  0.  0.  "
-                                 "9|  10.  0.  0. 53|IF_OPER_STATUS_UP             ",
-                                 "1 IP Addresse(s):  10.  0.  0.  5/255.255.255.  0 | ",
-                                 "  ",
-                             }));
+  EXPECT_EQ(LinesOf(report),
+            (Strings{
+                "{AAAAAAAA-2222-3333-4444-555555555555}|Fake Wireless Adapter|Wi-Fi",
+                "00000007|IEEE80211|00-0C-29-AB-CD-EF| 1|  10.  0.  0.  1|                |  10.  0.  0.  "
+                "9|  10.  0.  0. 53|IF_OPER_STATUS_UP             ",
+                "1 IP Addresse(s):  10.  0.  0.  5/255.255.255.  0 | ",
+                "  ",
+            }));
   EXPECT_EQ(GatewayForMac("00-0C-29-AB-CD-EF"), " 10.  0.  0.  1");
 }
 
@@ -306,15 +307,17 @@ TEST_F(AdaptersTest, ExtendedQueryWithShortRecordHasNoGateways) {
 TEST_F(AdaptersTest, ExtendedMasksFollowPrefixesByPosition) {
   ExtendedAdapter a;
   a.unicast = {"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4"};
-  a.prefixes = {{"0.0.0.0", 0}, {"10.0.0.0", 8}, {"10.0.0.2", 31}, {"10.0.0.0", 24}, {"10.0.0.0", 16}, {"10.0.0.0", 12}};
+  a.prefixes = {{"0.0.0.0", 0},   {"10.0.0.0", 8},  {"10.0.0.2", 31},
+                {"10.0.0.0", 24}, {"10.0.0.0", 16}, {"10.0.0.0", 12}};
   Extended({a});
   Read read;
   ASSERT_EQ(read.count, 1);
   const TAdaptorInfo& r = read.rows[0];
   EXPECT_EQ(r.IpAddressCount, 4);
   ASSERT_GE(r.IpMasks.size(), 6u);
-  EXPECT_EQ(Strings(r.IpMasks.begin(), r.IpMasks.begin() + 6),
-            (Strings{"  0.  0.  0.  0", "255.  0.  0.  0", "255.255.255.254", "255.255.255.  0", "255.255.  0.  0", ""}));
+  EXPECT_EQ(
+      Strings(r.IpMasks.begin(), r.IpMasks.begin() + 6),
+      (Strings{"  0.  0.  0.  0", "255.  0.  0.  0", "255.255.255.254", "255.255.255.  0", "255.255.  0.  0", ""}));
   EXPECT_EQ(r.IpMasks.size(), r.IpAddresses.size());
   EXPECT_EQ(r.PrefixAddresses.size(), r.IpAddresses.size());
   EXPECT_EQ(r.PrefixAddresses[5], "");  // at most one prefix more than there are addresses

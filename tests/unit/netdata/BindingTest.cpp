@@ -46,9 +46,8 @@ TEST(IpHelperBinding, LoadsTheSystemLibraryOnceAndBindsEachEntryByName) {
   GetSystemDirectoryA(system, MAX_PATH);
   EXPECT_EQ(Lower(path).rfind(Lower(system) + "\\", 0), 0u) << path;
 
-#define VELNOR_CHECK_SLOT(scope, name)                                                                      \
-  EXPECT_EQ(reinterpret_cast<void*>(IpHlp.name), reinterpret_cast<void*>(GetProcAddress(library, #name))) \
-      << #name;
+#define VELNOR_CHECK_SLOT(scope, name) \
+  EXPECT_EQ(reinterpret_cast<void*>(IpHlp.name), reinterpret_cast<void*>(GetProcAddress(library, #name))) << #name;
   VELNOR_IPHLPAPI_ENTRIES(VELNOR_CHECK_SLOT)
 #undef VELNOR_CHECK_SLOT
   // The entries every reader here calls without a presence test.

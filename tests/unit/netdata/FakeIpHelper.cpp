@@ -171,20 +171,20 @@ void BuildAdaptersInfo(Arena& a, const std::vector<ClassicAdapter>& adapters) {
     if (i > 0) records[i - 1]->Next = records[i];
   }
   for (std::size_t i = 0; i < adapters.size(); ++i) {
-    const ClassicAdapter& spec = adapters[i];
+    const ClassicAdapter& shape = adapters[i];
     IP_ADAPTER_INFO& r = *records[i];
-    Copy(r.AdapterName, spec.name);
-    Copy(r.Description, spec.description);
-    r.AddressLength = static_cast<UINT>(spec.mac.size());
-    std::memcpy(r.Address, spec.mac.data(), spec.mac.size() < 8 ? spec.mac.size() : 8);
-    r.Index = spec.index;
-    r.Type = spec.type;
-    r.DhcpEnabled = spec.dhcp;
-    FillAddrStrings(a, r.IpAddressList, spec.addresses);
-    FillAddrStrings(a, r.GatewayList, spec.gateways);
-    FillAddrStrings(a, r.DhcpServer, spec.dhcpServers);
-    FillAddrStrings(a, r.PrimaryWinsServer, spec.primaryWins);
-    FillAddrStrings(a, r.SecondaryWinsServer, spec.secondaryWins);
+    Copy(r.AdapterName, shape.name);
+    Copy(r.Description, shape.description);
+    r.AddressLength = static_cast<UINT>(shape.mac.size());
+    std::memcpy(r.Address, shape.mac.data(), shape.mac.size() < 8 ? shape.mac.size() : 8);
+    r.Index = shape.index;
+    r.Type = shape.type;
+    r.DhcpEnabled = shape.dhcp;
+    FillAddrStrings(a, r.IpAddressList, shape.addresses);
+    FillAddrStrings(a, r.GatewayList, shape.gateways);
+    FillAddrStrings(a, r.DhcpServer, shape.dhcpServers);
+    FillAddrStrings(a, r.PrimaryWinsServer, shape.primaryWins);
+    FillAddrStrings(a, r.SecondaryWinsServer, shape.secondaryWins);
     r.LeaseObtained = 1700000000;
     r.LeaseExpires = 1700086400;
   }
@@ -204,35 +204,35 @@ void BuildAdaptersAddresses(Arena& a, const std::vector<ExtendedAdapter>& adapte
     if (i > 0) records[i - 1]->Next = records[i];
   }
   for (std::size_t i = 0; i < adapters.size(); ++i) {
-    const ExtendedAdapter& spec = adapters[i];
+    const ExtendedAdapter& shape = adapters[i];
     IP_ADAPTER_ADDRESSES_LH& r = *records[i];
     // A short record still has bytes behind it; whatever they hold must
     // not be taken for gateways.
-    r.Length = spec.longRecord ? sizeof(IP_ADAPTER_ADDRESSES_LH) : sizeof(IP_ADAPTER_ADDRESSES_XP);
-    r.IfIndex = spec.index;
-    r.AdapterName = a.Ansi(spec.name);
-    r.Description = a.Wide(spec.description);
-    r.FriendlyName = a.Wide(spec.friendlyName);
+    r.Length = shape.longRecord ? sizeof(IP_ADAPTER_ADDRESSES_LH) : sizeof(IP_ADAPTER_ADDRESSES_XP);
+    r.IfIndex = shape.index;
+    r.AdapterName = a.Ansi(shape.name);
+    r.Description = a.Wide(shape.description);
+    r.FriendlyName = a.Wide(shape.friendlyName);
     r.DnsSuffix = a.Wide(L"");
-    r.PhysicalAddressLength = static_cast<ULONG>(spec.mac.size());
-    std::memcpy(r.PhysicalAddress, spec.mac.data(), spec.mac.size() < 8 ? spec.mac.size() : 8);
-    r.Flags = spec.flags;
-    r.Mtu = spec.mtu;
-    r.IfType = spec.type;
-    r.OperStatus = spec.operStatus;
-    r.Ipv6IfIndex = spec.longRecord ? spec.index : 0;
-    r.FirstUnicastAddress = AddressChain<IP_ADAPTER_UNICAST_ADDRESS_LH>(a, spec.unicast);
-    r.FirstPrefix = Chain<IP_ADAPTER_PREFIX_XP>(a, spec.prefixes.size(), [&](IP_ADAPTER_PREFIX_XP& e, std::size_t k) {
-      e.Address = a.Inet(spec.prefixes[k].first.c_str());
-      e.PrefixLength = spec.prefixes[k].second;
+    r.PhysicalAddressLength = static_cast<ULONG>(shape.mac.size());
+    std::memcpy(r.PhysicalAddress, shape.mac.data(), shape.mac.size() < 8 ? shape.mac.size() : 8);
+    r.Flags = shape.flags;
+    r.Mtu = shape.mtu;
+    r.IfType = shape.type;
+    r.OperStatus = shape.operStatus;
+    r.Ipv6IfIndex = shape.longRecord ? shape.index : 0;
+    r.FirstUnicastAddress = AddressChain<IP_ADAPTER_UNICAST_ADDRESS_LH>(a, shape.unicast);
+    r.FirstPrefix = Chain<IP_ADAPTER_PREFIX_XP>(a, shape.prefixes.size(), [&](IP_ADAPTER_PREFIX_XP& e, std::size_t k) {
+      e.Address = a.Inet(shape.prefixes[k].first.c_str());
+      e.PrefixLength = shape.prefixes[k].second;
     });
-    r.FirstDnsServerAddress = AddressChain<IP_ADAPTER_DNS_SERVER_ADDRESS_XP>(a, spec.dnsServers);
-    r.FirstGatewayAddress = AddressChain<IP_ADAPTER_GATEWAY_ADDRESS_LH>(a, spec.gateways);
-    r.FirstWinsServerAddress = AddressChain<IP_ADAPTER_WINS_SERVER_ADDRESS_LH>(a, spec.wins);
-    r.TransmitLinkSpeed = spec.linkSpeed;
-    r.ReceiveLinkSpeed = spec.linkSpeed;
+    r.FirstDnsServerAddress = AddressChain<IP_ADAPTER_DNS_SERVER_ADDRESS_XP>(a, shape.dnsServers);
+    r.FirstGatewayAddress = AddressChain<IP_ADAPTER_GATEWAY_ADDRESS_LH>(a, shape.gateways);
+    r.FirstWinsServerAddress = AddressChain<IP_ADAPTER_WINS_SERVER_ADDRESS_LH>(a, shape.wins);
+    r.TransmitLinkSpeed = shape.linkSpeed;
+    r.ReceiveLinkSpeed = shape.linkSpeed;
     r.Ipv4Metric = 25;
-    r.Luid.Value = 0x0006000001000000ULL + spec.index;
+    r.Luid.Value = 0x0006000001000000ULL + shape.index;
   }
 }
 

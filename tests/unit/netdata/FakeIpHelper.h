@@ -51,13 +51,13 @@ struct TableFake {
 };
 
 struct IpHelperFakes {
-  TableFake networkParams;                                          // FIXED_INFO
-  TableFake adaptersInfo;                                           // IP_ADAPTER_INFO chain
-  TableFake adaptersAddresses;                                      // IP_ADAPTER_ADDRESSES chain
-  TableFake ipAddrTable{ERROR_INSUFFICIENT_BUFFER};                 // MIB_IPADDRTABLE
-  TableFake ifTable{ERROR_INSUFFICIENT_BUFFER};                     // MIB_IFTABLE
-  std::function<DWORD(ULONG index, Arena&)> perAdapter;             // null: answers 232
-  std::vector<std::pair<ULONG, ULONG>> addressesQueries;            // (family, flags) per call
+  TableFake networkParams;                                // FIXED_INFO
+  TableFake adaptersInfo;                                 // IP_ADAPTER_INFO chain
+  TableFake adaptersAddresses;                            // IP_ADAPTER_ADDRESSES chain
+  TableFake ipAddrTable{ERROR_INSUFFICIENT_BUFFER};       // MIB_IPADDRTABLE
+  TableFake ifTable{ERROR_INSUFFICIENT_BUFFER};           // MIB_IFTABLE
+  std::function<DWORD(ULONG index, Arena&)> perAdapter;   // null: answers 232
+  std::vector<std::pair<ULONG, ULONG>> addressesQueries;  // (family, flags) per call
   std::vector<ULONG> perAdapterBufferSizes;
 };
 extern IpHelperFakes fakes;

@@ -32,9 +32,9 @@ DWORD Hex(const std::string& text) { return static_cast<DWORD>(std::stoul(text, 
 
 // The client's link as the kernel sees it.
 struct KernelView {
-  std::string iface;     // carries the default route
-  std::string mac;       // "9E-A5-74-9B-EC-4D"
-  DWORD address = 0;     // stored as the platform's tables store it
+  std::string iface;  // carries the default route
+  std::string mac;    // "9E-A5-74-9B-EC-4D"
+  DWORD address = 0;  // stored as the platform's tables store it
   DWORD mask = 0;
   DWORD gateway = 0;
   std::vector<std::string> nameServers;
@@ -137,8 +137,8 @@ TEST_F(RealNetworkTest, InterfaceTableShowsTheLinkAndTheLoopback) {
   EXPECT_EQ(link->SubnetMask, Plain(view_.mask));
   EXPECT_EQ(IfTypeToStr(link->IfType), "Ethernet");
 
-  const auto loopback = std::find_if(interfaces.begin(), interfaces.end(),
-                                     [](const TAdapterInfoRec& r) { return r.IfType == 24; });
+  const auto loopback =
+      std::find_if(interfaces.begin(), interfaces.end(), [](const TAdapterInfoRec& r) { return r.IfType == 24; });
   ASSERT_NE(loopback, interfaces.end());
   EXPECT_EQ(loopback->MacAddress, "");
   EXPECT_EQ(loopback->IpAddress, "127.0.0.1");
@@ -152,7 +152,8 @@ TEST_F(RealNetworkTest, ClassicAdapterQueryAndItsLists) {
   int count = 0;
   TAdaptorRows rows;
   ASSERT_EQ(ReadAdaptorRows(count, rows), 0u);
-  const auto link = std::find_if(rows.begin(), rows.end(), [&](const TAdaptorInfo& r) { return r.MacAddress == view_.mac; });
+  const auto link =
+      std::find_if(rows.begin(), rows.end(), [&](const TAdaptorInfo& r) { return r.MacAddress == view_.mac; });
   ASSERT_NE(link, rows.end()) << "no adapter with hardware address " << view_.mac;
   ASSERT_EQ(link->IpAddressCount, 1);
   EXPECT_EQ(link->IpAddresses[0], Plain(view_.address));
@@ -177,7 +178,8 @@ TEST_F(RealNetworkTest, ExtendedAdapterQuery) {
   int count = 0;
   TAdaptorRows rows;
   ASSERT_EQ(ReadAdaptorRows(count, rows), 0u);
-  const auto link = std::find_if(rows.begin(), rows.end(), [&](const TAdaptorInfo& r) { return r.MacAddress == view_.mac; });
+  const auto link =
+      std::find_if(rows.begin(), rows.end(), [&](const TAdaptorInfo& r) { return r.MacAddress == view_.mac; });
   ASSERT_NE(link, rows.end()) << "no adapter with hardware address " << view_.mac;
   ASSERT_GE(link->IpAddressCount, 1);
   EXPECT_EQ(link->IpAddresses[0], Padded(view_.address));

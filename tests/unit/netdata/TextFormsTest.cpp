@@ -50,8 +50,8 @@ TEST(TextForms, Ports) {
     DWORD port;
     const char* name;
   } cases[] = {
-      {80, "HTTP"},   {20, "FTP "}, {53, "DNS "},   {123, "NTP "}, {7, "ECHO"},   {161, "SNMP"},
-      {22, "  22"},   {0, "   0"},  {8080, "8080"}, {65535, "65535"}, {139, "NBSESS"}, {443, " 443"},
+      {80, "HTTP"}, {20, "FTP "}, {53, "DNS "},   {123, "NTP "},    {7, "ECHO"},     {161, "SNMP"},
+      {22, "  22"}, {0, "   0"},  {8080, "8080"}, {65535, "65535"}, {139, "NBSESS"}, {443, " 443"},
   };
   for (const auto& c : cases) EXPECT_EQ(PortToServiceName(c.port), c.name) << c.port;
   EXPECT_EQ(WellKnownPorts.front().Port, 7u);
@@ -166,7 +166,8 @@ TEST(FormatLine, PrintfConventions) {
 TEST(SysErrorMessage, OneLineOfTheSystemsText) {
   for (DWORD code : {DWORD{ERROR_NOT_SUPPORTED}, DWORD{ERROR_BUFFER_OVERFLOW}, DWORD{ERROR_NO_DATA}}) {
     char raw[512] = {};
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, raw, sizeof(raw), nullptr);
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, raw, sizeof(raw),
+                   nullptr);
     const std::string text = SysErrorMessage(code);
     ASSERT_FALSE(text.empty()) << code;
     EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos) << text;
