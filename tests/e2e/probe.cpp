@@ -136,11 +136,15 @@ int main(int argc, char** argv) {
     if (!h) return Fail("no such component");
     const LRESULT n = SendMessageA(h, LB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < n; ++i) {
-      const LRESULT len = SendMessageA(h, LB_GETTEXTLEN, i, 0);
-      std::string s(static_cast<size_t>(len) + 1, '\0');
-      SendMessageA(h, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&s[0]));
-      s.resize(static_cast<size_t>(len));
-      printf("%s\n", s.c_str());
+      // Wide, then converted: Wine hands a list box's text across
+      // processes as UTF-16 whatever the caller asked for.
+      const LRESULT len = SendMessageW(h, LB_GETTEXTLEN, i, 0);
+      if (len < 0) continue;
+      std::vector<wchar_t> wide(static_cast<size_t>(len) + 1, L'\0');
+      SendMessageW(h, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide.data()));
+      char text[4096] = {};
+      WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, text, sizeof(text) - 1, nullptr, nullptr);
+      printf("%s\n", text);
     }
     return 0;
   }
