@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# The one-click test for real in the test network: started by a real Enter
+# key on the test panel, every stage passes against the test hosts; with the
+# provider's address gone, stage 3 fails and the test stops there.
+source "$(dirname "$0")/lib.sh"
+
+GW_NS="${VELNOR_GATEWAY_NS:-velnor-gw}"
+restore_provider() { ip -n "$GW_NS" addr replace 10.77.1.1/32 dev lo 2>/dev/null || true; }
+trap 'restore_provider; stop_apps' EXIT
+
+BROWSER_LOG="$ROOT/build/browser.log"
+rm -f "$BROWSER_LOG"
+
+start_app
+wait_main
+sleep 1
+probe click pnlMain 720 200  # btnAuto in the menu column
+wait_until "test panel shown" sh -c "[ \"\$('$WINE_RUN' '$PROBE' visible pnlAuto 2>/dev/null | tr -d '\r')\" = 1 ]"
+
+press_enter() {
+  local xid
+  xid=$(xdotool search --name "^$TITLE\$" | head -n 1)
+  [ -n "$xid" ] || fail "no X window for the main window"
+  xdotool windowfocus --sync "$xid" key Return
+}
+
+# Mean green of a stage's mark area: a success mark is bright green.
+mark_level() {  # mark_level shot stage
+  local tops=(0 381 401 422 443 464 485 506)
+  read -r l t _ _ <<<"$(probe rect "$TITLE")"
+  convert "$1" -crop "18x18+$((l + 271))+$((t + 43 + ${tops[$2]}))" -format "%[fx:mean.g>0.45?1:0]" info:
+}
+
+press_enter
+wait_until "the test ends" sh -c "'$WINE_RUN' '$PROBE' items lstEvents 2>/dev/null | grep -qE 'Connected OK|Connection to (Internet|Network) FAIL!'"
+sleep 1
+events=$(probe items lstEvents)
+log=$(probe text memOutput)
+echo "$events" >"$OUT/events-pass.txt"
+echo "$log" >"$OUT/output-pass.txt"
+for banner in "*************** Network Adapter Info ***************" \
+              "****************** IP Address(es) ******************" \
+              "**************** Network Patameters ****************" \
+              "******** Primary Internet Connecting Status ********"; do
+  grep -qxF "$banner" <<<"$events" || fail "missing banner: $banner"
+done
+echo "ok: stage banners"
+check "queued items, in order" "$(grep -F ' >> Pinging Item push to queue: ' <<<"$events" | sed 's/.*queue: //' | paste -sd ';')" \
+  "10.77.0.1;10.77.1.1;10.77.1.2|10.77.1.3;web1.velnor.test|web2.velnor.test"
+for target in 10.77.0.1 10.77.1.1 10.77.1.2 10.77.1.3 web1.velnor.test web2.velnor.test; do
+  grep -qE "^Reply from \[$target\] bytes=32 time=[0-9]+ms TTL=[0-9]+$" <<<"$log" || fail "no reply line from $target"
+  grep -qF "Pinging [$target] Passed by 100%" <<<"$events" || fail "no passed line for $target"
+done
+echo "ok: real replies from every test host"
+for line in "Adapter Loaded Successfully" "IP Address(es) Loaded Successfully" "Network parameters Loaded Successfully"; do
+  grep -qxF "$line" <<<"$log" || fail "missing: $line"
+done
+if grep -qx "Connected OK" <<<"$events"; then
+  echo "ok: Connected OK"
+else
+  echo "note: Wine's online check said: $(tail -n 1 <<<"$events")"
+fi
+grep -qxF "http://10.77.1.1/" "$BROWSER_LOG" || fail "the provider's page was not opened"
+echo "ok: provider page opened"
+screenshot passed
+last=7
+grep -qx "Connected OK" <<<"$events" || last=6
+for stage in $(seq 1 $last); do
+  check "mark of stage $stage" "$(mark_level "$OUT/passed.png" "$stage")" "1"
+done
+
+# Stage 3 fails once the provider's server is gone.
+ip -n "$GW_NS" addr del 10.77.1.1/32 dev lo
+rm -f "$BROWSER_LOG"
+press_enter
+wait_until "the failed ping stops the test" sh -c "'$WINE_RUN' '$PROBE' text memOutput 2>/dev/null | grep -q 'Ping Thread FAILED!'"
+sleep 1
+events=$(probe items lstEvents)
+log=$(probe text memOutput)
+echo "$events" >"$OUT/events-fail.txt"
+echo "$log" >"$OUT/output-fail.txt"
+grep -qF "Fail ping[10.77.1.1]: Request timed out" <<<"$log" || fail "no failure line for the provider"
+grep -qF "Pinging [10.77.1.1] Passed by 0%" <<<"$events" || fail "no 0% line for the provider"
+grep -qF "Primary Internet" <<<"$events" && fail "stage 7 ran after a failure"
+grep -qF "10.77.1.2" <<<"$log" && fail "stage 4 ran after a failure"
+[ -f "$BROWSER_LOG" ] && fail "the page was opened after a failure"
+echo "ok: the test stopped at stage 3"
+screenshot failed-stage3
+check "mark of stage 1" "$(mark_level "$OUT/failed-stage3.png" 1)" "1"
+check "mark of stage 2" "$(mark_level "$OUT/failed-stage3.png" 2)" "1"
+for stage in 4 5 6 7; do
+  check "row $stage stays empty" "$(mark_level "$OUT/failed-stage3.png" "$stage")" "0"
+done
