@@ -149,6 +149,10 @@ Control::Control(Form* owner, Panel* parent, const std::string& name) : Componen
   if (parent_) parent_->AddChild(this);
 }
 
+Control::~Control() {
+  if (parent_) parent_->RemoveChild(this);
+}
+
 void Control::SetBounds(int left, int top, int width, int height) {
   if (left == left_ && top == top_ && width == width_ && height == height_) return;
   if (!Windowed()) Invalidate();
@@ -383,6 +387,12 @@ void Panel::CreatePanelWindow(DWORD style, DWORD exStyle, HWND parentWindow, con
 }
 
 void Panel::AddChild(Control* child) { children_.push_back(child); }
+
+void Panel::RemoveChild(Control* child) {
+  children_.erase(std::remove(children_.begin(), children_.end(), child), children_.end());
+  if (hovered_ == child) hovered_ = nullptr;
+  if (pressed_ == child) pressed_ = nullptr;
+}
 
 Control* Panel::ControlAt(POINT pt) const {
   for (auto it = children_.rbegin(); it != children_.rend(); ++it) {
@@ -934,8 +944,8 @@ Form::Form(const std::string& name, const std::string& caption, int clientWidth,
 }
 
 Form::~Form() {
-  // Children go before the window they live in.
-  owned_.clear();
+  // Children go before the panels they live in: newest first.
+  while (!owned_.empty()) owned_.pop_back();
 }
 
 std::string Form::Caption() const { return WindowText(hwnd_); }

@@ -70,6 +70,7 @@ class Component {
 class Control : public Component {
  public:
   Control(Form* owner, Panel* parent, const std::string& name);
+  ~Control() override;
 
   Panel* Parent() const { return parent_; }
   int Left() const { return left_; }
@@ -220,6 +221,7 @@ class Panel : public WinControl {
   bool RaisedBevel = false;
 
   void AddChild(Control* child);
+  void RemoveChild(Control* child);
   const std::vector<Control*>& Children() const { return children_; }
   // The topmost visible, enabled windowless child at a point of this panel.
   Control* ControlAt(POINT pt) const;
