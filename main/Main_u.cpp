@@ -2,11 +2,11 @@
 // hover pictures, the keyboard map, shaking and closing.
 #include "main/Main_u.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <random>
 
 #include "monitor/uTCPIP.h"
+#include "netdata/IPHelper.h"
 #include "platform/Sys.h"
 #include "toolkit/Application.h"
 #include "workers/ExecThread.h"
@@ -629,9 +629,7 @@ LRESULT TfrmMain::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     }
     return Form::WndProc(msg, wp, lp);
   } catch (const std::exception& e) {
-    char line[64];
-    snprintf(line, sizeof(line), "System Error[%u]: ", msg);
-    AddLog(std::string(line) + e.what(), true);
+    AddLog(FormatLine("System Error[%d]: %s", msg, e.what()), true);
   }
   return 0;
 }

@@ -1,9 +1,6 @@
 // Readings of the local configuration: the three stage-1 lists, the internet
 // state, the adapter summary with its VPN warning, the refresh with the proxy
 // indicator, and the summary of a finished ping tool.
-#include <cstdarg>
-#include <cstdio>
-
 #include "main/Main_u.h"
 #include "monitor/uTCPIP.h"
 #include "netdata/IPHelper.h"
@@ -13,19 +10,6 @@
 using namespace mainstate;
 
 namespace {
-
-std::string Printf(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  va_list copy;
-  va_copy(copy, args);
-  const int n = vsnprintf(nullptr, 0, format, copy);
-  va_end(copy);
-  std::string s(n > 0 ? static_cast<size_t>(n) : 0, '\0');
-  if (n > 0) vsnprintf(&s[0], s.size() + 1, format, args);
-  va_end(args);
-  return s;
-}
 
 bool Qualifies(const TAdapterInfoRec& rec) {
   return (rec.IfType == 6 || rec.IfType == 71) && !rec.IpAddress.empty() && !rec.SubnetMask.empty() &&
@@ -107,9 +91,8 @@ bool TfrmMain::ReadAdapterSummary() {
           AdapterSlots[slot] = found;
           if (UsableGateway(found.Gateway)) CurrentAdapter = found;
         }
-        selected.Add(Printf("%-11s|%16s|%-16s|%-16s|%-16s|%.2f|%s", IfTypeToStr(rec.IfType).c_str(), rec.MacAddress.c_str(),
-                            rec.IpAddress.c_str(), found.DNSServer.c_str(), found.Gateway.c_str(),
-                            rec.Speed / 1000 / 1000, rec.Description.c_str()));
+        selected.Add(FormatLine("%-11s|%16s|%-16s|%-16s|%-16s|%.2f|%s", IfTypeToStr(rec.IfType), rec.MacAddress, rec.IpAddress,
+                                found.DNSServer, found.Gateway, rec.Speed / 1000 / 1000, rec.Description));
         result = true;
       } else if (rec.IfType == 23 && !rec.IpAddress.empty()) {
         AddLog("WARNING: You may using VPN connection: " + rec.IpAddress, true);

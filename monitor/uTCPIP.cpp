@@ -1,7 +1,5 @@
 #include "monitor/uTCPIP.h"
 
-#include <cstdio>
-
 #include "netdata/IPHLPAPI.h"
 #include "netdata/IPHelper.h"
 #include "netdata/uAdapterInfo.h"
@@ -213,29 +211,24 @@ void ListInterfaceDetails(Lines* lines) {
       return;
     }
     lines->Clear();
-    char buf[512];
     for (const TAdapterInfoRec& r : table) {
       lines->Add("");
-      snprintf(buf, sizeof(buf), "************** (%d) ****************", static_cast<int>(r.Index));
-      lines->Add(buf);
+      lines->Add(FormatLine("************** (%d) ****************", static_cast<int32_t>(r.Index)));
       lines->Add("\"" + r.Description + "\"");
       lines->Add("\tLink encap: " + IfTypeToStr(r.IfType) + " ");
       if (!r.MacAddress.empty()) lines->Add("\tHWaddr: " + r.MacAddress);
       lines->Add("\tinet addr:" + r.IpAddress);
       lines->Add(" Mask: " + r.SubnetMask);
-      snprintf(buf, sizeof(buf), "\tMTU: %d Speed:%.2f Mbps", static_cast<int>(r.Mtu), r.Speed / 1000 / 1000);
-      lines->Add(buf);
+      lines->Add(FormatLine("\tMTU: %d Speed:%.2f Mbps", static_cast<int32_t>(r.Mtu), r.Speed / 1000 / 1000));
       lines->Add("\tAdmin status:" + AdminStatusToStr(r.AdminStatus));
       lines->Add(" Oper status:" + OperStatusToStr(r.OperStatus));
       // 32-bit sums, printed signed as the counters are.
       const auto rx = static_cast<int32_t>(static_cast<uint32_t>(r.InUcastPkts) + static_cast<uint32_t>(r.InNUcastPkts));
       const auto tx = static_cast<int32_t>(static_cast<uint32_t>(r.OutUcastPkts) + static_cast<uint32_t>(r.OutNUcastPkts));
-      snprintf(buf, sizeof(buf), "\tRX packets:%d dropped:%d errors:%d unkown:%d", rx, static_cast<int>(r.InDiscards),
-               static_cast<int>(r.InErrors), static_cast<int>(r.InUnknownProtos));
-      lines->Add(buf);
-      snprintf(buf, sizeof(buf), "\tTX packets:%d dropped:%d errors:%d txqueuelen:%d", tx, static_cast<int>(r.OutDiscards),
-               static_cast<int>(r.OutErrors), static_cast<int>(r.OutQLen));
-      lines->Add(buf);
+      lines->Add("\t" + FormatLine("RX packets:%d dropped:%d errors:%d unkown:%d", rx, static_cast<int32_t>(r.InDiscards),
+                                    static_cast<int32_t>(r.InErrors), static_cast<int32_t>(r.InUnknownProtos)));
+      lines->Add("\t" + FormatLine("TX packets:%d dropped:%d errors:%d txqueuelen:%d", tx, static_cast<int32_t>(r.OutDiscards),
+                                    static_cast<int32_t>(r.OutErrors), static_cast<int32_t>(r.OutQLen)));
     }
   } catch (const std::exception& e) {
     lines->Add("Error: " + ExceptionClassName(e) + ": " + e.what());

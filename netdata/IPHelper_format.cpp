@@ -146,7 +146,19 @@ std::string FormatLineV(const char* format, std::initializer_list<FormatArg> arg
     std::string sign;
     std::string body;
     bool numeric = a.kind() != FormatArg::Kind::Text;
-    if (!numeric || conversion == 's') {
+    if (a.kind() == FormatArg::Kind::Float) {
+      const double v = a.real();
+      if (v < 0) sign = "-";
+      char buf[64];
+      snprintf(buf, sizeof(buf), "%.*f", static_cast<int>(hasPrecision ? precision : 6), v < 0 ? -v : v);
+      body = buf;
+      char separator[8] = {};
+      if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, sizeof(separator)) > 0) {
+        const std::size_t dot = body.find('.');
+        if (dot != std::string::npos) body.replace(dot, 1, separator);
+      }
+      hasPrecision = false;  // the digits are already there
+    } else if (!numeric || conversion == 's') {
       body = numeric ? std::to_string(a.value()) : a.text();
       if (conversion == 's' && hasPrecision && body.size() > precision) body.resize(precision);
       numeric = false;

@@ -150,6 +150,9 @@ TEST(FormatLine, PrintfConventions) {
       {FormatLine("%2d", 12345), "12345"},
       {FormatLine("%2d", 1), " 1"},
       {FormatLine("%u", 3000000000u), "3000000000"},
+      {FormatLine("%.2f", 2500.0), "2500.00"},  // the test locale writes a point
+      {FormatLine("[%8.2f]", -1.25), "[   -1.25]"},
+      {FormatLine("%.2f|%s", 100000000.0 / 1000 / 1000, "x"), "100.00|x"},
       {FormatLine("%d", 3000000000u), "3000000000"},
       {FormatLine("%15s|", "1.2.3.4"), "        1.2.3.4|"},
       {FormatLine("%-6s|", "PPP"), "PPP   |"},
