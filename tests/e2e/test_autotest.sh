@@ -31,13 +31,18 @@ mark_level() {  # mark_level shot stage
   convert "$1" -crop "18x18+$((l + 271))+$((t + 43 + ${tops[$2]}))" -format "%[fx:mean.g>0.45?1:0]" info:
 }
 
+# Reads both lists back through the controls and keeps them for a person.
+read_results() {  # read_results name
+  sleep 1
+  events=$(probe items lstEvents)
+  log=$(probe text memOutput)
+  echo "$events" >"$OUT/events-$1.txt"
+  echo "$log" >"$OUT/output-$1.txt"
+}
+
 press_enter
 wait_until "the test ends" sh -c "'$WINE_RUN' '$PROBE' items lstEvents 2>/dev/null | grep -qE 'Connected OK|Connection to (Internet|Network) FAIL!'"
-sleep 1
-events=$(probe items lstEvents)
-log=$(probe text memOutput)
-echo "$events" >"$OUT/events-pass.txt"
-echo "$log" >"$OUT/output-pass.txt"
+read_results pass
 for banner in "*************** Network Adapter Info ***************" \
               "****************** IP Address(es) ******************" \
               "**************** Network Patameters ****************" \
@@ -74,11 +79,7 @@ ip -n "$GW_NS" addr del 10.77.1.1/32 dev lo
 rm -f "$BROWSER_LOG"
 press_enter
 wait_until "the failed ping stops the test" sh -c "'$WINE_RUN' '$PROBE' text memOutput 2>/dev/null | grep -q 'Ping Thread FAILED!'"
-sleep 1
-events=$(probe items lstEvents)
-log=$(probe text memOutput)
-echo "$events" >"$OUT/events-fail.txt"
-echo "$log" >"$OUT/output-fail.txt"
+read_results fail
 grep -qF "Fail ping[10.77.1.1]: Request timed out" <<<"$log" || fail "no failure line for the provider"
 grep -qF "Pinging [10.77.1.1] Passed by 0%" <<<"$events" || fail "no 0% line for the provider"
 grep -qF "Primary Internet" <<<"$events" && fail "stage 7 ran after a failure"
