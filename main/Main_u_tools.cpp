@@ -97,7 +97,11 @@ void TfrmMain::btnFirewallClick(Component*) {
   const bool nt6 = GetWindowsVersionCode() == 8;
   const std::string command = std::string(nt6 ? "netsh advfirewall set currentprofile state " : "netsh firewall set opmode ") +
                               FirewallWords[FirewallOff][nt6 ? 1 : 0];
+  // A click refused because another command runs switches nothing, so the
+  // picture keeps telling what the program last did.
+  const bool refused = CurrentExecThread != nullptr;
   RunToolCommand(command, false);
+  if (refused) return;
   FirewallOff = 1 - FirewallOff;
   imgFWOff->SetVisible(FirewallOff == 1);
 }

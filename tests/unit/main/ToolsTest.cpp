@@ -159,6 +159,14 @@ TEST_F(ToolsTest, FirewallSwitchByVersion) {
     ASSERT_TRUE(CommandDone());
     EXPECT_NE(ToolsText().find(std::string("'") + c.on + "'"), std::string::npos) << ToolsText();
   }
+  // Refused while another command runs: nothing flips.
+  form->RunToolCommand("ping -n 2 127.0.0.1", true);
+  form->btnFirewall->Click();
+  EXPECT_EQ(FirewallOff, 0);
+  EXPECT_FALSE(Shown("imgFWOff"));
+  EXPECT_TRUE(Shown("imgWarnIncomplete"));
+  ASSERT_TRUE(CommandDone());
+
   FirewallAllowed = false;
   form->btnFirewall->Click();
   EXPECT_EQ(CurrentExecThread, nullptr) << "not allowed: nothing runs";
