@@ -329,7 +329,6 @@ void TfrmMain::CreateComponents() {
 }
 
 void TfrmMain::BindHandlers() {
-  using namespace std::placeholders;
   auto click = [this](void (TfrmMain::*fn)(Component*)) { return [this, fn](Component* s) { (this->*fn)(s); }; };
   auto mouse = [this](void (TfrmMain::*fn)(Component*, TMouseButton, TShiftState, int, int)) {
     return [this, fn](Component* s, TMouseButton b, TShiftState sh, int x, int y) { (this->*fn)(s, b, sh, x, y); };

@@ -425,10 +425,6 @@ void Panel::StopAnimation(Picture* picture) {
   if (animated_.erase(picture)) KillTimer(hwnd_, reinterpret_cast<UINT_PTR>(picture));
 }
 
-void Panel::BoundsChanged() {
-  WinControl::BoundsChanged();
-}
-
 void Panel::Realign() {
   RECT client{};
   GetClientRect(hwnd_, &client);

@@ -239,7 +239,6 @@ class Panel : public WinControl {
 
  protected:
   void CreatePanelWindow(DWORD style, DWORD exStyle, HWND parentWindow, const char* text);
-  void BoundsChanged() override;
 
  private:
   void PaintChildren(HDC dc);
