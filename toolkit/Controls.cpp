@@ -858,6 +858,12 @@ void PageControl::SetActivePage(TabSheet* sheet) {
   if (sheet) SetWindowPos(sheet->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
+void PageControl::SetFont(HFONT font) {
+  Panel::SetFont(font);
+  SendMessageA(tabs_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  LayoutSheets();
+}
+
 void PageControl::LayoutSheets() {
   RECT r{};
   GetClientRect(hwnd_, &r);

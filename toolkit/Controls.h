@@ -189,7 +189,7 @@ class WinControl : public Control {
   HWND Handle() const override { return hwnd_; }
   void SetVisible(bool visible) override;
   void SetEnabled(bool enabled) override;
-  void SetFont(HFONT font);
+  virtual void SetFont(HFONT font);
   HFONT Font() const { return font_; }
   // Colours for WM_CTLCOLOR*; CLR_INVALID keeps the system's.
   COLORREF BackColor = CLR_INVALID;
@@ -349,6 +349,8 @@ class PageControl : public Panel {
   const std::vector<TabSheet*>& Sheets() const { return sheets_; }
   TabSheet* ActivePage() const { return active_; }
   void SetActivePage(TabSheet* sheet);
+  // The tab captions take the control's font too.
+  void SetFont(HFONT font) override;
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
  private:
