@@ -34,6 +34,11 @@
   X(kernel32, GetCurrentDirectoryA)              \
   X(kernel32, GetCurrentThread)                  \
   X(kernel32, GetCurrentProcess)                 \
+  X(kernel32, OpenProcess)                       \
+  X(kernel32, GetProcessHeap)                    \
+  X(kernel32, HeapSize)                          \
+  X(kernel32, HeapFree)                          \
+  X(kernel32, FileTimeToLocalFileTime)           \
   X(user32, GetSystemMetrics)                    \
   X(advapi32, RegOpenKeyExA)                     \
   X(advapi32, RegQueryValueExA)                  \
