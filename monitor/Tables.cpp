@@ -1,0 +1,116 @@
+// The monitor's table pages: ARP cache, routing table and interface table.
+#include "monitor/Tables.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "netdata/IPHelper.h"
+#include "netdata/IPHelper_internal.h"
+
+DWORD ReadIfRows(DWORD& count, TIfRows& rows) {
+  if (!LoadIpHelper() || !IpHlp.GetIfTable) return ERROR_NOT_SUPPORTED;
+  rows.clear();
+  count = 0;
+  ULONG size = 0;
+  DWORD result = IpHlp.GetIfTable(nullptr, &size, FALSE);
+  if (result != ERROR_INSUFFICIENT_BUFFER) return result;
+  TTableBuffer buffer(size);
+  result = IpHlp.GetIfTable(buffer.As<MIB_IFTABLE>(), &size, FALSE);
+  if (result != NO_ERROR) return result;
+  const MIB_IFTABLE* table = buffer.As<MIB_IFTABLE>();
+  count = RowsInBuffer(buffer, table);
+  rows.assign(table->table, table->table + count);
+  return NO_ERROR;
+}
+
+void ListIfRows(Lines* list) {
+  if (!list) return;
+  LinesUpdate update(*list);
+  list->Clear();
+  DWORD count = 0;
+  TIfRows rows;
+  const DWORD result = ReadIfRows(count, rows);
+  if (result != NO_ERROR) {
+    // The library answers with its code and leaves the thread's last error
+    // as it was (often "success"), so the code is what explains the failure.
+    list->Add(SysErrorMessage(result));
+    return;
+  }
+  if (count == 0) {
+    list->Add("no entries.");
+    return;
+  }
+  for (const MIB_IFROW& row : rows) {
+    // Interfaces without a real hardware address (loopback, tunnels) are
+    // not adapters the user could look for here.
+    const std::string mac = MacAddrToStr(row.bPhysAddr, row.dwPhysAddrLen);
+    if (mac.empty() || mac.size() >= 20 || mac.find("00-00-00-00-00-00") != std::string::npos) continue;
+    const std::string description = TrimmedFieldText(reinterpret_cast<const char(&)[sizeof(row.bDescr)]>(row.bDescr));
+    list->Add(FormatLine("%9s |%16s |%6d |%12d |%2d |%2d |%10d |%10d | %-s", IfTypeNames[row.dwType], mac,
+                         static_cast<int32_t>(row.dwMtu), static_cast<int32_t>(row.dwSpeed),
+                         static_cast<int32_t>(row.dwAdminStatus), static_cast<int32_t>(row.dwOperStatus),
+                         row.dwInOctets, row.dwOutOctets, description));
+  }
+}
+
+void ListArpCache(Lines* list) {
+  if (!list || !LoadIpHelper() || !IpHlp.GetIpNetTable) return;
+  LinesUpdate update(*list);
+  list->Clear();
+  ULONG size = 0;
+  DWORD result = IpHlp.GetIpNetTable(nullptr, &size, FALSE);
+  if (result == ERROR_NO_DATA) {
+    list->Add(" ARP-cache empty.");
+    return;
+  }
+  TTableBuffer buffer(size);
+  result = IpHlp.GetIpNetTable(buffer.As<MIB_IPNETTABLE>(), &size, FALSE);
+  if (result != NO_ERROR) {
+    list->Add(SysErrorMessage(result));
+    return;
+  }
+  const MIB_IPNETTABLE* table = buffer.As<MIB_IPNETTABLE>();
+  const DWORD rows = RowsInBuffer(buffer, table);
+  if (rows == 0) {
+    list->Add(" ARP-cache empty.");
+    return;
+  }
+  for (DWORD i = 0; i < rows; ++i) {
+    const MIB_IPNETROW& row = table->table[i];
+    list->Add(FormatLine("%8x | %12s | %16s| %10s", row.dwIndex, MacAddrToStr(row.bPhysAddr, row.dwPhysAddrLen),
+                         IpAddrToStr(row.dwAddr, true), ArpEntryTypeNames[row.dwType]));
+  }
+}
+
+void ListRoutes(Lines* list) {
+  if (!list || !LoadIpHelper() || !IpHlp.GetIpForwardTable) return;
+  LinesUpdate update(*list);
+  list->Clear();
+  ULONG size = 0;
+  DWORD result = IpHlp.GetIpForwardTable(nullptr, &size, TRUE);
+  if (result != ERROR_INSUFFICIENT_BUFFER) return;
+  TTableBuffer buffer(size);
+  result = IpHlp.GetIpForwardTable(buffer.As<MIB_IPFORWARDTABLE>(), &size, TRUE);
+  if (result != NO_ERROR) {
+    list->Add(SysErrorMessage(result));
+    return;
+  }
+  const MIB_IPFORWARDTABLE* table = buffer.As<MIB_IPFORWARDTABLE>();
+  const DWORD rows = RowsInBuffer(buffer, table);
+  if (rows == 0) {
+    list->Add("no entries.");
+    return;
+  }
+  for (DWORD i = 0; i < rows; ++i) {
+    const MIB_IPFORWARDROW& row = table->table[i];
+    // Codes beyond the names (the platform's own protocols from 10002 up)
+    // show an empty column.
+    const DWORD type = row.dwForwardType > 4 ? 0 : row.dwForwardType;
+    const DWORD proto = row.dwForwardProto > 18 ? 0 : row.dwForwardProto;
+    list->Add(FormatLine("%15s|%15s|%15s|%8.8x|%7s|   %5.5d|    %7s|        %2.2d",
+                         IpAddrToStr(row.dwForwardDest, true), IpAddrToStr(row.dwForwardMask, true),
+                         IpAddrToStr(row.dwForwardNextHop, true), static_cast<int32_t>(row.dwForwardIfIndex),
+                         RouteTypeNames[type], static_cast<int32_t>(row.dwForwardNextHopAS), RouteProtocolNames[proto],
+                         static_cast<int32_t>(row.dwForwardMetric1)));
+  }
+}
