@@ -2,7 +2,6 @@
 #include "monitor/Tables.h"
 
 #include <cstdint>
-#include <cstring>
 
 #include "netdata/IPHelper.h"
 #include "netdata/IPHelper_internal.h"
