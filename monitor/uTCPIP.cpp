@@ -1,5 +1,8 @@
 #include "monitor/uTCPIP.h"
 
+#include "monitor/Connections.h"
+#include "monitor/Statistics.h"
+#include "monitor/Tables.h"
 #include "netdata/IPHLPAPI.h"
 #include "netdata/IPHelper.h"
 #include "netdata/uAdapterInfo.h"
@@ -180,9 +183,19 @@ void TfrmTCPIPMonitor::FormCreate() {
 void TfrmTCPIPMonitor::RefreshPages() {
   ShowAppPath = ShowProgPath->Checked();
   UseExtAdapterApi = ExtAdapApi->Checked();
+  // Every page, in this order, each from a fresh reading.
   ListFixedInfo(&NwMemo->GetLines());
+  ListArpCache(&ARPMemo->GetLines());
+  ListTcpConns(&TCPMemo->GetLines());
+  ListTcpStats(&TCPStatMemo->GetLines());
+  ListUdpConns(&UDPMemo->GetLines());
+  ListIpStats(&IPStatsMemo->GetLines());
   ListIpAddrTable(&IPAddrMemo->GetLines());
+  ListRoutes(&IPForwMemo->GetLines());
+  ListUdpStats(&UDPStatsMemo->GetLines());
   ListAdaptorRows(&AdaptMemo->GetLines());
+  ListIcmpStats(&ICMPInMemo->GetLines(), &ICMPOutMemo->GetLines());
+  ListIfRows(&IfMemo->GetLines());
   ListInterfaceDetails(&AdapterMemo->GetLines());
 }
 
