@@ -1,0 +1,87 @@
+// The machine's IPv4 TCP connections and UDP listeners with the program that
+// owns each of them: two table readers over every generation of the system's
+// connection tables, the process list that maps process numbers to programs
+// where a table gives only the number, and the two monitor pages.
+#pragma once
+
+#include <windows.h>
+#include <winsock2.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "toolkit/Lines.h"
+
+// One TCP connection or UDP listener.
+struct TConnInfo {
+  int32_t State = 0;        // TCP state 1..12 as the system numbers them; -1 for UDP
+  std::string LocalAddr;    // padded IPv4 text, 15 characters
+  int32_t LocalPort = 0;    // host order
+  std::string RemoteAddr;   // padded IPv4 text; empty for UDP
+  int32_t RemotePort = 0;   // host order; 0 for UDP and when the remote address is 0.0.0.0
+  DWORD ProcessId = 0;      // 0 when the table gives none
+  std::wstring ModulePath;  // the owning program's executable; empty when unknown
+  double Created = 0;       // local time, days since 1899-12-30; 0 when unknown
+};
+using TConnRows = std::vector<TConnInfo>;
+
+// Fill rows from the newest table the IP Helper library offers: the
+// owner-module table, else the allocate-and-get table (process numbers, no
+// programs), else the plain table. Rows come in the system's sorted order.
+// Without the library rows are left as they were; any other failure, or an
+// empty table, leaves them empty with the reason as the thread's last error
+// code.
+void ReadTcpConnRows(TConnRows& rows);
+void ReadUdpConnRows(TConnRows& rows);
+
+// One executable module of a running process.
+struct TProcessObject {
+  DWORD ProcessId = 0;
+  HMODULE ModuleHandle = nullptr;  // not owned: a value of the other process
+  std::wstring ExePath;            // at most MAX_PATH characters
+};
+using TProcessList = std::vector<TProcessObject>;
+
+// Appends every ".exe" module of every process this user may inspect, main
+// executable first within each process. Stays empty off the NT family or
+// when the process-status library cannot be loaded.
+void BuildProcessList(TProcessList& list);
+// Releases every item; the list is empty afterwards.
+void FreeProcessList(TProcessList& list);
+
+// The monitor's two connection pages: one line per row, or one line with the
+// system's text for the failure. No list: nothing happens.
+void ListTcpConns(Lines* list);
+void ListUdpConns(Lines* list);
+
+// ---------------------------------------------------------------------------
+// Process-status library, loaded from the system directory on first use.
+
+struct TPsapiSlots {
+  BOOL(WINAPI* EnumProcesses)(DWORD* ids, DWORD bytes, DWORD* returned) = nullptr;
+  BOOL(WINAPI* EnumProcessModules)(HANDLE process, HMODULE* modules, DWORD bytes, DWORD* needed) = nullptr;
+  DWORD(WINAPI* GetModuleFileNameExW)(HANDLE process, HMODULE module, LPWSTR name, DWORD size) = nullptr;
+};
+
+// True when "PSAPI.dll" is loaded (at once when it already is). A failed
+// load leaves nothing behind, so a later call tries again.
+bool LoadPsapi();
+extern TPsapiSlots Psapi;
+
+// Test seam, as for the IP Helper binding: either these slots as if the
+// library were loaded, or an unloaded binding that loads through loader.
+// The previous binding comes back when the scope ends.
+class ScopedPsapiBinding {
+ public:
+  explicit ScopedPsapiBinding(const TPsapiSlots& fakes);
+  explicit ScopedPsapiBinding(HMODULE (*loader)(const char* name));
+  ~ScopedPsapiBinding();
+  ScopedPsapiBinding(const ScopedPsapiBinding&) = delete;
+  ScopedPsapiBinding& operator=(const ScopedPsapiBinding&) = delete;
+
+ private:
+  struct Saved;
+  std::unique_ptr<Saved> saved_;
+};

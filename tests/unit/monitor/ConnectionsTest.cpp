@@ -1,0 +1,458 @@
+// Connection readers, the process list and the two connection pages against
+// fakes of every generation of the system's tables.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ConnectionsFakes.h"
+#include "monitor/Connections.h"
+#include "netdata/IPHelper.h"
+
+namespace connfake {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+const int64_t kFeb19 = Ticks(2012, 2, 19, 13, 45, 30);  // 14:45:30 local, day 40958
+
+const Offer kOwnerModule{};
+const Offer kAllocateAndGet{false, false, true, true};
+const Offer kPlain{false, false, false, true};
+
+StringList Stale() {
+  StringList list;
+  list.Add("an earlier refresh");
+  return list;
+}
+
+std::wstring Path(const TConnInfo& row) { return row.ModulePath; }
+
+// ---------------------------------------------------------------------------
+// Readers
+
+TEST_F(ConnectionsTest, ReadersTakeTheNewestGenerationOffered) {
+  fakes.tcp = {Conn{MIB_TCP_STATE_ESTAB, "10.77.0.2", 1025, "10.77.1.1", 80, 4242, kFeb19}};
+  fakes.udp = {Conn{0, "10.77.0.2", 1025, "0.0.0.0", 0, 4242, kFeb19}};
+  struct Case {
+    const char* name;
+    Offer offer;
+    std::size_t extendedCalls, allocCalls, plainCalls;
+    DWORD pid;
+    bool created;
+  };
+  const Case cases[] = {
+      {"owner-module", kOwnerModule, 4, 0, 0, 4242, true},
+      {"owner-module alone", Offer{true, false, false, false}, 4, 0, 0, 4242, true},
+      {"allocate-and-get", kAllocateAndGet, 0, 2, 0, 4242, false},
+      {"plain", kPlain, 0, 0, 4, 0, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bind(c.offer);
+    fakes.queries.clear();
+    fakes.allocCalls.clear();
+    fakes.plainSorted.clear();
+    TConnRows tcp, udp;
+    ReadTcpConnRows(tcp);
+    ReadUdpConnRows(udp);
+    EXPECT_EQ(fakes.queries.size(), c.extendedCalls);
+    EXPECT_EQ(fakes.allocCalls.size(), c.allocCalls);
+    EXPECT_EQ(fakes.plainSorted.size(), c.plainCalls);
+    ASSERT_EQ(tcp.size(), 1u);
+    ASSERT_EQ(udp.size(), 1u);
+    for (const TConnInfo* row : {&tcp[0], &udp[0]}) {
+      EXPECT_EQ(row->LocalAddr, " 10. 77.  0.  2");
+      EXPECT_EQ(row->LocalPort, 1025);
+      EXPECT_EQ(row->ProcessId, c.pid);
+      EXPECT_EQ(row->Created > 0, c.created);
+    }
+    EXPECT_EQ(tcp[0].State, MIB_TCP_STATE_ESTAB);
+    EXPECT_EQ(tcp[0].RemoteAddr, " 10. 77.  1.  1");
+    EXPECT_EQ(tcp[0].RemotePort, 80);
+    EXPECT_EQ(udp[0].State, -1);
+    EXPECT_EQ(udp[0].RemoteAddr, "");
+    EXPECT_EQ(udp[0].RemotePort, 0);
+  }
+  // The plain tables: probe unsorted, then the sorted table.
+  EXPECT_EQ(fakes.plainSorted, (std::vector<BOOL>{FALSE, TRUE, FALSE, TRUE}));
+}
+
+TEST_F(ConnectionsTest, OwnerModuleRowsCarryTimeAndProgram) {
+  fakes.tcp = {
+      Conn{MIB_TCP_STATE_ESTAB, "10.77.0.2", 49152, "10.77.1.1", 80, 4242, kFeb19},
+      // Listening: the remote port field holds something, the port is still 0.
+      Conn{MIB_TCP_STATE_LISTEN, "0.0.0.0", 135, "0.0.0.0", 4660, 868, 0},
+      Conn{MIB_TCP_STATE_TIME_WAIT, "127.0.0.1", 5000, "127.0.0.1", 6000, 0, 0},
+      Conn{MIB_TCP_STATE_ESTAB, "10.77.0.2", 1026, "10.77.1.2", 443, 999, 0},  // no module known
+  };
+  fakes.udp = {Conn{0, "0.0.0.0", 53, "0.0.0.0", 0, 868, kFeb19}};
+  fakes.owners = {{4242, L"C:\\Program Files\\Velnor\\agent.exe"}, {868, L"C:\\Windows\\System32\\svchost.exe"}};
+
+  TConnRows tcp;
+  ReadTcpConnRows(tcp);
+  ASSERT_EQ(tcp.size(), 4u);
+  EXPECT_EQ(tcp[0].LocalPort, 49152);
+  EXPECT_EQ(tcp[0].RemotePort, 80);
+  EXPECT_NEAR(tcp[0].Created, 40958 + (14 * 3600 + 45 * 60 + 30) / 86400.0, 1e-8);  // local time
+  EXPECT_EQ(tcp[1].State, MIB_TCP_STATE_LISTEN);
+  EXPECT_EQ(tcp[1].RemoteAddr, "  0.  0.  0.  0");
+  EXPECT_EQ(tcp[1].RemotePort, 0);
+  EXPECT_EQ(tcp[2].RemotePort, 6000);
+  EXPECT_EQ(Path(tcp[0]), L"C:\\Program Files\\Velnor\\agent.exe");
+  EXPECT_EQ(Path(tcp[1]), L"C:\\Windows\\System32\\svchost.exe");
+  EXPECT_EQ(Path(tcp[2]), L"");
+  EXPECT_EQ(Path(tcp[3]), L"");
+  // Process 0 is never looked up.
+  EXPECT_EQ(fakes.ownerLookups, (std::vector<DWORD>{4242, 868, 999}));
+
+  TConnRows udp;
+  ReadUdpConnRows(udp);
+  ASSERT_EQ(udp.size(), 1u);
+  EXPECT_EQ(udp[0].LocalPort, 53);
+  EXPECT_EQ(Path(udp[0]), L"C:\\Windows\\System32\\svchost.exe");
+  EXPECT_GT(udp[0].Created, 40958);
+
+  // A size probe without a buffer, unsorted, then the sorted table; IPv4
+  // owner-module tables of all TCP states, and of UDP.
+  ASSERT_EQ(fakes.queries.size(), 4u);
+  const std::pair<bool, BOOL> calls[] = {{false, FALSE}, {true, TRUE}, {false, FALSE}, {true, TRUE}};
+  for (std::size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(fakes.queries[i].withBuffer, calls[i].first);
+    EXPECT_EQ(fakes.queries[i].sorted, calls[i].second);
+    EXPECT_EQ(fakes.queries[i].family, static_cast<ULONG>(AF_INET));
+    EXPECT_EQ(fakes.queries[i].tableClass, i < 2 ? int{TCP_TABLE_OWNER_MODULE_ALL} : int{UDP_TABLE_OWNER_MODULE});
+  }
+}
+
+TEST_F(ConnectionsTest, RowsStayWhenTheOwnerModuleCannotBeHad) {
+  fakes.tcp = {Conn{MIB_TCP_STATE_ESTAB, "10.77.0.2", 1025, "10.77.1.1", 80, 4242, kFeb19}};
+  fakes.udp = {Conn{0, "0.0.0.0", 53, "0.0.0.0", 0, 4242, 0}};
+  fakes.owners = {{4242, L"C:\\Apps\\agent.exe"}};
+
+  // A library without the lookup entries (Wine has none).
+  Bind(Offer{true, false, true, true});
+  TConnRows tcp, udp;
+  ReadTcpConnRows(tcp);
+  ReadUdpConnRows(udp);
+  ASSERT_EQ(tcp.size(), 1u);
+  ASSERT_EQ(udp.size(), 1u);
+  EXPECT_EQ(Path(tcp[0]), L"");
+  EXPECT_EQ(Path(udp[0]), L"");
+  EXPECT_TRUE(fakes.ownerLookups.empty());
+
+  // An answer whose path points outside the buffer handed over is not followed.
+  Bind(kOwnerModule);
+  fakes.owners = {{4242, L"<outside>"}};
+  ReadTcpConnRows(tcp);
+  ASSERT_EQ(tcp.size(), 1u);
+  EXPECT_EQ(Path(tcp[0]), L"");
+  EXPECT_EQ(fakes.ownerLookups.size(), 1u);
+
+  // A local time the system cannot give is unknown.
+  fakes.localTimeFails = true;
+  ReadTcpConnRows(tcp);
+  ASSERT_EQ(tcp.size(), 1u);
+  EXPECT_EQ(tcp[0].Created, 0);
+}
+
+TEST_F(ConnectionsTest, AllocatedTablesComeFromTheProcessHeapAndGoBack) {
+  fakes.tcp = {Conn{MIB_TCP_STATE_LISTEN, "0.0.0.0", 135, "0.0.0.0", 4660, 868, kFeb19}};
+  fakes.udp = {Conn{0, "10.77.0.2", 137, "0.0.0.0", 0, 4, 0}};
+  Bind(kAllocateAndGet);
+  TConnRows tcp, udp;
+  ReadTcpConnRows(tcp);
+  ReadUdpConnRows(udp);
+  EXPECT_TRUE(fakes.blocks.empty());
+  ASSERT_EQ(fakes.allocCalls.size(), 2u);
+  for (const AllocCall& call : fakes.allocCalls) {
+    EXPECT_TRUE(call.sorted);
+    EXPECT_EQ(call.heap, GetProcessHeap());
+    EXPECT_EQ(call.flags, 2u);
+    EXPECT_EQ(call.family, static_cast<DWORD>(AF_INET));
+  }
+  ASSERT_EQ(tcp.size(), 1u);
+  EXPECT_EQ(tcp[0].State, MIB_TCP_STATE_LISTEN);
+  EXPECT_EQ(tcp[0].LocalPort, 135);
+  EXPECT_EQ(tcp[0].RemotePort, 0);
+  EXPECT_EQ(tcp[0].ProcessId, 868u);
+  EXPECT_EQ(tcp[0].Created, 0);
+  EXPECT_EQ(Path(tcp[0]), L"");
+  ASSERT_EQ(udp.size(), 1u);
+  EXPECT_EQ(udp[0].LocalPort, 137);
+  EXPECT_EQ(udp[0].ProcessId, 4u);
+}
+
+TEST_F(ConnectionsTest, RowCountsBeyondTheTableAreNotTrusted) {
+  fakes.tcp = {Conn{}, Conn{}};
+  fakes.udp = {Conn{}};
+  fakes.extraRowsClaimed = 100000;
+  for (const Offer& offer : {kOwnerModule, kAllocateAndGet, kPlain}) {
+    Bind(offer);
+    TConnRows tcp, udp;
+    ReadTcpConnRows(tcp);
+    ReadUdpConnRows(udp);
+    EXPECT_EQ(tcp.size(), 2u);
+    EXPECT_EQ(udp.size(), 1u);
+  }
+}
+
+// Every way to get no rows: the reader leaves the reason as the thread's
+// last error, and the page shows the system's text for it and nothing else.
+TEST_F(ConnectionsTest, NoRowsGiveOneLineWithTheReason) {
+  enum Proto { Tcp, Udp };
+  struct Case {
+    const char* name;
+    Proto proto;
+    Offer offer;
+    std::function<void()> arrange;
+    DWORD reason;
+  };
+  const Case cases[] = {
+      {"size probe answers success", Tcp, kOwnerModule, [] { fakes.extendedTcp.probeAnswer = NO_ERROR; }, NO_ERROR},
+      {"size probe fails", Udp, kOwnerModule, [] { fakes.extendedUdp.probeAnswer = ERROR_INVALID_PARAMETER; },
+       ERROR_INVALID_PARAMETER},
+      {"table call fails", Tcp, kOwnerModule, [] { fakes.extendedTcp.secondAnswer = ERROR_NOT_ENOUGH_MEMORY; },
+       ERROR_NOT_ENOUGH_MEMORY},
+      {"owner-module table empty", Tcp, kOwnerModule, [] { fakes.tcp.clear(); }, NO_ERROR},
+      {"no block", Tcp, kAllocateAndGet,
+       [] {
+         fakes.allocGivesBlock = false;
+         fakes.allocAnswer = ERROR_NOT_ENOUGH_MEMORY;
+       },
+       ERROR_NOT_ENOUGH_MEMORY},
+      {"no block, no reason", Udp, kAllocateAndGet, [] { fakes.allocGivesBlock = false; }, ERROR_INVALID_DATA},
+      {"block of no size", Tcp, kAllocateAndGet, [] { fakes.heapSizeAnswer = 0; }, ERROR_INVALID_DATA},
+      {"block size unknown", Udp, kAllocateAndGet, [] { fakes.heapSizeAnswer = static_cast<SIZE_T>(-1); },
+       ERROR_INVALID_DATA},
+      {"allocated table empty", Udp, kAllocateAndGet, [] { fakes.udp.clear(); }, NO_ERROR},
+      {"plain size probe fails", Udp, kPlain, [] { fakes.plainUdp.probeAnswer = ERROR_INVALID_PARAMETER; },
+       ERROR_INVALID_PARAMETER},
+      {"plain table call fails", Tcp, kPlain, [] { fakes.plainTcp.secondAnswer = ERROR_GEN_FAILURE; },
+       ERROR_GEN_FAILURE},
+      {"no table entry at all", Tcp, Offer{false, false, false, false}, [] {}, ERROR_NOT_SUPPORTED},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetFakes();
+    fakes.tcp = {Conn{}};
+    fakes.udp = {Conn{}};
+    c.arrange();
+    Bind(c.offer);
+    TConnRows rows(3);
+    SetLastError(ERROR_FILE_NOT_FOUND);  // whatever came before must not show
+    c.proto == Tcp ? ReadTcpConnRows(rows) : ReadUdpConnRows(rows);
+    EXPECT_TRUE(rows.empty());
+    EXPECT_EQ(GetLastError(), c.reason);
+
+    StringList page = Stale();
+    c.proto == Tcp ? ListTcpConns(&page) : ListUdpConns(&page);
+    EXPECT_EQ(page.Items(), Strings{SysErrorMessage(c.reason)});
+    EXPECT_TRUE(fakes.blocks.empty());
+  }
+}
+
+TEST_F(ConnectionsTest, WithoutTheLibraryRowsStayAndThePageSaysSo) {
+  ScopedIpHelperBinding missing([](const char*) -> HMODULE { return nullptr; });
+  TConnRows rows(2);
+  ReadTcpConnRows(rows);
+  EXPECT_EQ(rows.size(), 2u);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
+  ReadUdpConnRows(rows);
+  EXPECT_EQ(rows.size(), 2u);
+
+  StringList tcp = Stale(), udp = Stale();
+  ListTcpConns(&tcp);
+  ListUdpConns(&udp);
+  EXPECT_EQ(tcp.Items(), Strings{SysErrorMessage(ERROR_NOT_SUPPORTED)});
+  EXPECT_EQ(udp.Items(), Strings{SysErrorMessage(ERROR_NOT_SUPPORTED)});
+
+  ListTcpConns(nullptr);  // no page: nothing happens
+  ListUdpConns(nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// Process list
+
+std::vector<std::pair<DWORD, std::wstring>> Items(const TProcessList& list) {
+  std::vector<std::pair<DWORD, std::wstring>> items;
+  for (const TProcessObject& p : list) items.emplace_back(p.ProcessId, p.ExePath);
+  return items;
+}
+
+TEST_F(ConnectionsTest, ProcessListHoldsEveryExeModuleOfEveryProcessItCanOpen) {
+  fakes.processes = {
+      Process{4, {L"C:\\Windows\\System32\\ntoskrnl.exe"}, false},
+      Process{868, {L"C:\\Windows\\System32\\svchost.exe", L"C:\\Windows\\System32\\ntdll.dll"}},
+      Process{
+          1200,
+          {L"C:\\Apps\\Report.EXE", L"C:\\Tools.exe\\helper.dll", L"", L"C:\\Apps\\README", L"C:\\Apps\\child.exe"}},
+      Process{1300, {L"C:\\Apps\\hidden.exe"}, true, false},
+  };
+  TProcessList list;
+  BuildProcessList(list);
+  EXPECT_EQ(Items(list), (std::vector<std::pair<DWORD, std::wstring>>{{868, L"C:\\Windows\\System32\\svchost.exe"},
+                                                                      {1200, L"C:\\Apps\\Report.EXE"},
+                                                                      {1200, L"C:\\Apps\\child.exe"}}));
+  for (const TProcessObject& p : list) EXPECT_NE(p.ModuleHandle, nullptr);
+  EXPECT_EQ(fakes.openAccess, std::vector<DWORD>(4, PROCESS_QUERY_INFORMATION | PROCESS_VM_READ));
+  EXPECT_TRUE(fakes.openHandles.empty());
+
+  FreeProcessList(list);
+  EXPECT_TRUE(list.empty());
+  FreeProcessList(list);
+}
+
+TEST_F(ConnectionsTest, ProcessListLooksAtTheFirst1024ProcessesAndModules) {
+  Process crowded{100, {}};
+  for (int i = 0; i < 1500; ++i) crowded.modules.push_back(L"C:\\Many\\m" + std::to_wstring(i) + L".exe");
+  fakes.processes = {crowded};
+  for (DWORD pid = 101; pid < 1600; ++pid) fakes.processes.push_back(Process{pid, {L"C:\\One\\p.exe"}});
+  TProcessList list;
+  BuildProcessList(list);
+  EXPECT_EQ(fakes.opened, 1024);
+  ASSERT_EQ(list.size(), 1024u + 1023u);
+  EXPECT_EQ(list[1023].ExePath, L"C:\\Many\\m1023.exe");
+  EXPECT_EQ(list.back().ProcessId, 1123u);
+}
+
+std::vector<std::string> libraryRequests;
+HMODULE NoLibrary(const char* name) {
+  libraryRequests.push_back(name);
+  return nullptr;
+}
+
+BOOL WINAPI Windows98(LPOSVERSIONINFOA info) {
+  info->dwMajorVersion = 4;
+  info->dwMinorVersion = 10;
+  info->dwPlatformId = VER_PLATFORM_WIN32_WINDOWS;
+  return TRUE;
+}
+
+TEST_F(ConnectionsTest, ProcessListStaysEmptyWhenProcessesCannotBeListed) {
+  fakes.processes = {Process{868, {L"C:\\Windows\\System32\\svchost.exe"}}};
+  TProcessList list;
+  {
+    SysSwap<decltype(Sys.GetVersionExA)> old(&SysApi::GetVersionExA, Windows98);
+    BuildProcessList(list);
+    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(fakes.enumProcessesCalls, 0);
+  }
+  fakes.enumProcessesFails = true;
+  BuildProcessList(list);
+  EXPECT_TRUE(list.empty());
+  {
+    // The library is asked for by name each time until a load succeeds.
+    libraryRequests.clear();
+    ScopedPsapiBinding missing(NoLibrary);
+    BuildProcessList(list);
+    BuildProcessList(list);
+    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(libraryRequests, (Strings{"PSAPI.dll", "PSAPI.dll"}));
+  }
+  EXPECT_EQ(fakes.opened, 0);
+}
+
+// ---------------------------------------------------------------------------
+// Pages
+
+TEST_F(ConnectionsTest, TcpPageFromOwnerModuleTables) {
+  fakes.tcp = {
+      Conn{MIB_TCP_STATE_ESTAB, "10.77.0.2", 49152, "10.77.1.1", 80, 4242, kFeb19},
+      Conn{MIB_TCP_STATE_LISTEN, "0.0.0.0", 135, "0.0.0.0", 4660, 868, 0},
+      Conn{MIB_TCP_STATE_TIME_WAIT, "127.0.0.1", 5000, "127.0.0.1", 6000, 0, 0},
+      Conn{13, "10.77.0.2", 20, "10.77.1.1", 21, 999, 0},  // a state past the known ones
+  };
+  fakes.owners = {{4242, L"C:\\Program Files\\Velnor\\agent.exe"}, {868, L"C:\\Windows\\System32\\svchost.exe"}};
+  const std::string created = LocalDateText("2012/19/02 14:45:30 ");
+
+  StringList page = Stale();
+  ListTcpConns(&page);
+  EXPECT_EQ(
+      page.Items(),
+      (Strings{
+          " 10. 77.  0.  2:49152 | 10. 77.  1.  1:HTTP  |established |  4242|agent.exe           |" + created,
+          "  0.  0.  0.  0:LOCSVC|  0.  0.  0.  0:   0  |listening   |   868|svchost.exe         |                    ",
+          "127.  0.  0.  1:5000  |127.  0.  0.  1:6000  |time_wait   |     0|                    |                    ",
+          " 10. 77.  0.  2:FTP   | 10. 77.  1.  1:FTPC  |            |   999|                    |                    ",
+      }));
+
+  // The whole path pads nothing and moves the rest of the line.
+  ShowAppPath = true;
+  ListTcpConns(&page);
+  ASSERT_EQ(page.Count(), 4);
+  EXPECT_EQ(page[0],
+            " 10. 77.  0.  2:49152 | 10. 77.  1.  1:HTTP  |established |  4242|"
+            "C:\\Program Files\\Velnor\\agent.exe|" +
+                created);
+  EXPECT_EQ(page[1].substr(66), "C:\\Windows\\System32\\svchost.exe|                    ");
+  // These tables name their programs themselves.
+  EXPECT_EQ(fakes.enumProcessesCalls, 0);
+}
+
+TEST_F(ConnectionsTest, PagesFromAllocatedTablesTakeProgramsFromTheProcessList) {
+  fakes.tcp = {
+      Conn{MIB_TCP_STATE_ESTAB, "10.77.0.2", 1025, "10.77.1.1", 80, 868, kFeb19},
+      Conn{MIB_TCP_STATE_ESTAB, "10.77.0.2", 1026, "10.77.1.1", 80, 1200, 0},  // cannot be opened
+      Conn{MIB_TCP_STATE_TIME_WAIT, "10.77.0.2", 1027, "10.77.1.1", 80, 0, 0},
+  };
+  fakes.udp = {Conn{0, "0.0.0.0", 53, "0.0.0.0", 0, 868, 0}, Conn{0, "10.77.0.2", 5353, "0.0.0.0", 0, 0, 0}};
+  fakes.processes = {
+      Process{0, {L"C:\\idle.exe"}},  // process 0 on a row means "no process", never this one
+      Process{868, {L"C:\\Windows\\System32\\svchost.exe", L"C:\\Windows\\System32\\other.exe"}},
+      Process{1200, {L"C:\\Secret\\guarded.exe"}, false},
+  };
+  Bind(kAllocateAndGet);
+
+  StringList tcp, udp;
+  ListTcpConns(&tcp);
+  ListUdpConns(&udp);
+  EXPECT_EQ(
+      tcp.Items(),
+      (Strings{
+          " 10. 77.  0.  2:1025  | 10. 77.  1.  1:HTTP  |established |   868|svchost.exe         |                    ",
+          " 10. 77.  0.  2:1026  | 10. 77.  1.  1:HTTP  |established |  1200|                    |                    ",
+          " 10. 77.  0.  2:1027  | 10. 77.  1.  1:HTTP  |time_wait   |     0|                    |                    ",
+      }));
+  EXPECT_EQ(udp.Items(),
+            (Strings{
+                "  0.  0.  0.  0 : DNS    |      868|svchost.exe" + std::string(37, ' ') + "|" + std::string(20, ' '),
+                " 10. 77.  0.  2 : 5353   |        0|" + std::string(48, ' ') + "|" + std::string(20, ' '),
+            }));
+  EXPECT_EQ(fakes.enumProcessesCalls, 2);  // built anew for each page
+
+  // The plain tables have no process numbers to look up.
+  Bind(kPlain);
+  ListTcpConns(&tcp);
+  EXPECT_EQ(tcp[0], " 10. 77.  0.  2:1025  | 10. 77.  1.  1:HTTP  |established |     0|                    |" +
+                        std::string(20, ' '));
+  EXPECT_EQ(fakes.enumProcessesCalls, 2);
+}
+
+TEST_F(ConnectionsTest, UdpPageCreationColumn) {
+  struct Case {
+    int64_t created;  // UTC; the page shows local time, one hour later
+    std::string shown;
+  };
+  const Case cases[] = {
+      {kFeb19, "2012/19/02 14:45:30 "},
+      {Ticks(2024, 2, 29, 8, 5, 9), "2024/29/02 09:05:09 "},
+      // A hair before midnight is midnight, not hour 24.
+      {Ticks(2012, 12, 31, 22, 59, 59) + 9999999, "2013/01/01 00:00:00 "},
+      {Ticks(1899, 12, 29, 12, 0, 0), std::string(20, ' ')},  // before day 0
+      {0, std::string(20, ' ')},
+  };
+  fakes.owners = {{868, L"C:\\Windows\\System32\\svchost.exe"}};
+  for (const Case& c : cases) {
+    fakes.udp = {Conn{0, "0.0.0.0", 53, "0.0.0.0", 0, 868, c.created}};
+    StringList page;
+    ListUdpConns(&page);
+    ASSERT_EQ(page.Count(), 1);
+    EXPECT_EQ(page[0], "  0.  0.  0.  0 : DNS    |      868|svchost.exe" + std::string(37, ' ') + "|" +
+                           (c.shown[0] == ' ' ? c.shown : LocalDateText(c.shown)));
+  }
+}
+
+}  // namespace
+}  // namespace connfake
