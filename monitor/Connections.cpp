@@ -359,16 +359,14 @@ class ProcessHandle {
   HANDLE handle_;  // owned
 };
 
-// The extension is the part from the last "." of the file name, so a
-// folder named "tools.exe" does not make its DLLs programs.
+// The extension, from the last "." after the last path separator, is
+// ".exe" in any letter case. ".exe" holds no separator, so that is the same
+// as the path ending in it: a folder named "tools.exe" never counts.
 bool HasExeExtension(const std::wstring& path) {
-  const std::size_t separator = path.find_last_of(L"\\/:");
-  const std::size_t name = separator == std::wstring::npos ? 0 : separator + 1;
-  const std::size_t dot = path.rfind(L'.');
-  if (dot == std::wstring::npos || dot < name || path.size() - dot != 4) return false;
   static const wchar_t kExe[] = L".exe";
+  if (path.size() < 4) return false;
   for (std::size_t i = 0; i < 4; ++i) {
-    wchar_t c = path[dot + i];
+    wchar_t c = path[path.size() - 4 + i];
     if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
     if (c != kExe[i]) return false;
   }

@@ -44,7 +44,7 @@ struct TProcessObject {
 };
 using TProcessList = std::vector<TProcessObject>;
 
-// Appends every ".exe" module of every process this user may inspect, main
+// Appends every ".exe" module of every process this user may open, main
 // executable first within each process. Stays empty off the NT family or
 // when the process-status library cannot be loaded.
 void BuildProcessList(TProcessList& list);

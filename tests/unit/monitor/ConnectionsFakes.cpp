@@ -220,6 +220,7 @@ BOOL WINAPI FakeEnumProcessModules(HANDLE handle, HMODULE* modules, DWORD bytes,
 }
 
 DWORD WINAPI FakeGetModuleFileNameExW(HANDLE handle, HMODULE module, LPWSTR name, DWORD size) {
+  ++fakes.nameLookups;
   Process* p = ProcessOf(handle);
   if (!p) return 0;
   const std::size_t place = p - fakes.processes.data();

@@ -88,6 +88,7 @@ struct Fakes {
   std::vector<DWORD> openAccess;
   std::set<HANDLE> openHandles;  // opened and not yet closed
   int opened = 0;
+  int nameLookups = 0;
   bool localTimeFails = false;
 };
 extern Fakes fakes;

@@ -287,7 +287,7 @@ TEST_F(ConnectionsTest, ProcessListHoldsEveryExeModuleOfEveryProcessItCanOpen) {
       Process{868, {L"C:\\Windows\\System32\\svchost.exe", L"C:\\Windows\\System32\\ntdll.dll"}},
       Process{
           1200,
-          {L"C:\\Apps\\Report.EXE", L"C:\\Tools.exe\\helper.dll", L"", L"C:\\Apps\\README", L"C:\\Apps\\child.exe"}},
+          {L"C:\\Apps\\Report.EXE", L"C:\\Tools.exe\\helper", L"", L"C:\\Apps\\README", L"C:\\Apps\\child.exe"}},
       Process{1300, {L"C:\\Apps\\hidden.exe"}, true, false},
   };
   TProcessList list;
@@ -311,7 +311,9 @@ TEST_F(ConnectionsTest, ProcessListLooksAtTheFirst1024ProcessesAndModules) {
   for (DWORD pid = 101; pid < 1600; ++pid) fakes.processes.push_back(Process{pid, {L"C:\\One\\p.exe"}});
   TProcessList list;
   BuildProcessList(list);
-  EXPECT_EQ(fakes.opened, 1024);
+  // Every process number and module handle looked at came from the buffers.
+  EXPECT_EQ(fakes.openAccess.size(), 1024u);
+  EXPECT_EQ(fakes.nameLookups, 1024 + 1023);
   ASSERT_EQ(list.size(), 1024u + 1023u);
   EXPECT_EQ(list[1023].ExePath, L"C:\\Many\\m1023.exe");
   EXPECT_EQ(list.back().ProcessId, 1123u);
