@@ -3,6 +3,8 @@
 // The sockets looked for are this test process's own, on 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include "TestNetwork.h"
+
 #include <cstdlib>
 #include <string>
 
@@ -13,11 +15,6 @@
 #include "toolkit/Lines.h"
 
 namespace {
-
-bool InTestNetwork() {
-  const char* flag = std::getenv("VELNOR_TESTNET");
-  return flag && std::string(flag) == "1";
-}
 
 template <class Fn>
 Fn Entry(HMODULE library, const char* name) {

@@ -4,6 +4,8 @@
 // own view of the client namespace, which Wine shows as drive Z:.
 #include <gtest/gtest.h>
 
+#include "TestNetwork.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -19,19 +21,6 @@
 #include "platform/Sys.h"
 
 namespace {
-
-bool InTestNetwork() {
-  const char* flag = std::getenv("VELNOR_TESTNET");
-  return flag && std::string(flag) == "1";
-}
-
-std::string LinuxFile(std::string path) {
-  std::replace(path.begin(), path.end(), '/', '\\');
-  std::ifstream file("Z:" + path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
 
 std::string FirstLine(const std::string& text) { return text.substr(0, text.find_first_of("\r\n")); }
 

@@ -4,6 +4,8 @@
 // namespace, which Wine shows as drive Z:, not from fixed values.
 #include <gtest/gtest.h>
 
+#include "TestNetwork.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
@@ -14,19 +16,6 @@
 #include "toolkit/Lines.h"
 
 namespace {
-
-bool InTestNetwork() {
-  const char* flag = std::getenv("VELNOR_TESTNET");
-  return flag && std::string(flag) == "1";
-}
-
-std::string LinuxFile(std::string path) {
-  std::replace(path.begin(), path.end(), '/', '\\');
-  std::ifstream file("Z:" + path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
 
 DWORD Hex(const std::string& text) { return static_cast<DWORD>(std::stoul(text, nullptr, 16)); }
 
