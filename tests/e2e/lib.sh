@@ -42,9 +42,13 @@ stop_apps() {
     sleep 0.2
   done
   for pid in "${APP_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
-  # Whatever is left of the program: Wine shows its command line with a
-  # Windows path (this script's own arguments use slashes).
-  pkill -f '[\\]VelnorAgent[.]exe' 2>/dev/null || true
+  # Whatever is left of the program in this test network (another checkout
+  # may run its own tests beside this one): Wine shows its command line with
+  # a Windows path (this script's own arguments use slashes).
+  local ns="${VELNOR_CLIENT_NS:-velnor-client}"
+  for pid in $(ip netns pids "$ns" 2>/dev/null); do
+    tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -q '[\\]VelnorAgent[.]exe' && kill "$pid" 2>/dev/null || true
+  done
   APP_PIDS=()
 }
 
