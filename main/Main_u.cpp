@@ -10,6 +10,7 @@
 #include "platform/Sys.h"
 #include "toolkit/Application.h"
 #include "workers/ExecThread.h"
+#include "workers/Utils_u.h"
 
 TfrmMain* frmMain = nullptr;
 
@@ -28,11 +29,14 @@ StringList* WorkList = nullptr;
 TLANInfo AdapterSlots[5];
 TLANInfo CurrentAdapter;
 bool AdapterInfoOK = false;
+bool CurrentAdapterChosen = false;
+bool TestBusy = false;
 
 TExecThread* CurrentExecThread = nullptr;
 bool OutputPanelOpen = false;
 int FirewallOff = 0;
 bool FirewallAllowed = false;
+bool FirewallSwitchPending = false;
 }  // namespace mainstate
 
 using namespace mainstate;
@@ -414,8 +418,9 @@ void TfrmMain::FormCreate() {
 }
 
 void TfrmMain::FormShow(Component*) {
-  // No guard of its own: an error in the refresh ends the whole handler.
-  imgRefreshClick(imgRefresh);
+  // A setting that cannot be read (a proxy value of the wrong kind) is
+  // reported, and the window still comes up with its tools panel.
+  Application.Guard([this] { imgRefreshClick(imgRefresh); });
   btnNetUtil->Click();
   FirewallAllowed = IsUserAdmin();
   if (!FirewallAllowed) {
@@ -595,8 +600,15 @@ void TfrmMain::btnNoClick(Component*) {
 }
 
 void TfrmMain::FormCloseQuery(bool& canClose) {
+  // Closing is always allowed, so the window goes at once; what follows is
+  // only cleaning up behind it.
+  ShowWindow(Handle(), SW_HIDE);
+  if (HWND app = Application.AppWindow()) ShowWindow(app, SW_HIDE);
   if (CurrentExecThread) {
     CurrentExecThread->Terminate();
+    // A command may run for minutes (or start programs that never end):
+    // it and everything it started end now, so the worker's wait is short.
+    CurrentExecThread->Abort();
     Sys.Sleep(500);
     if (CurrentExecThread) {
       try {

@@ -173,12 +173,30 @@ class TfrmMain : public Form {
   // A stage picture by composed name ("Image3", "imgFail05", "imgWarn04").
   Picture* StagePicture(const char* prefix, int stage) const;
   void HandlePingFinished(WPARAM verdict, LPARAM index);
+  // Ends the running test at a ping stage that failed (or could not start).
+  void StopTestAtStage(LPARAM index);
+  // The refresh picture is busy while a test or a command runs, for
+  // whichever of the two ends last.
+  void UpdateRefreshBusy();
+  // The gateway stage 2 pings: the first recorded adapter's, else that of
+  // the adapter the summary chose; empty when no adapter has a usable one.
+  std::string StageTwoGateway() const;
+  // Applies a finished firewall command: the switch flips only on success.
+  void FinishFirewallSwitch(DWORD exitCode);
+  // AdapterInfoReady, and the current adapter has a gateway to use.
+  bool CurrentGatewayReady();
   void HandleExecFinished(WPARAM isPing);
   void ListStage(const char* banner, const char* progress, const char* success, const char* failure,
                  bool (*fill)(Lines*), bool& result);
 };
 
 extern TfrmMain* frmMain;
+
+// An address text without the blanks of its padded form ("10. 77.  0.  1"
+// becomes "10.77.0.1"), as it can be pinged or opened.
+std::string PlainAddress(const std::string& text);
+// A gateway that names a router: neither empty nor 0.0.0.0, padded or not.
+bool UsableGateway(const std::string& gateway);
 
 // The main window's working state, kept at module level as the window's own
 // routines share it.
@@ -197,9 +215,12 @@ extern StringList* WorkList;  // owned
 extern TLANInfo AdapterSlots[5];  // entries 1 to 4 are used
 extern TLANInfo CurrentAdapter;
 extern bool AdapterInfoOK;
+extern bool CurrentAdapterChosen;  // the last summary chose CurrentAdapter (it has a usable gateway)
+extern bool TestBusy;              // an automatic test runs
 
 extern TExecThread* CurrentExecThread;  // owned while set
 extern bool OutputPanelOpen;
 extern int FirewallOff;
 extern bool FirewallAllowed;
+extern bool FirewallSwitchPending;  // the running command is a firewall switch
 }  // namespace mainstate

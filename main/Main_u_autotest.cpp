@@ -10,6 +10,14 @@
 
 using namespace mainstate;
 
+namespace {
+
+const char kCommandStillRunning[] =
+    "WARNING: A tools command is still running. Start the test again when it has finished.";
+const char kNoUsableGateway[] = "WARNING: No adapter has a default gateway to ping: the gateway test fails.";
+
+}  // namespace
+
 void TfrmMain::btnStartAutoTestClick(Component*) {
   if (!PrepareTest(1)) return;
   SetTestBusy(true);
@@ -37,6 +45,9 @@ bool TfrmMain::PrepareTest(uint8_t mode) {
   try {
     if (CurrentExecThread) {
       imgWarnIncomplete->Show();
+      // The strip is on the tools panel; a start refused on the test panel
+      // says so where the user is looking.
+      if (mode == 1) AddLog(kCommandStillRunning, true);
       return false;
     }
     imgWarnIncomplete->Hide();
@@ -75,18 +86,41 @@ bool TfrmMain::PrepareTest(uint8_t mode) {
 }
 
 void TfrmMain::SetTestBusy(bool busy) {
+  TestBusy = busy;
   imgTesting->SetVisible(busy);
   imgLoading->SetVisible(busy);
   imgStart->SetVisible(!busy);
   btnStartAutoTest->SetEnabled(!busy);
+  UpdateRefreshBusy();
+}
+
+void TfrmMain::UpdateRefreshBusy() {
+  // A refresh clears the test log and the tool output: never while either
+  // is being written.
+  const bool busy = TestBusy || CurrentExecThread != nullptr;
   imgRefresh->SetCursor(busy ? TCursor::No : TCursor::Hand);
   imgRefresh->Tag = busy ? 2 : 0;
 }
 
+std::string TfrmMain::StageTwoGateway() const {
+  if (UsableGateway(AdapterSlots[1].Gateway)) return PlainAddress(AdapterSlots[1].Gateway);
+  // The first adapter may have none (a wired port without a router behind
+  // a working wireless one): the adapter the summary chose has one.
+  if (CurrentAdapterChosen && UsableGateway(CurrentAdapter.Gateway)) return PlainAddress(CurrentAdapter.Gateway);
+  return std::string();
+}
+
 bool TfrmMain::BuildPingQueue() {
   if (!AdapterInfoReady()) return false;
+  // An empty name would be answered by this machine itself, and "0.0.0.0"
+  // names no router: without a real gateway stage 2 fails here.
+  const std::string gateway = StageTwoGateway();
+  if (gateway.empty()) {
+    AddLog(kNoUsableGateway, true);
+    return false;
+  }
   try {
-    PingItems[0].Target = AdapterSlots[1].Gateway;
+    PingItems[0].Target = gateway;
     PingItems[1].Target = endpoints::ProviderServerAddress;
     PingItems[2].Target = endpoints::BackboneAddresses;
     PingItems[3].Target = endpoints::PublicWebHosts;
@@ -133,17 +167,21 @@ void TfrmMain::AddLog(const std::string& text, bool toTestLog) {
   (toTestLog ? memOutput : memToolsOutput)->GetLines().Add(text);
 }
 
+void TfrmMain::StopTestAtStage(LPARAM index) {
+  if (index > 0) {
+    if (Picture* strip = StagePicture("imgFail0", static_cast<int>(index))) strip->Show();
+  }
+  AddLog("Ping Thread FAILED!", true);
+  while (!PingQueue->empty()) PingQueue->pop();
+  TestStopped = true;
+  SetTestBusy(false);
+}
+
 void TfrmMain::HandlePingFinished(WPARAM wp, LPARAM lp) {
   Sys.Sleep(500);
   const auto verdict = static_cast<INT_PTR>(wp);
   if (verdict == 0) {
-    if (lp > 0) {
-      if (Picture* strip = StagePicture("imgFail0", static_cast<int>(lp))) strip->Show();
-    }
-    AddLog("Ping Thread FAILED!", true);
-    while (!PingQueue->empty()) PingQueue->pop();
-    TestStopped = true;
-    SetTestBusy(false);
+    StopTestAtStage(lp);
     return;
   }
   if (verdict == 1 && (lp == 4 || lp == 5)) {
@@ -156,8 +194,16 @@ void TfrmMain::HandlePingFinished(WPARAM wp, LPARAM lp) {
   if (!PingQueue->empty()) {
     TPingItem* item = PingQueue->front();
     PingQueue->pop();
-    // Frees itself when done; its own message brings us back here.
-    new TPingThread(Handle(), item, 4, 2000);
+    try {
+      // Frees itself when done; its own message brings us back here.
+      new TPingThread(Handle(), item, 4, 2000);
+    } catch (const std::exception& e) {
+      // No worker, so no message will come: the stage fails now, and the
+      // window is ready for the next test.
+      AddLog(std::string("Error: ") + e.what(), true);
+      StopTestAtStage(item->Index);
+      return;
+    }
     if (imgWarnIncomplete->Visible()) imgWarnIncomplete->Hide();
     return;
   }

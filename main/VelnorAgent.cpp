@@ -4,7 +4,6 @@
 
 #include "main/Main_u.h"
 #include "monitor/uTCPIP.h"
-#include "netdata/IPHLPAPI.h"
 #include "platform/Sys.h"
 #include "toolkit/Application.h"
 
@@ -27,8 +26,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   frmTCPIPMonitor = new TfrmTCPIPMonitor();
   frmMain->ShowForm();
   Application.Run();
-  // Windows go with the process; a ping worker may still be running and
-  // must not find its window destroyed under it.
-  FreeIpHelper();
-  return 0;
+  // A ping worker may still be inside an echo or a lookup, and libraries it
+  // uses must not be released under it: the process ends here, its threads
+  // first, without running the clean-up of static objects. Windows, handles
+  // and the command job go with the process.
+  ExitProcess(0);
 }

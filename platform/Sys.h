@@ -21,12 +21,20 @@
 #define VELNOR_SYS_CALLS(X)                      \
   X(kernel32, CreateMutexA)                      \
   X(kernel32, Sleep)                             \
-  X(kernel32, GetLocalTime)                      \
+  X(kernel32, GetTickCount64)                    \
+  X(kernel32, CreateThread)                      \
   X(kernel32, GetWindowsDirectoryA)              \
   X(kernel32, GetVersionExA)                     \
   X(kernel32, CloseHandle)                       \
   X(kernel32, CreatePipe)                        \
   X(kernel32, CreateProcessA)                    \
+  X(kernel32, ResumeThread)                      \
+  X(kernel32, TerminateProcess)                  \
+  X(kernel32, GetExitCodeProcess)                \
+  X(kernel32, CreateJobObjectA)                  \
+  X(kernel32, SetInformationJobObject)           \
+  X(kernel32, AssignProcessToJobObject)          \
+  X(kernel32, TerminateJobObject)                \
   X(kernel32, ReadFile)                          \
   X(kernel32, WaitForSingleObject)               \
   X(kernel32, GetStdHandle)                      \

@@ -782,6 +782,14 @@ std::string ListBox::ListLines::Get(int index) const {
 
 void ListBox::ListLines::Add(const std::string& text) {
   SendMessageA(box_.hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  if (updating_ == 0) box_.ShowLast();
+}
+
+void ListBox::ShowLast() {
+  // Like a memo, the list follows its newest line (the system stops at the
+  // last full page, so a short list does not move).
+  const LRESULT count = SendMessageA(hwnd_, LB_GETCOUNT, 0, 0);
+  if (count > 0) SendMessageA(hwnd_, LB_SETTOPINDEX, static_cast<WPARAM>(count - 1), 0);
 }
 
 void ListBox::ListLines::Clear() { SendMessageA(box_.hwnd_, LB_RESETCONTENT, 0, 0); }
@@ -792,6 +800,7 @@ void ListBox::ListLines::BeginUpdate() {
 
 void ListBox::ListLines::EndUpdate() {
   if (updating_ > 0 && --updating_ == 0) {
+    box_.ShowLast();
     SendMessageA(box_.hwnd_, WM_SETREDRAW, TRUE, 0);
     ::InvalidateRect(box_.hwnd_, nullptr, TRUE);
   }
@@ -991,7 +1000,7 @@ void Form::ShowForm() {
   ShowWindow(hwnd_, SW_SHOW);
   SetForegroundWindow(hwnd_);
   SetFocus(hwnd_);
-  if (OnShow) OnShow(this);
+  if (OnShow) Application.Guard([&] { OnShow(this); });
 }
 
 void Form::HideForm() {

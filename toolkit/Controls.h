@@ -298,6 +298,8 @@ class ListBox : public WinControl {
   ListBox(Form* owner, Panel* parent, const std::string& name, bool border);
   Lines& GetLines() { return lines_; }
   void SetItemHeight(int height);
+  // Scrolls so that the last item is in view.
+  void ShowLast();
 
  private:
   class ListLines : public Lines {

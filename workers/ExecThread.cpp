@@ -63,7 +63,11 @@ void TExecThread::Execute() {
     AddLine(kSeparator);
     AddLine(QuotedCommand(Command_) + " : Start executing, please wait...");
     // The whole output goes over in one piece once the command has ended.
-    AddLine(CaptureCommandOutput(Command_, WorkDir_, static_cast<DWORD>(WaitSeconds_) * 1000));
+    DWORD exitCode = STILL_ACTIVE;
+    const std::string output =
+        CaptureCommandOutput(Command_, WorkDir_, static_cast<DWORD>(WaitSeconds_) * 1000, &exitCode, &Abort_);
+    ExitCode_ = exitCode;
+    AddLine(output);
   } catch (...) {
     // The closing lines and the message follow whatever went wrong.
   }
