@@ -202,9 +202,13 @@ Picture::Picture(Form* owner, Panel* parent, const std::string& name) : Control(
 
 Picture::~Picture() {
   if (animating_ && parent_) parent_->StopAnimation(this);
+  if (visible_ && picture_) picture_->RemoveViewer();
 }
 
 void Picture::SetPicture(const ImagePtr& picture) {
+  // A shown picture keeps its bitmap; one that nothing shows gives it up.
+  if (visible_ && picture) picture->AddViewer();
+  if (visible_ && picture_) picture_->RemoveViewer();
   picture_ = picture;
   frame_ = 0;
   if (AutoSize && picture_) SetBounds(left_, top_, picture_->Width(), picture_->Height());
@@ -213,6 +217,12 @@ void Picture::SetPicture(const ImagePtr& picture) {
 }
 
 void Picture::SetVisible(bool visible) {
+  if (visible != visible_ && picture_) {
+    if (visible)
+      picture_->AddViewer();
+    else
+      picture_->RemoveViewer();
+  }
   Control::SetVisible(visible);
   UpdateAnimation();
 }
@@ -223,7 +233,8 @@ void Picture::SetEnabled(bool enabled) {
 }
 
 void Picture::UpdateAnimation() {
-  const bool want = picture_ && picture_->FrameCount() > 1 && visible_ && enabled_ && parent_;
+  // Only a shown picture is asked for its frames: that decodes it.
+  const bool want = visible_ && enabled_ && parent_ && picture_ && picture_->FrameCount() > 1;
   if (want == animating_) return;
   animating_ = want;
   if (want)

@@ -252,3 +252,39 @@ TEST_F(MainWindowTest, CloseEndsACommandThatIsOnlyJustStarting) {
   EXPECT_LT(spent, 10000u) << "closing waited for the command instead of ending it";
   EXPECT_NE(form->memToolsOutput->Text().find("Process Completed."), std::string::npos);
 }
+
+TEST_F(MainWindowTest, PicturesAreDecodedWhenShownAndReleasedWhenNothingShowsThem) {
+  UpdateWindow(form->Handle());
+  RedrawWindow(form->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  Application.ProcessMessages();
+  auto decoded = [&](const char* name) { return form->Find<Picture>(name)->GetPicture()->Decoded(); };
+  EXPECT_TRUE(decoded("imgBackground"));
+  EXPECT_TRUE(decoded("imgUtilBack"));
+  for (const char* hidden : {"imgSuccess", "imgRefHover", "imgAutoBack", "imgTesting", "imgLoading", "imgFail01", "imgWarn04",
+                             "imgToolFail", "imgConfirm", "imgVPN", "imgProxy", "imgLoadingTools"})
+    EXPECT_FALSE(decoded(hidden)) << hidden << " is decoded though nothing shows it";
+
+  // A stage mark shows the success picture; once no mark shows it, it is
+  // released again, and the next mark looks the same.
+  Picture* mark = form->Find<Picture>("Image3");
+  const ImagePtr success = form->imgSuccess->GetPicture();
+  mark->SetPicture(success);
+  EXPECT_EQ(mark->Width(), 18) << "the size is there before the first paint";
+  RedrawWindow(form->pnlAuto->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  form->btnAuto->Click();
+  RedrawWindow(form->pnlAuto->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  EXPECT_TRUE(success->Decoded());
+  mark->SetPicture(nullptr);
+  EXPECT_FALSE(success->Decoded());
+  EXPECT_EQ(success->Width(), 18);
+  EXPECT_EQ(success->FrameCount(), 1);
+
+  // An animation decodes when it shows and lets go when it hides.
+  const ImagePtr loading = form->imgLoading->GetPicture();
+  form->imgLoading->Show();
+  RedrawWindow(form->pnlAuto->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  EXPECT_TRUE(loading->Decoded());
+  EXPECT_EQ(loading->FrameCount(), 8);
+  form->imgLoading->Hide();
+  EXPECT_FALSE(loading->Decoded());
+}
