@@ -90,88 +90,120 @@ class TfrmMain : public Form {
 
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
-  // Components (owned by the form).
-  Panel* pnlHeader;
-  Picture* imgHeader;
-  FlatButton* btnMinimize;
-  FlatButton* btnExit;
+  // Components (owned by the form). Each is declared here and placed, with
+  // its picture and handlers, by its row of the window's layout table.
+  Panel* pnlHeader = nullptr;
+  Picture* imgHeader = nullptr;
+  FlatButton* btnMinimize = nullptr;
+  FlatButton* btnExit = nullptr;
 
-  Panel* pnlMain;
-  Picture* imgBackground;
-  Picture* imgSuccess;
-  Picture* imgUtilHover;
-  Picture* imgAutoHover;
-  FlatButton* btnNetUtil;
-  FlatButton* btnAuto;
-  Picture* imgRefresh;
-  Picture* imgRefHover;
-  Picture* imgHelp;
-  Picture* imgHelpHover;
-  Picture* imgVelnorSite;
-  Panel* pnlUtil;
-  Panel* pnlAuto;
+  Panel* pnlMain = nullptr;
+  Picture* imgBackground = nullptr;
+  Picture* imgSuccess = nullptr;
+  Picture* imgUtilHover = nullptr;
+  Picture* imgAutoHover = nullptr;
+  FlatButton* btnNetUtil = nullptr;
+  FlatButton* btnAuto = nullptr;
+  Picture* imgRefresh = nullptr;
+  Picture* imgRefHover = nullptr;
+  Picture* imgHelp = nullptr;
+  Picture* imgHelpHover = nullptr;
+  Picture* imgVelnorSite = nullptr;
+  Panel* pnlUtil = nullptr;
+  Panel* pnlAuto = nullptr;
 
-  Picture* imgUtilBack;
-  FlatButton* btnIpAddr;
-  FlatButton* btnMacAddr;
-  FlatButton* btnDnsSrv;
-  FlatButton* btnDefGw;
-  Label* lblResult;
-  FlatButton* btnNetConn;
-  FlatButton* btnInetOpt;
-  Picture* imgFWOff;
-  Picture* imgFWDisable;
-  FlatButton* btnFirewall;
-  FlatButton* btnIpConf;
-  FlatButton* btnFlashDNS;
-  FlatButton* btnRepair;
-  FlatButton* btnPingGateway;
-  FlatButton* btnPingVelnor;
-  FlatButton* btnPingTehran;
-  FlatButton* btnPingBackbone;
-  FlatButton* btnTracert;
-  FlatButton* btnPingGoogle;
-  FlatButton* btnBrowseGW;
-  FlatButton* btnBrowseVelnor;
-  FlatButton* btnBrowseGoogle;
-  Picture* imgToolWarn;
-  Picture* imgToolFail;
-  Picture* imgWarnIncomplete;
-  Picture* imgFailGetData;
-  Picture* imgToolSucceed;
-  Label* lblPercent;
-  Label* lblAverage;
-  Picture* imgLoadingTools;
-  Picture* imgVPN;
-  Picture* imgProxy;
-  Panel* pnlOutput;
+  Picture* imgUtilBack = nullptr;
+  FlatButton* btnIpAddr = nullptr;
+  FlatButton* btnMacAddr = nullptr;
+  FlatButton* btnDnsSrv = nullptr;
+  FlatButton* btnDefGw = nullptr;
+  Label* lblResult = nullptr;
+  FlatButton* btnNetConn = nullptr;
+  FlatButton* btnInetOpt = nullptr;
+  Picture* imgFWOff = nullptr;
+  Picture* imgFWDisable = nullptr;
+  FlatButton* btnFirewall = nullptr;
+  FlatButton* btnIpConf = nullptr;
+  FlatButton* btnFlashDNS = nullptr;
+  FlatButton* btnRepair = nullptr;
+  FlatButton* btnPingGateway = nullptr;
+  FlatButton* btnPingVelnor = nullptr;
+  FlatButton* btnPingTehran = nullptr;
+  FlatButton* btnPingBackbone = nullptr;
+  FlatButton* btnTracert = nullptr;
+  FlatButton* btnPingGoogle = nullptr;
+  FlatButton* btnBrowseGW = nullptr;
+  FlatButton* btnBrowseVelnor = nullptr;
+  FlatButton* btnBrowseGoogle = nullptr;
+  Picture* imgToolWarn = nullptr;
+  Picture* imgToolFail = nullptr;
+  Picture* imgWarnIncomplete = nullptr;
+  Picture* imgFailGetData = nullptr;
+  Picture* imgToolSucceed = nullptr;
+  Label* lblPercent = nullptr;
+  Label* lblAverage = nullptr;
+  Picture* imgLoadingTools = nullptr;
+  Picture* imgVPN = nullptr;
+  Picture* imgProxy = nullptr;
+  Panel* pnlOutput = nullptr;
 
-  Picture* imgCascade;
-  Picture* imgKnob;
-  Memo* memToolsOutput;
+  Picture* imgCascade = nullptr;
+  Picture* imgKnob = nullptr;
+  Memo* memToolsOutput = nullptr;
 
-  Picture* imgAutoBack;
-  Memo* memOutput;
-  Picture* imgTesting;
-  Picture* imgLoading;
-  Picture* imgStart;
-  FlatButton* btnStartAutoTest;
-  Picture* imgWarn04;
-  Picture* imgWarn05;
-  ListBox* lstEvents;
+  Picture* imgAutoBack = nullptr;
+  Memo* memOutput = nullptr;
+  Picture* imgTesting = nullptr;
+  Picture* imgLoading = nullptr;
+  Picture* imgStart = nullptr;
+  FlatButton* btnStartAutoTest = nullptr;
+  // The stage rows: success marks, failure strips, the two warning strips.
+  Picture *Image1 = nullptr, *Image2 = nullptr, *Image3 = nullptr, *Image4 = nullptr, *Image5 = nullptr,
+          *Image6 = nullptr, *Image7 = nullptr;
+  Picture *imgFail01 = nullptr, *imgFail02 = nullptr, *imgFail03 = nullptr, *imgFail04 = nullptr,
+          *imgFail05 = nullptr, *imgFail06 = nullptr, *imgFail07 = nullptr;
+  Picture* imgWarn04 = nullptr;
+  Picture* imgWarn05 = nullptr;
+  ListBox* lstEvents = nullptr;
 
-  Panel* pnlConfirm;
-  Picture* imgConfirm;
-  FlatButton* btnNo;
-  FlatButton* btnYes;
+  Panel* pnlConfirm = nullptr;
+  Picture* imgConfirm = nullptr;
+  FlatButton* btnNo = nullptr;
+  FlatButton* btnYes = nullptr;
 
-  Timer* TimerCascade;
+  Timer* TimerCascade = nullptr;
+
+  // The window's working state.
+  uint8_t PanelMode = 0;  // 0 help view, 1 tools panel, 2 automatic test panel
+  bool DragActive = false;
+  POINT DragStart{};
+  bool ConfirmDragActive = false;
+  POINT ConfirmDragStart{};
+
+  std::queue<TPingItem*> PingQueue;  // references into PingItems
+  TPingItem PingItems[4];
+  bool TestStopped = false;
+  bool TestBusy = false;  // an automatic test runs
+  StringList WorkList;
+
+  TLANInfo AdapterSlots[5];  // entries 1 to 4 are used
+  TLANInfo CurrentAdapter;
+  bool AdapterInfoOK = false;
+  bool CurrentAdapterChosen = false;  // the last summary chose CurrentAdapter (it has a usable gateway)
+
+  TExecThread* CurrentExecThread = nullptr;  // owned while set
+  bool OutputPanelOpen = false;
+  int FirewallOff = 0;
+  bool FirewallAllowed = false;
+  bool FirewallSwitchPending = false;  // the running command is a firewall switch
 
  private:
   void CreateComponents();
-  void BindHandlers();
-  // A stage picture by composed name ("Image3", "imgFail05", "imgWarn04").
-  Picture* StagePicture(const char* prefix, int stage) const;
+  // One stage of the automatic test: its row of marks and what decides it.
+  struct Stage;
+  static const Stage& StageOf(int number);
+  void MarkStage(int number);
+  void FailStage(int number);
   void HandlePingFinished(WPARAM verdict, LPARAM index);
   // Ends the running test at a ping stage that failed (or could not start).
   void StopTestAtStage(LPARAM index);
@@ -186,8 +218,7 @@ class TfrmMain : public Form {
   // AdapterInfoReady, and the current adapter has a gateway to use.
   bool CurrentGatewayReady();
   void HandleExecFinished(WPARAM isPing);
-  void ListStage(const char* banner, const char* progress, const char* success, const char* failure,
-                 bool (*fill)(Lines*), bool& result);
+  bool ListStage(const char* banner, const char* progress, const char* success, const char* failure, bool (*fill)(Lines*));
 };
 
 extern TfrmMain* frmMain;
@@ -197,30 +228,3 @@ extern TfrmMain* frmMain;
 std::string PlainAddress(const std::string& text);
 // A gateway that names a router: neither empty nor 0.0.0.0, padded or not.
 bool UsableGateway(const std::string& gateway);
-
-// The main window's working state, kept at module level as the window's own
-// routines share it.
-namespace mainstate {
-extern uint8_t PanelMode;  // 0 help view, 1 tools panel, 2 automatic test panel
-extern bool DragActive;
-extern POINT DragStart;
-extern bool ConfirmDragActive;
-extern POINT ConfirmDragStart;
-
-extern std::queue<TPingItem*>* PingQueue;  // owned; references into PingItems
-extern TPingItem PingItems[4];
-extern bool TestStopped;
-extern StringList* WorkList;  // owned
-
-extern TLANInfo AdapterSlots[5];  // entries 1 to 4 are used
-extern TLANInfo CurrentAdapter;
-extern bool AdapterInfoOK;
-extern bool CurrentAdapterChosen;  // the last summary chose CurrentAdapter (it has a usable gateway)
-extern bool TestBusy;              // an automatic test runs
-
-extern TExecThread* CurrentExecThread;  // owned while set
-extern bool OutputPanelOpen;
-extern int FirewallOff;
-extern bool FirewallAllowed;
-extern bool FirewallSwitchPending;  // the running command is a firewall switch
-}  // namespace mainstate

@@ -8,8 +8,6 @@
 #include "platform/Sys.h"
 #include "workers/ExecThread.h"
 
-using namespace mainstate;
-
 namespace {
 
 const char kCommandStillRunning[] =
@@ -17,6 +15,38 @@ const char kCommandStillRunning[] =
 const char kNoUsableGateway[] = "WARNING: No adapter has a default gateway to ping: the gateway test fails.";
 
 }  // namespace
+
+// The seven stages, from the local configuration outwards. A ping stage (2
+// to 5) has a target; its worker's verdict marks it, and a warning shows the
+// stage's warning strip where it has one and leaves the row as it is where
+// it has none. Every failure shows the failure strip and ends the test.
+struct TfrmMain::Stage {
+  int number;
+  Picture* TfrmMain::*mark;
+  Picture* TfrmMain::*failStrip;
+  Picture* TfrmMain::*warnStrip;                // null: a warning shows nothing
+  std::string (*target)(const TfrmMain& form);  // null: not a ping stage
+};
+
+const TfrmMain::Stage& TfrmMain::StageOf(int number) {
+  static const Stage stages[] = {
+      {1, &TfrmMain::Image1, &TfrmMain::imgFail01, nullptr, nullptr},
+      {2, &TfrmMain::Image2, &TfrmMain::imgFail02, nullptr, [](const TfrmMain& f) { return f.StageTwoGateway(); }},
+      {3, &TfrmMain::Image3, &TfrmMain::imgFail03, nullptr,
+       [](const TfrmMain&) { return std::string(endpoints::ProviderServerAddress); }},
+      {4, &TfrmMain::Image4, &TfrmMain::imgFail04, &TfrmMain::imgWarn04,
+       [](const TfrmMain&) { return std::string(endpoints::BackboneAddresses); }},
+      {5, &TfrmMain::Image5, &TfrmMain::imgFail05, &TfrmMain::imgWarn05,
+       [](const TfrmMain&) { return std::string(endpoints::PublicWebHosts); }},
+      {6, &TfrmMain::Image6, &TfrmMain::imgFail06, nullptr, nullptr},
+      {7, &TfrmMain::Image7, &TfrmMain::imgFail07, nullptr, nullptr},
+  };
+  return stages[number >= 1 && number <= 7 ? number - 1 : 0];
+}
+
+void TfrmMain::MarkStage(int number) { (this->*StageOf(number).mark)->SetPicture(imgSuccess->GetPicture()); }
+
+void TfrmMain::FailStage(int number) { (this->*StageOf(number).failStrip)->Show(); }
 
 void TfrmMain::btnStartAutoTestClick(Component*) {
   if (!PrepareTest(1)) return;
@@ -26,14 +56,14 @@ void TfrmMain::btnStartAutoTestClick(Component*) {
   if (ok) ok = ListIpAddresses();
   if (ok) ok = ListNetworkParams();
   if (!ok) {
-    StagePicture("imgFail0", 1)->Show();
+    FailStage(1);
     SetTestBusy(false);
     return;
   }
-  StagePicture("Image", 1)->SetPicture(imgSuccess->GetPicture());
+  MarkStage(1);
 
   if (!BuildPingQueue()) {
-    StagePicture("imgFail0", 2)->Show();
+    FailStage(2);
     SetTestBusy(false);
     return;
   }
@@ -61,14 +91,13 @@ bool TfrmMain::PrepareTest(uint8_t mode) {
       imgToolFail->Hide();
     }
     if (mode == 1) {
-      for (int stage = 1; stage <= 7; ++stage) {
-        StagePicture("Image", stage)->SetPicture(nullptr);
-        StagePicture("imgFail0", stage)->Hide();
+      for (int number = 1; number <= 7; ++number) {
+        const Stage& stage = StageOf(number);
+        (this->*stage.mark)->SetPicture(nullptr);
+        (this->*stage.failStrip)->Hide();
+        if (stage.warnStrip) (this->*stage.warnStrip)->Hide();
       }
-      imgWarn04->Hide();
-      imgWarn05->Hide();
-      delete WorkList;
-      WorkList = new StringList();
+      WorkList.Clear();
       memOutput->GetLines().Clear();
       lstEvents->GetLines().Clear();
       btnStartAutoTest->SetEnabled(true);
@@ -112,21 +141,24 @@ std::string TfrmMain::StageTwoGateway() const {
 
 bool TfrmMain::BuildPingQueue() {
   if (!AdapterInfoReady()) return false;
-  // An empty name would be answered by this machine itself, and "0.0.0.0"
-  // names no router: without a real gateway stage 2 fails here.
-  const std::string gateway = StageTwoGateway();
-  if (gateway.empty()) {
-    AddLog(kNoUsableGateway, true);
-    return false;
-  }
   try {
-    PingItems[0].Target = gateway;
-    PingItems[1].Target = endpoints::ProviderServerAddress;
-    PingItems[2].Target = endpoints::BackboneAddresses;
-    PingItems[3].Target = endpoints::PublicWebHosts;
-    for (int i = 0; i < 4; ++i) {
-      PingItems[i].Index = static_cast<uint8_t>(i + 2);
-      PingQueue->push(&PingItems[i]);
+    int item = 0;
+    for (int number = 1; number <= 7; ++number) {
+      const Stage& stage = StageOf(number);
+      if (!stage.target) continue;
+      PingItems[item].Target = stage.target(*this);
+      PingItems[item].Index = static_cast<uint8_t>(number);
+      // An empty name would be answered by this machine itself, and
+      // "0.0.0.0" names no router: without a real gateway stage 2 fails
+      // here, before anything is queued.
+      if (PingItems[item].Target.empty()) {
+        AddLog(kNoUsableGateway, true);
+        return false;
+      }
+      ++item;
+    }
+    for (int i = 0; i < item; ++i) {
+      PingQueue.push(&PingItems[i]);
       lstEvents->GetLines().Add(" >> Pinging Item push to queue: " + PingItems[i].Target);
     }
     return true;
@@ -168,11 +200,9 @@ void TfrmMain::AddLog(const std::string& text, bool toTestLog) {
 }
 
 void TfrmMain::StopTestAtStage(LPARAM index) {
-  if (index > 0) {
-    if (Picture* strip = StagePicture("imgFail0", static_cast<int>(index))) strip->Show();
-  }
+  if (index >= 1 && index <= 7) FailStage(static_cast<int>(index));
   AddLog("Ping Thread FAILED!", true);
-  while (!PingQueue->empty()) PingQueue->pop();
+  while (!PingQueue.empty()) PingQueue.pop();
   TestStopped = true;
   SetTestBusy(false);
 }
@@ -184,19 +214,22 @@ void TfrmMain::HandlePingFinished(WPARAM wp, LPARAM lp) {
     StopTestAtStage(lp);
     return;
   }
-  if (verdict == 1 && (lp == 4 || lp == 5)) {
-    StagePicture("imgWarn0", static_cast<int>(lp))->Show();
-    AddLog("Ping Thread Warning!", true);
-  } else if (verdict == 2 && lp > 0) {
-    if (Picture* mark = StagePicture("Image", static_cast<int>(lp))) mark->SetPicture(imgSuccess->GetPicture());
+  if (lp >= 1 && lp <= 7) {
+    const Stage& stage = StageOf(static_cast<int>(lp));
+    if (verdict == 1 && stage.warnStrip) {
+      (this->*stage.warnStrip)->Show();
+      AddLog("Ping Thread Warning!", true);
+    } else if (verdict == 2) {
+      MarkStage(stage.number);
+    }
   }
 
-  if (!PingQueue->empty()) {
-    TPingItem* item = PingQueue->front();
-    PingQueue->pop();
+  if (!PingQueue.empty()) {
+    TPingItem* item = PingQueue.front();
+    PingQueue.pop();
     try {
       // Frees itself when done; its own message brings us back here.
-      new TPingThread(Handle(), item, 4, 2000);
+      new TPingThread(Handle(), item, 4, 2000, PingLinesOf(&memOutput->GetLines(), &lstEvents->GetLines()));
     } catch (const std::exception& e) {
       // No worker, so no message will come: the stage fails now, and the
       // window is ready for the next test.
@@ -214,17 +247,17 @@ void TfrmMain::HandlePingFinished(WPARAM wp, LPARAM lp) {
   }
   if (!TestStopped) {
     if (!ShellOpen(endpoints::ProviderWebPage)) {
-      StagePicture("imgFail0", 6)->Show();
+      FailStage(6);
       SetTestBusy(false);
       return;
     }
-    StagePicture("Image", 6)->SetPicture(imgSuccess->GetPicture());
+    MarkStage(6);
     // The browser that just opened would cover the window.
     SetForegroundWindow(Handle());
     if (CheckInternetState())
-      StagePicture("Image", 7)->SetPicture(imgSuccess->GetPicture());
+      MarkStage(7);
     else
-      StagePicture("imgFail0", 7)->Show();
+      FailStage(7);
   }
   SetTestBusy(false);
 }

@@ -10,8 +10,6 @@
 #include "netdata/uAdapterInfo.h"
 #include "toolkit/Application.h"
 
-using namespace mainstate;
-
 namespace {
 
 bool Qualifies(const TAdapterInfoRec& rec) {
@@ -34,37 +32,32 @@ bool UsableGateway(const std::string& gateway) {
   return !plain.empty() && plain != "0.0.0.0";
 }
 
-void TfrmMain::ListStage(const char* banner, const char* progress, const char* success, const char* failure,
-                         bool (*fill)(Lines*), bool& result) {
+bool TfrmMain::ListStage(const char* banner, const char* progress, const char* success, const char* failure,
+                         bool (*fill)(Lines*)) {
   Lines& events = lstEvents->GetLines();
   events.Add(banner);
-  WorkList->Clear();
+  WorkList.Clear();
   AddLog(progress, true);
-  result = fill(WorkList);
+  const bool result = fill(&WorkList);
   AddLog(result ? success : failure, true);
   // Whatever the list wrote is shown, also after a failure.
-  events.AddLines(*WorkList);
+  events.AddLines(WorkList);
+  return result;
 }
 
 bool TfrmMain::ListAdapters() {
-  bool ok = false;
-  ListStage("*************** Network Adapter Info ***************", "Getting Adapter Information ...",
-            "Adapter Loaded Successfully", "Adapter Loading FAIL!", &FillAdapterList, ok);
-  return ok;
+  return ListStage("*************** Network Adapter Info ***************", "Getting Adapter Information ...",
+                   "Adapter Loaded Successfully", "Adapter Loading FAIL!", &FillAdapterList);
 }
 
 bool TfrmMain::ListIpAddresses() {
-  bool ok = false;
-  ListStage("****************** IP Address(es) ******************", "Getting IP Address(es) ...",
-            "IP Address(es) Loaded Successfully", "IP Address(es) Loading FAIL!", &FillIpAddressList, ok);
-  return ok;
+  return ListStage("****************** IP Address(es) ******************", "Getting IP Address(es) ...",
+                   "IP Address(es) Loaded Successfully", "IP Address(es) Loading FAIL!", &FillIpAddressList);
 }
 
 bool TfrmMain::ListNetworkParams() {
-  bool ok = false;
-  ListStage("**************** Network Patameters ****************", "Getting Network parameters ...",
-            "Network parameters Loaded Successfully", "Network parameters Loading FAIL!", &FillNetworkParamsList, ok);
-  return ok;
+  return ListStage("**************** Network Patameters ****************", "Getting Network parameters ...",
+                   "Network parameters Loaded Successfully", "Network parameters Loading FAIL!", &FillNetworkParamsList);
 }
 
 bool TfrmMain::CheckInternetState() {

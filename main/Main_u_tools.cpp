@@ -6,8 +6,6 @@
 #include "workers/ExecThread.h"
 #include "workers/Utils_u.h"
 
-using namespace mainstate;
-
 namespace {
 
 // Last word of the firewall command, by FirewallOff and command form.

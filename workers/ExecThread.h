@@ -12,6 +12,7 @@
 #include "toolkit/Lines.h"
 #include "toolkit/Thread.h"
 #include "workers/Utils_u.h"
+#include "workers/WorkerLines.h"
 
 // Posted to the main window once per run. WParam: -1 after a ping command,
 // else 0. LParam: 0.
@@ -40,11 +41,11 @@ class TExecThread : public Thread {
  private:
   // Appends on the main thread and waits until it is done; an output
   // already holding more than 500 lines is emptied first.
-  void AddLine(const std::string& text);
+  void AddLine(const std::string& text) { HandLine(Output_, text); }
 
   std::string WorkDir_;
   std::string Command_;
-  Lines* Output_;  // not owned
+  TLineTarget Output_;
   uint16_t WaitSeconds_;
   bool IsPing_;
   std::atomic<DWORD> ExitCode_{STILL_ACTIVE};  // written by the worker, read after its message

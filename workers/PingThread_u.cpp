@@ -10,9 +10,6 @@
 
 namespace {
 
-const char kSeparator[] = "*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*";
-const int kOutputCap = 500;
-
 const WORD kEchoDataSize = 32;
 const char kEchoFill = 'X';
 // Room for one reply record, the echoed data and an ICMP error message.
@@ -24,23 +21,6 @@ static_assert(kReplyBufferSize >= sizeof(ICMP_ECHO_REPLY) + kEchoDataSize + 8, "
 const DWORD kStatusNoAddress = 0x666;   // the name resolved without an address
 const DWORD kStatusNoHost = 0x777;      // the name did not resolve
 const DWORD kStatusUnexpected = 0x888;  // something broke inside an attempt
-
-Lines* OutputLines = nullptr;  // not owned
-Lines* EventLines = nullptr;   // not owned
-
-void AddOutputLine(const std::string& text) {
-  Application.Synchronize([&text] {
-    if (!OutputLines) return;
-    if (OutputLines->Count() > kOutputCap) OutputLines->Clear();
-    OutputLines->Add(text);
-  });
-}
-
-void AddEventLine(const std::string& text) {
-  Application.Synchronize([&text] {
-    if (EventLines) EventLines->Add(text);
-  });
-}
 
 std::string StatusText(DWORD code) {
   switch (code) {
@@ -145,17 +125,13 @@ class WinsockScope {
 
 }  // namespace
 
-void SetPingLogTargets(Lines* output, Lines* events) {
-  OutputLines = output;
-  EventLines = events;
-}
-
-TPingThread::TPingThread(HWND notifyWindow, const TPingItem* item, int echoCount, int timeoutMs)
+TPingThread::TPingThread(HWND notifyWindow, const TPingItem* item, int echoCount, int timeoutMs, const TPingLines& lines)
     : Target(item ? item->Target : std::string()),
       EchoCount(echoCount),
       TimeoutMs(timeoutMs),
       NotifyWindow(notifyWindow),
-      ItemIndex(item ? item->Index : 0) {
+      ItemIndex(item ? item->Index : 0),
+      Lines_(lines) {
   SetFreeOnTerminate(true);
   Start();
 }
@@ -184,7 +160,7 @@ void TPingThread::Execute() {
       result.AverageMs = static_cast<uint16_t>(sumAverage / n);
       AddOutputLine("Pinging result  = " + std::to_string(result.Percent) +
                     "%, Average time = " + std::to_string(result.AverageMs) + "ms");
-      AddOutputLine(kSeparator);
+      AddOutputLine(kWorkerSeparator);
     }
     if (result.Percent < 50 || result.AverageMs > 1500)
       verdict = 0;
@@ -243,7 +219,7 @@ TPingThread::TPingResult TPingThread::PingTarget(const std::string& target) {
   } else {
     AddEventLine("Pinging [" + target + "] FAIL, (100% loss)!");
   }
-  AddOutputLine(kSeparator);
+  AddOutputLine(kWorkerSeparator);
   return result;
 }
 

@@ -10,8 +10,6 @@
 #include "workers/ExecThread.h"
 #include "workers/Utils_u.h"
 
-using namespace mainstate;
-
 namespace {
 
 bool Has(const std::vector<std::string>& lines, const std::string& text) {
@@ -41,7 +39,7 @@ class AutoTest : public FakeWorldTest {
     EXPECT_FALSE(Shown("imgLoading"));
     EXPECT_TRUE(form->btnStartAutoTest->Enabled());
     EXPECT_EQ(form->imgRefresh->Tag, 0);
-    EXPECT_TRUE(PingQueue->empty());
+    EXPECT_TRUE(form->PingQueue.empty());
   }
 };
 
@@ -73,7 +71,7 @@ TEST_F(AutoTest, StartIsRefusedWhileACommandRunsAndTheTestPanelSaysSo) {
   Open();
   form->btnAuto->Click();
   form->memOutput->GetLines().Add("previous result");
-  CurrentExecThread = new TExecThread("ping -n 2 127.0.0.1", &form->memToolsOutput->GetLines(), 127, "", true);
+  form->CurrentExecThread = new TExecThread("ping -n 2 127.0.0.1", &form->memToolsOutput->GetLines(), 127, "", true);
   form->btnStartAutoTest->Click();
   EXPECT_TRUE(Shown("imgWarnIncomplete"));
   // The strip is on the hidden tools panel: the log the user sees tells it,
@@ -82,8 +80,8 @@ TEST_F(AutoTest, StartIsRefusedWhileACommandRunsAndTheTestPanelSaysSo) {
                           "previous result",
                           "WARNING: A tools command is still running. Start the test again when it has finished."}));
   EXPECT_TRUE(form->btnStartAutoTest->Enabled());
-  delete CurrentExecThread;
-  CurrentExecThread = nullptr;
+  delete form->CurrentExecThread;
+  form->CurrentExecThread = nullptr;
 }
 
 TEST_F(AutoTest, StageTwoPingsARealGatewayOrFailsWithoutAnEcho) {
@@ -153,11 +151,11 @@ TEST_F(AutoTest, ACommandEndingDuringATestLeavesTheTestLogAlone) {
   form->btnStartAutoTest->Click();  // stage 1 now; the first echo waits at the gate
   form->RunToolCommand("echo meanwhile", false);
   const DWORD start = GetTickCount();
-  while (CurrentExecThread && GetTickCount() - start < 30000) {
+  while (form->CurrentExecThread && GetTickCount() - start < 30000) {
     Application.ProcessMessages();
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
   }
-  ASSERT_EQ(CurrentExecThread, nullptr) << "the command did not finish";
+  ASSERT_EQ(form->CurrentExecThread, nullptr) << "the command did not finish";
   EXPECT_EQ(form->imgRefresh->Tag, 2) << "the test still runs";
   const auto before = Output();
   form->imgRefresh->Click();
@@ -191,7 +189,7 @@ TEST_F(AutoTest, AWorkerThatCannotStartEndsTheTestAndLeavesTheWindowUsable) {
 
     form->btnNetUtil->Click();
     form->RunToolCommand("echo never", false);
-    EXPECT_EQ(CurrentExecThread, nullptr);
+    EXPECT_EQ(form->CurrentExecThread, nullptr);
     EXPECT_FALSE(Shown("imgLoadingTools"));
     EXPECT_EQ(form->imgRefresh->Tag, 0);
     EXPECT_NE(form->memToolsOutput->Text().find("Error: The worker thread could not be started"), std::string::npos);
@@ -200,7 +198,7 @@ TEST_F(AutoTest, AWorkerThatCannotStartEndsTheTestAndLeavesTheWindowUsable) {
   Start();
   for (int stage = 1; stage <= 7; ++stage) EXPECT_TRUE(Marked(stage)) << stage;
   form->RunToolCommand("echo again", false);
-  EXPECT_NE(CurrentExecThread, nullptr);
+  EXPECT_NE(form->CurrentExecThread, nullptr);
   ASSERT_TRUE(RunUntilIdle());
 }
 
@@ -210,10 +208,10 @@ TEST_F(AutoTest, AnUnreadableProxySettingIsReportedAndTheToolsPanelStillShows) {
   Application.OnException = [&](const std::string& message) { reports.push_back(message); };
   Open();
   EXPECT_EQ(reports, std::vector<std::string>{"Invalid data type for 'ProxyEnable'"});
-  EXPECT_EQ(PanelMode, 1);
+  EXPECT_EQ(form->PanelMode, 1);
   EXPECT_TRUE(Shown("pnlUtil"));
   EXPECT_FALSE(form->btnNetUtil->Enabled());
-  EXPECT_EQ(FirewallAllowed, IsUserAdmin());
+  EXPECT_EQ(form->FirewallAllowed, IsUserAdmin());
 }
 
 TEST_F(AutoTest, ASuccessfulRefreshTakesTheMissingDataStripAway) {
@@ -223,7 +221,7 @@ TEST_F(AutoTest, ASuccessfulRefreshTakesTheMissingDataStripAway) {
   FakeWorld::adapters = {FakeAdapter{}};
   FakeWorld::Install();
   form->imgRefreshClick(form->imgRefresh);
-  EXPECT_TRUE(AdapterInfoOK);
+  EXPECT_TRUE(form->AdapterInfoOK);
   EXPECT_FALSE(Shown("imgFailGetData"));
 }
 
@@ -353,13 +351,13 @@ TEST_F(AutoTest, OnlyLiveWiredOrWirelessAdaptersAreRecorded) {
   noMask.address = "";  // no address row: no address and no mask
   FakeWorld::adapters = {good, vbox, vmware, down, noMask};
   Open();
-  EXPECT_TRUE(AdapterInfoOK);
-  EXPECT_EQ(AdapterSlots[1].IPAddress, "192.168.1.10");
-  EXPECT_EQ(AdapterSlots[1].MACAddress, "00-1A-2B-3C-4D-5E");
-  EXPECT_EQ(AdapterSlots[1].Gateway, "192.168.1.1");
-  EXPECT_EQ(AdapterSlots[1].DNSServer, "192.168.1.53");
-  EXPECT_EQ(CurrentAdapter.IPAddress, AdapterSlots[1].IPAddress);
-  EXPECT_EQ(CurrentAdapter.Gateway, AdapterSlots[1].Gateway);
+  EXPECT_TRUE(form->AdapterInfoOK);
+  EXPECT_EQ(form->AdapterSlots[1].IPAddress, "192.168.1.10");
+  EXPECT_EQ(form->AdapterSlots[1].MACAddress, "00-1A-2B-3C-4D-5E");
+  EXPECT_EQ(form->AdapterSlots[1].Gateway, "192.168.1.1");
+  EXPECT_EQ(form->AdapterSlots[1].DNSServer, "192.168.1.53");
+  EXPECT_EQ(form->CurrentAdapter.IPAddress, form->AdapterSlots[1].IPAddress);
+  EXPECT_EQ(form->CurrentAdapter.Gateway, form->AdapterSlots[1].Gateway);
   const auto selected = LinesOf(frmTCPIPMonitor->SelectedAdpMemo->GetLines());
   ASSERT_EQ(selected.size(), 1u);
   EXPECT_EQ(selected[0],
@@ -377,16 +375,16 @@ TEST_F(AutoTest, TheLastAdapterWithAGatewayIsCurrent) {
   second.gateway = "";
   FakeWorld::adapters = {first, second};
   Open();
-  EXPECT_EQ(AdapterSlots[2].IPAddress, "10.0.0.5");
-  EXPECT_EQ(CurrentAdapter.IPAddress, "192.168.1.10") << "only the first has a gateway";
+  EXPECT_EQ(form->AdapterSlots[2].IPAddress, "10.0.0.5");
+  EXPECT_EQ(form->CurrentAdapter.IPAddress, "192.168.1.10") << "only the first has a gateway";
   EXPECT_EQ(frmTCPIPMonitor->SelectedAdpMemo->GetLines().Count(), 2);
 
   delete form;
   frmMain = form = nullptr;
   FakeWorld::adapters[1].gateway = "10.0.0.1";
   Open();
-  EXPECT_EQ(CurrentAdapter.IPAddress, "10.0.0.5") << "both have one: the second wins";
-  EXPECT_EQ(CurrentAdapter.Gateway, "10.0.0.1");
+  EXPECT_EQ(form->CurrentAdapter.IPAddress, "10.0.0.5") << "both have one: the second wins";
+  EXPECT_EQ(form->CurrentAdapter.Gateway, "10.0.0.1");
 }
 
 TEST_F(AutoTest, AFifthQualifyingAdapterIsListedButNotRecorded) {
@@ -398,11 +396,10 @@ TEST_F(AutoTest, AFifthQualifyingAdapterIsListedButNotRecorded) {
     a.address = "192.168.1." + std::to_string(10 + i);
     FakeWorld::adapters.push_back(a);
   }
-  AdapterSlots[4] = TLANInfo{};
   Open();
   EXPECT_EQ(frmTCPIPMonitor->SelectedAdpMemo->GetLines().Count(), 5);
-  EXPECT_EQ(AdapterSlots[4].IPAddress, "192.168.1.13");
-  EXPECT_EQ(CurrentAdapter.IPAddress, "192.168.1.13") << "the fifth is not recorded";
+  EXPECT_EQ(form->AdapterSlots[4].IPAddress, "192.168.1.13");
+  EXPECT_EQ(form->CurrentAdapter.IPAddress, "192.168.1.13") << "the fifth is not recorded";
 }
 
 TEST_F(AutoTest, APppInterfaceWithAnAddressWarnsOfAVpn) {

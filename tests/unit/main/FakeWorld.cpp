@@ -191,7 +191,7 @@ bool FakeWorldTest::RunUntilIdle(DWORD timeoutMs) {
     Application.ProcessMessages();
     MSG m;
     const bool pending = PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE) != FALSE;
-    if (!pending && form->btnStartAutoTest->Enabled() && mainstate::PingQueue->empty() && form->imgRefresh->Tag != 2) {
+    if (!pending && form->btnStartAutoTest->Enabled() && form->PingQueue.empty() && form->imgRefresh->Tag != 2) {
       // A worker may still be about to post its message: look once more.
       MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
       if (!PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE)) return true;

@@ -9,8 +9,6 @@
 #include "FakeWorld.h"
 #include "workers/ExecThread.h"
 
-using namespace mainstate;
-
 namespace {
 
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 30000) {
@@ -35,7 +33,7 @@ BOOL WINAPI FakeGetVersionExA(LPOSVERSIONINFOA info) {
 class ToolsTest : public FakeWorldTest {
  protected:
   bool CommandDone() {
-    return PumpUntil([] { return CurrentExecThread == nullptr; }) &&
+    return PumpUntil([this] { return form->CurrentExecThread == nullptr; }) &&
            PumpUntil([this] { return !form->TimerCascade->Enabled(); });
   }
   std::string ToolsText() { return form->memToolsOutput->Text(); }
@@ -69,7 +67,7 @@ TEST_F(ToolsTest, WithoutAdapterDataTheAddressButtonsOnlyWarn) {
   form->btnIpAddr->Click();
   form->btnPingGateway->Click();
   EXPECT_EQ(form->lblResult->Caption(), "kept");
-  EXPECT_EQ(CurrentExecThread, nullptr) << "no gateway ping without adapter data";
+  EXPECT_EQ(form->CurrentExecThread, nullptr) << "no gateway ping without adapter data";
   EXPECT_TRUE(Shown("imgFailGetData"));
   const auto out = LinesOf(form->memOutput->GetLines());
   EXPECT_EQ(std::count(out.begin(), out.end(), "WARNING: Can`t Get Client Adapters Information!"), 2);
@@ -87,7 +85,7 @@ TEST_F(ToolsTest, ACommandRunsCapturedAndThePanelSlidesOut) {
   EXPECT_NE(text.find("Process Completed."), std::string::npos);
   EXPECT_FALSE(Shown("imgLoadingTools"));
   EXPECT_EQ(form->imgRefresh->Tag, 0);
-  EXPECT_TRUE(OutputPanelOpen);
+  EXPECT_TRUE(form->OutputPanelOpen);
   EXPECT_EQ(form->pnlOutput->Left(), -11);
   for (const char* strip : {"imgToolSucceed", "imgToolWarn", "imgToolFail"}) EXPECT_FALSE(Shown(strip)) << strip;
 
@@ -105,7 +103,7 @@ TEST_F(ToolsTest, ACommandRunsCapturedAndThePanelSlidesOut) {
   }));
   EXPECT_EQ(moves, 14);
   EXPECT_EQ(form->pnlOutput->Left(), -599);
-  EXPECT_FALSE(OutputPanelOpen);
+  EXPECT_FALSE(form->OutputPanelOpen);
 
   // While it is in, Esc and a click beside it do nothing.
   form->FormKeyDown(esc, 0);
@@ -151,18 +149,18 @@ TEST_F(ToolsTest, FirewallSwitchByVersionFlipsOnlyOnSuccess) {
     fakeVersion.dwMajorVersion = c.major;
     fakeVersion.dwMinorVersion = c.minor;
     FakeCommands::scripts = {{c.off, {"Ok.", 0}}, {c.on, {"Ok.", 0}}};
-    FirewallAllowed = true;
-    FirewallOff = 0;
+    form->FirewallAllowed = true;
+    form->FirewallOff = 0;
     form->btnFirewall->Click();
     EXPECT_FALSE(Shown("imgFWOff")) << "nothing switches before the command has said so";
     ASSERT_TRUE(CommandDone());
     EXPECT_NE(ToolsText().find(std::string("'") + c.off + "'"), std::string::npos) << ToolsText();
-    EXPECT_EQ(FirewallOff, 1);
+    EXPECT_EQ(form->FirewallOff, 1);
     EXPECT_TRUE(Shown("imgFWOff"));
     form->btnFirewall->Click();
     ASSERT_TRUE(CommandDone());
     EXPECT_NE(ToolsText().find(std::string("'") + c.on + "'"), std::string::npos) << ToolsText();
-    EXPECT_EQ(FirewallOff, 0);
+    EXPECT_EQ(form->FirewallOff, 0);
     EXPECT_FALSE(Shown("imgFWOff"));
   }
 
@@ -174,7 +172,7 @@ TEST_F(ToolsTest, FirewallSwitchByVersionFlipsOnlyOnSuccess) {
   ASSERT_TRUE(CommandDone());
   EXPECT_NE(ToolsText().find("requires elevation"), std::string::npos) << ToolsText();
   EXPECT_NE(ToolsText().find("The firewall was not switched: the command ended with code 1."), std::string::npos);
-  EXPECT_EQ(FirewallOff, 0);
+  EXPECT_EQ(form->FirewallOff, 0);
   EXPECT_FALSE(Shown("imgFWOff"));
 
   // Refused while another command runs: nothing flips.
@@ -182,15 +180,15 @@ TEST_F(ToolsTest, FirewallSwitchByVersionFlipsOnlyOnSuccess) {
   form->btnFirewall->Click();
   EXPECT_TRUE(Shown("imgWarnIncomplete"));
   ASSERT_TRUE(CommandDone());
-  EXPECT_EQ(FirewallOff, 0);
+  EXPECT_EQ(form->FirewallOff, 0);
   EXPECT_FALSE(Shown("imgFWOff"));
 
-  FirewallAllowed = false;
+  form->FirewallAllowed = false;
   const size_t started = FakeCommands::started.size();
   form->btnFirewall->Click();
-  EXPECT_EQ(CurrentExecThread, nullptr) << "not allowed: nothing runs";
+  EXPECT_EQ(form->CurrentExecThread, nullptr) << "not allowed: nothing runs";
   EXPECT_EQ(FakeCommands::started.size(), started);
-  EXPECT_EQ(FirewallOff, 0);
+  EXPECT_EQ(form->FirewallOff, 0);
 }
 
 TEST_F(ToolsTest, AnsweringYesSwitchesTheProxyOff) {
@@ -214,11 +212,11 @@ TEST_F(ToolsTest, AnsweringYesSwitchesTheProxyOff) {
 TEST_F(ToolsTest, AGatewayThatNamesNoRouterIsNeitherPingedNorOpened) {
   FakeWorld::adapters[0].gateway = "0.0.0.0";
   Open();
-  ASSERT_TRUE(AdapterInfoOK);
-  CurrentAdapter = AdapterSlots[1];  // the only adapter, without a usable gateway
+  ASSERT_TRUE(form->AdapterInfoOK);
+  form->CurrentAdapter = form->AdapterSlots[1];  // the only adapter, without a usable gateway
   form->btnPingGateway->Click();
   form->btnBrowseGW->Click();
-  EXPECT_EQ(CurrentExecThread, nullptr);
+  EXPECT_EQ(form->CurrentExecThread, nullptr);
   EXPECT_TRUE(FakeWorld::opened.empty());
   EXPECT_NE(ToolsText().find("No adapter has a default gateway."), std::string::npos);
 }
@@ -240,7 +238,7 @@ TEST_F(ToolsTest, ClosingEndsARunningCommandAtOnce) {
     form->FormCloseQuery(canClose);
     const DWORD spent = GetTickCount() - start;
     EXPECT_TRUE(canClose);
-    EXPECT_EQ(CurrentExecThread, nullptr);
+    EXPECT_EQ(form->CurrentExecThread, nullptr);
     EXPECT_FALSE(IsWindowVisible(form->Handle())) << "the window goes first";
     EXPECT_LT(spent, 10000u) << "the command was waited for instead of ended";
     EXPECT_NE(ToolsText().find("Process Completed."), std::string::npos);

@@ -185,28 +185,23 @@ std::vector<std::string> L(std::initializer_list<std::string> lines) { return li
 
 class PingThreadTest : public testing::Test {
  protected:
-  PingThreadTest() {
-    FakeNet::Reset();
-    SetPingLogTargets(&output, &events);
-  }
-  ~PingThreadTest() override {
-    SetPingLogTargets(nullptr, nullptr);
-    EXPECT_EQ(output.addsOffMainThread + events.addsOffMainThread, 0);
-  }
+  PingThreadTest() { FakeNet::Reset(); }
+  ~PingThreadTest() override { EXPECT_EQ(output.addsOffMainThread + events.addsOffMainThread, 0); }
 
   // Starts a worker for target and waits for its message; the worker frees
   // itself. Returns every WM_PING_FINISHED that arrived.
-  static std::vector<MSG> Ping(const std::string& target, int echoCount = 4, uint8_t index = 3) {
+  std::vector<MSG> Ping(const std::string& target, int echoCount = 4, uint8_t index = 3) {
     MessageSink sink;
     TPingItem item;
     item.Target = target;
     item.Index = index;
-    new TPingThread(sink.Handle(), &item, echoCount, 2000);
+    new TPingThread(sink.Handle(), &item, echoCount, 2000, Lines());
     EXPECT_TRUE(sink.WaitFor(WM_PING_FINISHED, 1, 10000)) << target;
     sink.Pump(20);  // a second message would show up here
     return sink.Of(WM_PING_FINISHED);
   }
 
+  TPingLines Lines() { return PingLinesOf(&output, &events); }
   RecordingLines output, events;
 
  private:
@@ -394,7 +389,7 @@ TEST_F(PingThreadTest, AStopRequestLetsTheAttemptInProgressFinish) {
   item.Target = "a";
   item.Index = 2;
   // Alive until its run ends, and the run cannot end while the echo blocks.
-  TPingThread* worker = new TPingThread(sink.Handle(), &item, 4, 2000);
+  TPingThread* worker = new TPingThread(sink.Handle(), &item, 4, 2000, Lines());
   ASSERT_EQ(PumpingWait(FakeNet::echoEntered, 10000), WAIT_OBJECT_0);
   worker->Terminate();
   SetEvent(FakeNet::echoRelease);
@@ -480,14 +475,12 @@ TEST_F(PingThreadTest, TheOutputIsEmptiedOnlyWhenItHoldsMoreThan500Lines) {
 TEST(PingThreadLoopback, ShowsTheRealReplysTimeToLive) {
   SysSwap<decltype(Sys.Sleep)> noPause(&SysApi::Sleep, &FakeNet::Sleep);
   RecordingLines output, events;
-  SetPingLogTargets(&output, &events);
   MessageSink sink;
   TPingItem item;
   item.Target = "127.0.0.1";
   item.Index = 2;
-  new TPingThread(sink.Handle(), &item, 1, 2000);
+  new TPingThread(sink.Handle(), &item, 1, 2000, PingLinesOf(&output, &events));
   ASSERT_TRUE(sink.WaitFor(WM_PING_FINISHED, 1, 10000));
-  SetPingLogTargets(nullptr, nullptr);
 
   ASSERT_EQ(output.Count(), 2) << testing::PrintToString(output.Items());
   int ms = -1, ttl = -1;
