@@ -91,6 +91,7 @@ std::vector<Row> Layout() {
       Row(PICTURE(imgHelp), &F::pnlMain, 707, 478, 40, 40).Hand().Click(&F::imgHelpClick).Move(&F::imgHelpMouseMove),
       Row(PICTURE(imgHelpHover), &F::pnlMain, 702, 385, 40, 40).Hidden().Skin(),
       Row(PICTURE(imgVelnorSite), &F::pnlMain, 685, 524, 86, 45).Hand().Click(&F::btnBrowseVelnorClick),
+      Row(LABEL(lblStatus), &F::pnlMain, 10, 579, 640, 17),
       Row(PANEL(pnlUtil), &F::pnlMain, 0, 43, 657, 532).Hidden(),
       Row(PANEL(pnlAuto), &F::pnlMain, 0, 43, 657, 532).Hidden(),
 
@@ -265,6 +266,10 @@ void TfrmMain::CreateComponents() {
     l->Alignment = TAlignment::Center;
     l->Color = RGB(255, 255, 255);
   }
+  // Over the footer's own line while it has something to say.
+  lblStatus->Color = RGB(200, 210, 220);
+  lblStatus->BackColor = RGB(23, 27, 34);
+  lblStatus->SetFont(GetFont("Tahoma", 11));
   lblPercent->SetFont(GetFont("Arial", 15));
   lblAverage->SetFont(GetFont("Arial", 13, true));
   imgRefresh->SetShowHint(true);
@@ -419,6 +424,17 @@ void TfrmMain::ShakeWindow() {
 
 void TfrmMain::FormKeyDown(WORD& key, TShiftState shift) {
   auto press = [](FlatButton* b) { b->Click(); };
+  // The report keys work in every view.
+  const TShiftState mods = shift & (ssShift | ssCtrl | ssAlt);
+  if (mods == ssCtrl && key == 'S') {
+    SaveReport();
+    return;
+  }
+  if (mods == ssCtrl && key == 'C') {
+    // A selection in a memo is copied by the memo itself.
+    if (!memOutput->HasSelection() && !memToolsOutput->HasSelection()) CopyReport();
+    return;
+  }
   switch (PanelMode) {
     case 1:
       switch (key) {
@@ -511,6 +527,10 @@ LRESULT TfrmMain::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     }
     if (msg == WM_EXEC_FINISHED) {
       HandleExecFinished(wp);
+      return 0;
+    }
+    if (msg == WM_TEST_RUN_ENDED) {
+      FinishTestRun();
       return 0;
     }
     return Form::WndProc(msg, wp, lp);

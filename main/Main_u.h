@@ -12,6 +12,9 @@
 
 class TExecThread;
 
+// Posted to the main window when a test started from the command line ends.
+const UINT WM_TEST_RUN_ENDED = WM_USER + 103;
+
 class TfrmMain : public Form {
  public:
   TfrmMain();
@@ -87,6 +90,28 @@ class TfrmMain : public Form {
   void TimerCascadeTimer(Component* sender);
   void pnlOutputClick(Component* sender);
   void imgUtilBackClick(Component* sender);
+
+  // The report a customer hands to support: everything the window shows,
+  // the stages' verdicts in words, the last tools command.
+  std::string ReportText() const;
+  // Ctrl+S: the report onto the desktop, and where it went in the status
+  // line. Ctrl+C with nothing selected: the report onto the clipboard.
+  void SaveReport();
+  void CopyReport();
+  // Writes the report to path ("" for a new file on the desktop); on
+  // failure says so (a message box unless quiet) and returns false.
+  bool WriteReport(const std::string& path, bool quiet);
+  void ShowStatus(const std::string& text);
+
+  // Run from the command line: start the automatic test once the window is
+  // up, write its report, end with its verdict as the exit code.
+  struct TTestRun {
+    bool active = false;
+    std::string reportPath;  // empty: the desktop
+  };
+  void StartTestRun(const TTestRun& run);
+  // 0 every stage passed, 1 a stage warned, 2 a stage failed.
+  int TestVerdict() const;
 
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
@@ -171,6 +196,7 @@ class TfrmMain : public Form {
   FlatButton* btnNo = nullptr;
   FlatButton* btnYes = nullptr;
 
+  Label* lblStatus = nullptr;  // the status line under the panels
   Timer* TimerCascade = nullptr;
 
   // The window's working state.
@@ -191,6 +217,13 @@ class TfrmMain : public Form {
   bool AdapterInfoOK = false;
   bool CurrentAdapterChosen = false;  // the last summary chose CurrentAdapter (it has a usable gateway)
 
+  enum class TStageResult { NotRun, Passed, Warning, Failed };
+  TStageResult StageResults[8] = {};  // by stage number, 1 to 7
+  bool TestHasRun = false;
+  StringList AdapterTable;  // the summary's lines of the recorded adapters
+  std::string LastToolCommand;
+  TTestRun TestRun;
+
   TExecThread* CurrentExecThread = nullptr;  // owned while set
   bool OutputPanelOpen = false;
   int FirewallOff = 0;
@@ -199,9 +232,22 @@ class TfrmMain : public Form {
 
  private:
   void CreateComponents();
-  // One stage of the automatic test: its row of marks and what decides it.
-  struct Stage;
+  // The seven stages, from the local configuration outwards. A ping stage (2
+  // to 5) has a target; its worker's verdict marks it, and a warning shows the
+  // stage's warning strip where it has one and leaves the row as it is where
+  // it has none. Every failure shows the failure strip and ends the test.
+  struct Stage {
+    int number;
+    const char* name;  // as the report names it
+    Picture* TfrmMain::*mark;
+    Picture* TfrmMain::*failStrip;
+    Picture* TfrmMain::*warnStrip;                // null: a warning shows nothing
+    std::string (*target)(const TfrmMain& form);  // null: not a ping stage
+  };
   static const Stage& StageOf(int number);
+  void WarnStage(int number);
+  void FinishTestRun();
+  void ShowSelectedAdapters();
   void MarkStage(int number);
   void FailStage(int number);
   void HandlePingFinished(WPARAM verdict, LPARAM index);
@@ -222,6 +268,10 @@ class TfrmMain : public Form {
 };
 
 extern TfrmMain* frmMain;
+
+// "/test [/report FILE]" from the program's arguments (without its own
+// name); quotes group a path with blanks. Anything else leaves it inactive.
+TfrmMain::TTestRun ParseTestRun(const std::string& arguments);
 
 // An address text without the blanks of its padded form ("10. 77.  0.  1"
 // becomes "10.77.0.1"), as it can be pinged or opened.

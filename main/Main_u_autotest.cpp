@@ -16,37 +16,50 @@ const char kNoUsableGateway[] = "WARNING: No adapter has a default gateway to pi
 
 }  // namespace
 
-// The seven stages, from the local configuration outwards. A ping stage (2
-// to 5) has a target; its worker's verdict marks it, and a warning shows the
-// stage's warning strip where it has one and leaves the row as it is where
-// it has none. Every failure shows the failure strip and ends the test.
-struct TfrmMain::Stage {
-  int number;
-  Picture* TfrmMain::*mark;
-  Picture* TfrmMain::*failStrip;
-  Picture* TfrmMain::*warnStrip;                // null: a warning shows nothing
-  std::string (*target)(const TfrmMain& form);  // null: not a ping stage
-};
-
 const TfrmMain::Stage& TfrmMain::StageOf(int number) {
   static const Stage stages[] = {
-      {1, &TfrmMain::Image1, &TfrmMain::imgFail01, nullptr, nullptr},
-      {2, &TfrmMain::Image2, &TfrmMain::imgFail02, nullptr, [](const TfrmMain& f) { return f.StageTwoGateway(); }},
-      {3, &TfrmMain::Image3, &TfrmMain::imgFail03, nullptr,
+      {1, "Local configuration", &TfrmMain::Image1, &TfrmMain::imgFail01, nullptr, nullptr},
+      {2, "Default gateway", &TfrmMain::Image2, &TfrmMain::imgFail02, nullptr,
+       [](const TfrmMain& f) { return f.StageTwoGateway(); }},
+      {3, "Provider's server", &TfrmMain::Image3, &TfrmMain::imgFail03, nullptr,
        [](const TfrmMain&) { return std::string(endpoints::ProviderServerAddress); }},
-      {4, &TfrmMain::Image4, &TfrmMain::imgFail04, &TfrmMain::imgWarn04,
+      {4, "International backbone", &TfrmMain::Image4, &TfrmMain::imgFail04, &TfrmMain::imgWarn04,
        [](const TfrmMain&) { return std::string(endpoints::BackboneAddresses); }},
-      {5, &TfrmMain::Image5, &TfrmMain::imgFail05, &TfrmMain::imgWarn05,
+      {5, "Public web hosts", &TfrmMain::Image5, &TfrmMain::imgFail05, &TfrmMain::imgWarn05,
        [](const TfrmMain&) { return std::string(endpoints::PublicWebHosts); }},
-      {6, &TfrmMain::Image6, &TfrmMain::imgFail06, nullptr, nullptr},
-      {7, &TfrmMain::Image7, &TfrmMain::imgFail07, nullptr, nullptr},
+      {6, "Provider's web page", &TfrmMain::Image6, &TfrmMain::imgFail06, nullptr, nullptr},
+      {7, "Internet connection", &TfrmMain::Image7, &TfrmMain::imgFail07, nullptr, nullptr},
   };
   return stages[number >= 1 && number <= 7 ? number - 1 : 0];
 }
 
-void TfrmMain::MarkStage(int number) { (this->*StageOf(number).mark)->SetPicture(imgSuccess->GetPicture()); }
+void TfrmMain::MarkStage(int number) {
+  (this->*StageOf(number).mark)->SetPicture(imgSuccess->GetPicture());
+  StageResults[number] = TStageResult::Passed;
+}
 
-void TfrmMain::FailStage(int number) { (this->*StageOf(number).failStrip)->Show(); }
+void TfrmMain::WarnStage(int number) {
+  const Stage& stage = StageOf(number);
+  if (stage.warnStrip) {
+    (this->*stage.warnStrip)->Show();
+    AddLog("Ping Thread Warning!", true);
+  }
+  StageResults[number] = TStageResult::Warning;
+}
+
+void TfrmMain::FailStage(int number) {
+  (this->*StageOf(number).failStrip)->Show();
+  StageResults[number] = TStageResult::Failed;
+}
+
+int TfrmMain::TestVerdict() const {
+  int verdict = 0;
+  for (int number = 1; number <= 7; ++number) {
+    if (StageResults[number] == TStageResult::Failed) return 2;
+    if (StageResults[number] == TStageResult::Warning) verdict = 1;
+  }
+  return verdict;
+}
 
 void TfrmMain::btnStartAutoTestClick(Component*) {
   if (!PrepareTest(1)) return;
@@ -96,7 +109,9 @@ bool TfrmMain::PrepareTest(uint8_t mode) {
         (this->*stage.mark)->SetPicture(nullptr);
         (this->*stage.failStrip)->Hide();
         if (stage.warnStrip) (this->*stage.warnStrip)->Hide();
+        StageResults[number] = TStageResult::NotRun;
       }
+      TestHasRun = true;
       WorkList.Clear();
       memOutput->GetLines().Clear();
       lstEvents->GetLines().Clear();
@@ -115,6 +130,9 @@ bool TfrmMain::PrepareTest(uint8_t mode) {
 }
 
 void TfrmMain::SetTestBusy(bool busy) {
+  // A test run from the command line ends with the test: its report is
+  // written once the last handler has returned.
+  if (TestBusy && !busy && TestRun.active) PostMessageA(Handle(), WM_TEST_RUN_ENDED, 0, 0);
   TestBusy = busy;
   imgTesting->SetVisible(busy);
   imgLoading->SetVisible(busy);
@@ -215,13 +233,8 @@ void TfrmMain::HandlePingFinished(WPARAM wp, LPARAM lp) {
     return;
   }
   if (lp >= 1 && lp <= 7) {
-    const Stage& stage = StageOf(static_cast<int>(lp));
-    if (verdict == 1 && stage.warnStrip) {
-      (this->*stage.warnStrip)->Show();
-      AddLog("Ping Thread Warning!", true);
-    } else if (verdict == 2) {
-      MarkStage(stage.number);
-    }
+    if (verdict == 1) WarnStage(static_cast<int>(lp));
+    if (verdict == 2) MarkStage(static_cast<int>(lp));
   }
 
   if (!PingQueue.empty()) {

@@ -82,9 +82,7 @@ bool TfrmMain::ReadAdapterSummary() {
       AddLog("*** Error retrieving adapter information", true);
       return false;
     }
-    Lines& selected = frmTCPIPMonitor->SelectedAdpMemo->GetLines();
-    LinesUpdate update(selected);
-    selected.Clear();
+    AdapterTable.Clear();
     for (const TAdapterInfoRec& rec : table) {
       if (Qualifies(rec)) {
         ++slot;
@@ -101,19 +99,30 @@ bool TfrmMain::ReadAdapterSummary() {
             CurrentAdapterChosen = true;
           }
         }
-        selected.Add(FormatLine("%-11s|%16s|%-16s|%-16s|%-16s|%.2f|%s", IfTypeToStr(rec.IfType), rec.MacAddress, rec.IpAddress,
-                                found.DNSServer, found.Gateway, rec.Speed / 1000 / 1000, rec.Description));
+        AdapterTable.Add(FormatLine("%-11s|%16s|%-16s|%-16s|%-16s|%.2f|%s", IfTypeToStr(rec.IfType), rec.MacAddress,
+                                    rec.IpAddress, found.DNSServer, found.Gateway, rec.Speed / 1000 / 1000, rec.Description));
         result = true;
       } else if (rec.IfType == 23 && !rec.IpAddress.empty()) {
         AddLog("WARNING: You may using VPN connection: " + rec.IpAddress, true);
         imgVPN->Show();
       }
     }
+    ShowSelectedAdapters();
     return result;
   } catch (const std::exception& e) {
     AddLog("Error: " + ExceptionClassName(e) + ": " + e.what(), true);
+    ShowSelectedAdapters();
     return result;
   }
+}
+
+void TfrmMain::ShowSelectedAdapters() {
+  // The monitor's debug page shows the same table.
+  if (!frmTCPIPMonitor) return;
+  Lines& selected = frmTCPIPMonitor->SelectedAdpMemo->GetLines();
+  LinesUpdate update(selected);
+  selected.Clear();
+  selected.AddLines(AdapterTable);
 }
 
 bool TfrmMain::AdapterInfoReady() {

@@ -28,6 +28,7 @@ void TfrmMain::RunToolCommand(const std::string& command, bool isPing) {
     }
     if (imgWarnIncomplete->Visible()) imgWarnIncomplete->Hide();
     CurrentExecThread = new TExecThread(command, &memToolsOutput->GetLines(), 127, GetWindowsFolder(), isPing);
+    LastToolCommand = command;
     imgLoadingTools->Show();
     imgLoadingTools->SetEnabled(true);
     UpdateRefreshBusy();

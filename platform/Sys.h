@@ -11,6 +11,7 @@
 #include <iphlpapi.h>
 #include <icmpapi.h>
 #include <shellapi.h>
+#include <shlobj.h>
 #include <wininet.h>
 
 // (library, function). Libraries that Windows protects as known DLLs and
@@ -22,6 +23,10 @@
   X(kernel32, CreateMutexA)                      \
   X(kernel32, Sleep)                             \
   X(kernel32, GetTickCount64)                    \
+  X(kernel32, GetLocalTime)                      \
+  X(kernel32, CreateFileA)                       \
+  X(kernel32, WriteFile)                         \
+  X(kernel32, DeleteFileA)                       \
   X(kernel32, CreateThread)                      \
   X(kernel32, GetWindowsDirectoryA)              \
   X(kernel32, GetVersionExA)                     \
@@ -56,6 +61,7 @@
   X(advapi32, OpenProcessToken)                  \
   X(advapi32, GetTokenInformation)               \
   X(shell32, ShellExecuteA)                      \
+  X(shell32, SHGetFolderPathA)                   \
   X(wininet, InternetGetConnectedState)          \
   X(wininet, InternetSetOptionA)                 \
   X(iphlpapi, IcmpCreateFile)                    \

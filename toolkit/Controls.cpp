@@ -310,10 +310,15 @@ void Label::AdjustSize() {
 
 void Label::Paint(HDC dc) {
   if (caption_.empty()) return;
+  RECT r = BoundsRect();
+  if (BackColor != CLR_INVALID) {
+    HBRUSH back = CreateSolidBrush(BackColor);
+    FillRect(dc, &r, back);
+    DeleteObject(back);
+  }
   HGDIOBJ old = SelectObject(dc, font_ ? font_ : GetStockObject(DEFAULT_GUI_FONT));
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, Color);
-  RECT r = BoundsRect();
   UINT flags = DT_SINGLELINE | DT_TOP | DT_NOPREFIX | (Alignment == TAlignment::Center ? DT_CENTER : DT_LEFT);
   DrawTextA(dc, caption_.c_str(), -1, &r, flags);
   SelectObject(dc, old);
@@ -699,6 +704,12 @@ Memo::Memo(Form* owner, Panel* parent, const std::string& name, const Options& o
 }
 
 std::string Memo::Text() const { return WindowText(hwnd_); }
+
+bool Memo::HasSelection() const {
+  DWORD start = 0, end = 0;
+  SendMessageA(hwnd_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  return end > start;
+}
 
 void Memo::Command(WORD code) {
   if (code == EN_CHANGE && !lines_.writing_) lines_.stale_ = true;

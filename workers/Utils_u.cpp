@@ -451,3 +451,60 @@ bool StartCommand(const std::string& command, const std::string& workDir) {
   Sys.CloseHandle(pi.hProcess);
   return true;
 }
+
+std::string DesktopFolder() {
+  char path[MAX_PATH] = {};
+  if (!Sys.SHGetFolderPathA || FAILED(Sys.SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, path))) return {};
+  return path;
+}
+
+namespace {
+
+std::string TwoDigits(WORD n) { return std::string(1, static_cast<char>('0' + n / 10 % 10)) + static_cast<char>('0' + n % 10); }
+
+// The system's words for an error code, as one line.
+std::string SystemText(DWORD code) {
+  char* text = nullptr;
+  const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string result = n && text ? std::string(text, n) : "System error " + std::to_string(code);
+  if (text) LocalFree(text);
+  while (!result.empty() && (result.back() == '\n' || result.back() == '\r' || result.back() == ' ')) result.pop_back();
+  return result;
+}
+
+}  // namespace
+
+std::string TimestampedFileName(const std::string& prefix) {
+  SYSTEMTIME t{};
+  Sys.GetLocalTime(&t);
+  return prefix + "-" + std::to_string(t.wYear) + TwoDigits(t.wMonth) + TwoDigits(t.wDay) + "-" + TwoDigits(t.wHour) +
+         TwoDigits(t.wMinute) + TwoDigits(t.wSecond) + ".txt";
+}
+
+std::string LocalTimeText() {
+  SYSTEMTIME t{};
+  Sys.GetLocalTime(&t);
+  return std::to_string(t.wYear) + "-" + TwoDigits(t.wMonth) + "-" + TwoDigits(t.wDay) + " " + TwoDigits(t.wHour) + ":" +
+         TwoDigits(t.wMinute) + ":" + TwoDigits(t.wSecond);
+}
+
+std::string WriteTextFile(const std::string& path, const std::string& text) {
+  if (path.empty()) return "There is no folder to write to.";
+  OwnedHandle file(Sys.CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.Get() == INVALID_HANDLE_VALUE || !file.Get()) return SystemText(GetLastError());
+  size_t done = 0;
+  while (done < text.size()) {
+    DWORD wrote = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(text.size() - done, 1 << 20));
+    if (!Sys.WriteFile(file.Get(), text.data() + done, chunk, &wrote, nullptr) || wrote == 0) {
+      const std::string why = SystemText(GetLastError());
+      // A half-written report would look whole: none is better.
+      file.Close();
+      Sys.DeleteFileA(path.c_str());
+      return why;
+    }
+    done += wrote;
+  }
+  return {};
+}

@@ -73,6 +73,16 @@ void WriteProxySettings(const std::string& server, bool enable);
 
 bool IsUserAdmin();
 
+// The user's desktop folder, empty when the system has none for this user.
+std::string DesktopFolder();
+// "<prefix>-YYYYMMDD-HHMMSS.txt" with the local time now.
+std::string TimestampedFileName(const std::string& prefix);
+// The local time now as "YYYY-MM-DD hh:mm:ss".
+std::string LocalTimeText();
+// Writes text to path, replacing the file. Returns an empty text on
+// success, else why it could not be written (the system's words).
+std::string WriteTextFile(const std::string& path, const std::string& text);
+
 // Runs "cmd.exe /C " + command in workDir, waits for it to end and returns
 // everything it wrote to standard output and standard error.
 std::string RunCommandCapture(const std::string& command, const std::string& workDir);
