@@ -256,8 +256,8 @@ DWORD ReadTcp(TConnRows& rows, Generation& used, TProgramCache& programs) {
           TConnInfo c = TcpConn(row.dwState, row.dwLocalAddr, row.dwLocalPort, row.dwRemoteAddr, row.dwRemotePort,
                                 row.dwOwningPid);
           c.Created = LocalDateTime(row.liCreateTimestamp);
-          c.ModulePath = programs.Owner(row.dwOwningPid,
-                                        [&] { return OwnerModulePath(IpHlp.GetOwnerModuleFromTcpEntry, row); });
+          c.ModulePath =
+              programs.Owner(row.dwOwningPid, [&] { return OwnerModulePath(IpHlp.GetOwnerModuleFromTcpEntry, row); });
           return c;
         });
   }
@@ -297,8 +297,8 @@ DWORD ReadUdp(TConnRows& rows, Generation& used, TProgramCache& programs) {
         [&](MIB_UDPROW_OWNER_MODULE& row) {
           TConnInfo c = UdpConn(row.dwLocalAddr, row.dwLocalPort, row.dwOwningPid);
           c.Created = LocalDateTime(row.liCreateTimestamp);
-          c.ModulePath = programs.Owner(row.dwOwningPid,
-                                        [&] { return OwnerModulePath(IpHlp.GetOwnerModuleFromUdpEntry, row); });
+          c.ModulePath =
+              programs.Owner(row.dwOwningPid, [&] { return OwnerModulePath(IpHlp.GetOwnerModuleFromUdpEntry, row); });
           return c;
         });
   }

@@ -27,8 +27,8 @@ static_assert(offsetof(IP_ADAPTER_ADDRESSES_LH, FirstPrefix) == offsetof(IP_ADAP
 // Entry sizes of the oldest form of each list; an entry whose Length is
 // below its kind's ends that list.
 constexpr std::size_t kUnicastEntrySize = sizeof(IP_ADAPTER_UNICAST_ADDRESS_XP);
-constexpr std::size_t kUnicastWithPrefixSize =
-    offsetof(IP_ADAPTER_UNICAST_ADDRESS_LH, OnLinkPrefixLength) + sizeof(IP_ADAPTER_UNICAST_ADDRESS_LH::OnLinkPrefixLength);
+constexpr std::size_t kUnicastWithPrefixSize = offsetof(IP_ADAPTER_UNICAST_ADDRESS_LH, OnLinkPrefixLength) +
+                                               sizeof(IP_ADAPTER_UNICAST_ADDRESS_LH::OnLinkPrefixLength);
 static_assert(offsetof(IP_ADAPTER_UNICAST_ADDRESS_LH, Address) == offsetof(IP_ADAPTER_UNICAST_ADDRESS_XP, Address),
               "the newer address entry starts with the older one");
 constexpr std::size_t kPrefixEntrySize = sizeof(IP_ADAPTER_PREFIX_XP);

@@ -257,8 +257,9 @@ TEST_F(TablesTest, TablesThatGrowUnderTheReportShowTheirRowsAndAreReadOnceAfterw
     BuildIpNetTable(a, std::vector<MIB_IPNETROW>(static_cast<std::size_t>(n), NetRow(1, kMac, "10.77.0.1", 3)));
   });
   grows(monitorFakes.ipForwardTable, [](Arena& a, int n) {
-    BuildIpForwardTable(a, std::vector<MIB_IPFORWARDROW>(static_cast<std::size_t>(n),
-                                                         Route("10.77.0.0", "255.255.255.0", "10.77.0.2", 1, 3, 2, 0, 1)));
+    BuildIpForwardTable(a,
+                        std::vector<MIB_IPFORWARDROW>(static_cast<std::size_t>(n),
+                                                      Route("10.77.0.0", "255.255.255.0", "10.77.0.2", 1, 3, 2, 0, 1)));
   });
   grows(fakes.ifTable, [](Arena& a, int n) {
     BuildIfTable(a, std::vector<MIB_IFROW>(static_cast<std::size_t>(n), IfRow(11, 6, kMac, "Fake Ethernet")));

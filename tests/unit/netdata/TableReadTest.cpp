@@ -20,7 +20,7 @@ using Strings = std::vector<std::string>;
 // comes in, as another program opening sockets between two calls would.
 struct ScriptedTable {
   ULONG rows = 10;
-  DWORD refuse = NO_ERROR;  // the answer to a large enough buffer, when not 0
+  DWORD refuse = NO_ERROR;                       // the answer to a large enough buffer, when not 0
   DWORD sizeAnswer = ERROR_INSUFFICIENT_BUFFER;  // the size query's answer
   std::function<void(ScriptedTable&)> change;
   std::vector<ULONG> calls;  // the buffer size of each call, 0 for the size query
@@ -61,7 +61,7 @@ TEST_F(TableReadTest, OneCallOnceTheSizeIsKnown) {
   ASSERT_EQ(first.result, 0u);
   EXPECT_EQ(RowsRead(first), 10u);
   ASSERT_EQ(table.calls.size(), 2u);
-  EXPECT_EQ(table.calls[0], 0u);                // the size query
+  EXPECT_EQ(table.calls[0], 0u);              // the size query
   EXPECT_GT(table.calls[1], table.Needed());  // with room to grow
 
   table.calls.clear();
@@ -179,8 +179,7 @@ TEST_F(TableReadTest, ReadersShowTheRowsOfATableThatGrewUnderThem) {
     ForgetTableSizes();
     UseExtAdapterApi = extended;
     grows(fakes.adaptersInfo, [](Arena& a, int n) { BuildAdaptersInfo(a, std::vector<ClassicAdapter>(n)); });
-    grows(fakes.adaptersAddresses,
-          [](Arena& a, int n) { BuildAdaptersAddresses(a, std::vector<ExtendedAdapter>(n)); });
+    grows(fakes.adaptersAddresses, [](Arena& a, int n) { BuildAdaptersAddresses(a, std::vector<ExtendedAdapter>(n)); });
     int count = 0;
     TAdaptorRows rows;
     EXPECT_EQ(ReadAdaptorRows(count, rows), 0u) << extended;
