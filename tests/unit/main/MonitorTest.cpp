@@ -22,6 +22,17 @@ DWORD WINAPI SlowGetNetworkParams(PFIXED_INFO info, PULONG size) {
 
 DWORD WINAPI ThrowingGetNetworkParams(PFIXED_INFO, PULONG) { throw std::runtime_error("the table broke"); }
 
+// IP and UDP counters that can be made to fail.
+DWORD statsAnswer = NO_ERROR;
+DWORD WINAPI FakeGetIpStatistics(PMIB_IPSTATS stats) {
+  if (statsAnswer == NO_ERROR) *stats = MIB_IPSTATS{};
+  return statsAnswer;
+}
+DWORD WINAPI FakeGetUdpStatistics(PMIB_UDPSTATS stats) {
+  if (statsAnswer == NO_ERROR) *stats = MIB_UDPSTATS{};
+  return statsAnswer;
+}
+
 MIB_IFROW Ethernet() {
   MIB_IFROW eth = IfRow(11, IF_TYPE_ETHERNET_CSMACD, {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}, "Fake Ethernet Adapter");
   eth.dwInUcastPkts = 0x7FFFFFFF;
@@ -262,21 +273,36 @@ TEST_F(MonitorTest, InterfaceDetailsPrintUnsignedNumbers) {
 }
 
 TEST_F(MonitorTest, PagesOnALastingFailureKeepTheirLastGoodLinesAndOneError) {
+  IpHlp.GetIpStatistics = FakeGetIpStatistics;
+  IpHlp.GetUdpStatistics = FakeGetUdpStatistics;
+  statsAnswer = NO_ERROR;
   fakes.ifTable.build = [](Arena& a) { BuildIfTable(a, {Ethernet()}); };
   Refresh();
-  const auto good = Lines_(mon->AdapterMemo);
-  ASSERT_EQ(good.size(), 12u);
+  const auto goodDetails = Lines_(mon->AdapterMemo);
+  const auto goodIp = Lines_(mon->IPStatsMemo);
+  const auto goodUdp = Lines_(mon->UDPStatsMemo);
+  ASSERT_EQ(goodDetails.size(), 12u);
+  ASSERT_EQ(goodIp.size(), 22u);
+  ASSERT_EQ(goodUdp.size(), 5u);
+
   fakes.ifTable.build = [](Arena& a) { BuildIfTable(a, {}); };
+  statsAnswer = ERROR_NOT_SUPPORTED;
+  const auto withError = [](std::vector<std::string> lines, const std::string& error) {
+    lines.push_back(error);
+    return lines;
+  };
   for (int refresh = 0; refresh < 3; ++refresh) {
     Refresh();
-    auto expected = good;
-    expected.push_back("");
-    expected.push_back("*** Error retrieving adapter information");
-    EXPECT_EQ(Lines_(mon->AdapterMemo), expected) << "refresh " << refresh;
+    EXPECT_EQ(Lines_(mon->AdapterMemo), withError(withError(goodDetails, ""), "*** Error retrieving adapter information"))
+        << "refresh " << refresh;
+    EXPECT_EQ(Lines_(mon->IPStatsMemo), withError(goodIp, SysErrorMessage(ERROR_NOT_SUPPORTED))) << refresh;
+    EXPECT_EQ(Lines_(mon->UDPStatsMemo), withError(goodUdp, SysErrorMessage(ERROR_NOT_SUPPORTED))) << refresh;
   }
   fakes.ifTable.build = [](Arena& a) { BuildIfTable(a, {Ethernet()}); };
+  statsAnswer = NO_ERROR;
   Refresh();
-  EXPECT_EQ(Lines_(mon->AdapterMemo), good);
+  EXPECT_EQ(Lines_(mon->AdapterMemo), goodDetails);
+  EXPECT_EQ(Lines_(mon->IPStatsMemo), goodIp);
 }
 
 TEST_F(MonitorTest, ARefreshKeepsEachMemosFirstVisibleLine) {
