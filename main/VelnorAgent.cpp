@@ -28,7 +28,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   frmMain->ShowForm();
   Application.Run();
   // Windows go with the process; a ping worker may still be running and
-  // must not find its window destroyed under it.
-  FreeIpHelper();
+  // must not find its window destroyed under it. A monitor refresh may
+  // still be reading a table: the library then goes with the process too.
+  if (!frmTCPIPMonitor->Refreshing()) FreeIpHelper();
   return 0;
 }

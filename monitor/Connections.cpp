@@ -37,20 +37,14 @@ TPsapiSlots Psapi;
 namespace {
 
 struct PsapiBindingState {
-  HMODULE library = nullptr;  // owned; null until a load succeeds (and for fakes)
+  HMODULE library = nullptr;  // held until the process ends; null until a load succeeds (and for fakes)
   bool bound = false;
   HMODULE (*loader)(const char* name) = LoadSystemLibrary;
 };
 
+// The library stays loaded until the process ends: a monitor refresh may
+// still be listing processes on its worker while the program ends.
 PsapiBindingState psapiBinding;
-
-struct ReleasePsapiAtExit {
-  ~ReleasePsapiAtExit() {
-    if (psapiBinding.library) FreeLibrary(psapiBinding.library);
-    psapiBinding = PsapiBindingState{};
-    Psapi = TPsapiSlots{};
-  }
-} releasePsapiAtExit;
 
 template <class Fn>
 void Resolve(HMODULE library, const char* name, Fn& slot) {

@@ -24,11 +24,6 @@ std::atomic<bool> bound{false};
 // Only one thread loads the library.
 std::mutex loading;
 
-// Releases the library when the program ends.
-struct ReleaseAtExit {
-  ~ReleaseAtExit() { FreeIpHelper(); }
-} releaseAtExit;
-
 template <class Fn>
 void Resolve(HMODULE library, const char* name, Fn& slot) {
   slot = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(library, name)));
