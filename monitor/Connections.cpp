@@ -37,20 +37,14 @@ TPsapiSlots Psapi;
 namespace {
 
 struct PsapiBindingState {
-  HMODULE library = nullptr;  // owned; null until a load succeeds (and for fakes)
+  HMODULE library = nullptr;  // held until the process ends; null until a load succeeds (and for fakes)
   bool bound = false;
   HMODULE (*loader)(const char* name) = LoadSystemLibrary;
 };
 
+// The library stays loaded until the process ends: a monitor refresh may
+// still be listing processes on its worker while the program ends.
 PsapiBindingState psapiBinding;
-
-struct ReleasePsapiAtExit {
-  ~ReleasePsapiAtExit() {
-    if (psapiBinding.library) FreeLibrary(psapiBinding.library);
-    psapiBinding = PsapiBindingState{};
-    Psapi = TPsapiSlots{};
-  }
-} releasePsapiAtExit;
 
 template <class Fn>
 void Resolve(HMODULE library, const char* name, Fn& slot) {
@@ -176,18 +170,19 @@ std::wstring OwnerModulePath(DWORD(WINAPI* lookup)(Row*, TCPIP_OWNER_MODULE_INFO
   return path;
 }
 
-// A table fetched the usual way: a size probe without a buffer that must
-// answer "insufficient buffer", then the sorted table in a buffer of that
-// size. query(buffer, size, sorted) calls the entry; convert(row) makes one
-// record. Returns the failing call's code, or 0.
+// A table fetched the usual way (see ReadTable): the size query unsorted,
+// the table itself sorted. query(buffer, size, sorted) calls the entry;
+// convert(row) makes one record. Returns the failing call's code, or 0.
 template <class Table, class Query, class Convert>
-DWORD ReadSizedTable(TConnRows& rows, Query query, Convert convert) {
-  DWORD size = 0;
-  DWORD result = query(nullptr, &size, FALSE);
-  if (result != ERROR_INSUFFICIENT_BUFFER) return result;
-  TTableBuffer buffer(size);
-  result = query(buffer.Data(), &size, TRUE);
-  if (result != NO_ERROR) return result;
+DWORD ReadSizedTable(TTableSize& known, TConnRows& rows, Query query, Convert convert) {
+  const TTableRead read = ReadTable(known, ERROR_INSUFFICIENT_BUFFER, [&](void* buffer, ULONG* size) {
+    DWORD length = *size;
+    const DWORD result = query(buffer, &length, buffer ? TRUE : FALSE);
+    *size = length;
+    return result;
+  });
+  if (!read.buffer) return read.result;
+  const TTableBuffer& buffer = *read.buffer;
   Table* table = buffer.As<Table>();
   const DWORD count = RowsInBuffer(buffer, table);
   rows.resize(count);
@@ -239,22 +234,24 @@ DWORD ReadAllocatedTable(TConnRows& rows, Allocate allocate, Convert convert) {
 
 // Library missing: rows untouched. Otherwise rows hold the table, and the
 // result is 0 or the code of the call that failed.
-DWORD ReadTcp(TConnRows& rows, Generation& used) {
+DWORD ReadTcp(TConnRows& rows, Generation& used, TProgramCache& programs) {
   used = Generation::None;
   if (!LoadIpHelper()) return ERROR_NOT_SUPPORTED;
   rows.clear();
   if (IpHlp.GetExtendedTcpTable) {
     used = Generation::OwnerModule;
+    static TTableSize known;
     return ReadSizedTable<MIB_TCPTABLE_OWNER_MODULE>(
-        rows,
+        known, rows,
         [](void* buffer, DWORD* size, BOOL sorted) {
           return IpHlp.GetExtendedTcpTable(buffer, size, sorted, AF_INET, TCP_TABLE_OWNER_MODULE_ALL, 0);
         },
-        [](MIB_TCPROW_OWNER_MODULE& row) {
+        [&](MIB_TCPROW_OWNER_MODULE& row) {
           TConnInfo c = TcpConn(row.dwState, row.dwLocalAddr, row.dwLocalPort, row.dwRemoteAddr, row.dwRemotePort,
                                 row.dwOwningPid);
           c.Created = LocalDateTime(row.liCreateTimestamp);
-          c.ModulePath = OwnerModulePath(IpHlp.GetOwnerModuleFromTcpEntry, row);
+          c.ModulePath =
+              programs.Owner(row.dwOwningPid, [&] { return OwnerModulePath(IpHlp.GetOwnerModuleFromTcpEntry, row); });
           return c;
         });
   }
@@ -265,8 +262,9 @@ DWORD ReadTcp(TConnRows& rows, Generation& used) {
   }
   used = Generation::Plain;
   if (!IpHlp.GetTcpTable) return ERROR_NOT_SUPPORTED;
+  static TTableSize known;
   return ReadSizedTable<MIB_TCPTABLE>(
-      rows,
+      known, rows,
       [](void* buffer, DWORD* size, BOOL sorted) {
         ULONG length = *size;
         const DWORD result = IpHlp.GetTcpTable(static_cast<PMIB_TCPTABLE>(buffer), &length, sorted);
@@ -278,21 +276,23 @@ DWORD ReadTcp(TConnRows& rows, Generation& used) {
       });
 }
 
-DWORD ReadUdp(TConnRows& rows, Generation& used) {
+DWORD ReadUdp(TConnRows& rows, Generation& used, TProgramCache& programs) {
   used = Generation::None;
   if (!LoadIpHelper()) return ERROR_NOT_SUPPORTED;
   rows.clear();
   if (IpHlp.GetExtendedUdpTable) {
     used = Generation::OwnerModule;
+    static TTableSize known;
     return ReadSizedTable<MIB_UDPTABLE_OWNER_MODULE>(
-        rows,
+        known, rows,
         [](void* buffer, DWORD* size, BOOL sorted) {
           return IpHlp.GetExtendedUdpTable(buffer, size, sorted, AF_INET, UDP_TABLE_OWNER_MODULE, 0);
         },
-        [](MIB_UDPROW_OWNER_MODULE& row) {
+        [&](MIB_UDPROW_OWNER_MODULE& row) {
           TConnInfo c = UdpConn(row.dwLocalAddr, row.dwLocalPort, row.dwOwningPid);
           c.Created = LocalDateTime(row.liCreateTimestamp);
-          c.ModulePath = OwnerModulePath(IpHlp.GetOwnerModuleFromUdpEntry, row);
+          c.ModulePath =
+              programs.Owner(row.dwOwningPid, [&] { return OwnerModulePath(IpHlp.GetOwnerModuleFromUdpEntry, row); });
           return c;
         });
   }
@@ -303,8 +303,9 @@ DWORD ReadUdp(TConnRows& rows, Generation& used) {
   }
   used = Generation::Plain;
   if (!IpHlp.GetUdpTable) return ERROR_NOT_SUPPORTED;
+  static TTableSize known;
   return ReadSizedTable<MIB_UDPTABLE>(
-      rows,
+      known, rows,
       [](void* buffer, DWORD* size, BOOL sorted) {
         ULONG length = *size;
         const DWORD result = IpHlp.GetUdpTable(static_cast<PMIB_UDPTABLE>(buffer), &length, sorted);
@@ -324,13 +325,15 @@ void LeaveReason(const TConnRows& rows, DWORD code) {
 
 void ReadTcpConnRows(TConnRows& rows) {
   Generation used;
-  const DWORD code = ReadTcp(rows, used);
+  TProgramCache programs;
+  const DWORD code = ReadTcp(rows, used, programs);
   LeaveReason(rows, code);
 }
 
 void ReadUdpConnRows(TConnRows& rows) {
   Generation used;
-  const DWORD code = ReadUdp(rows, used);
+  TProgramCache programs;
+  const DWORD code = ReadUdp(rows, used, programs);
   LeaveReason(rows, code);
 }
 
@@ -411,13 +414,35 @@ void BuildProcessList(TProcessList& list) {
 
 void FreeProcessList(TProcessList& list) { TProcessList().swap(list); }
 
+const std::wstring& TProgramCache::Owner(DWORD pid, const std::function<std::wstring()>& lookup) {
+  static const std::wstring kNone;
+  if (pid == 0) return kNone;
+  auto found = owners_.find(pid);
+  if (found == owners_.end()) found = owners_.emplace(pid, lookup()).first;
+  return found->second;
+}
+
+const std::wstring& TProgramCache::FromProcessList(DWORD pid) {
+  if (!listRead_) {
+    listRead_ = true;
+    TProcessList processes;
+    BuildProcessList(processes);
+    // The first item of a process is its main executable.
+    for (const TProcessObject& p : processes) listed_.emplace(p.ProcessId, p.ExePath);
+    FreeProcessList(processes);
+  }
+  static const std::wstring kNone;
+  const auto found = listed_.find(pid);
+  return found == listed_.end() ? kNone : found->second;
+}
+
 // ---------------------------------------------------------------------------
 // Reports
 
 namespace {
 
-std::string ApplicationText(const std::wstring& path) {
-  if (ShowAppPath) return WideToAnsi(path);
+std::string ApplicationText(const std::wstring& path, bool showAppPath) {
+  if (showAppPath) return WideToAnsi(path);
   const std::size_t cut = path.find_last_of(L"\\:");
   return WideToAnsi(cut == std::wstring::npos ? path : path.substr(cut + 1));
 }
@@ -453,51 +478,53 @@ std::string CreatedText(double created) {
                     time / 60 % 60, clock, time % 60);
 }
 
-// Fills each row's program from the process list, first match wins.
-void AddProgramsFromProcessList(TConnRows& rows) {
-  TProcessList processes;
-  BuildProcessList(processes);
-  if (!processes.empty()) {
-    for (TConnInfo& row : rows) {
-      if (row.ProcessId == 0) continue;
-      const auto match = std::find_if(processes.begin(), processes.end(),
-                                      [&](const TProcessObject& p) { return p.ProcessId == row.ProcessId; });
-      if (match != processes.end()) row.ModulePath = match->ExePath;
-    }
-  }
-  FreeProcessList(processes);
-}
-
 template <class Read, class Line>
-void ListConns(Lines* list, Read read, Line line) {
+void ListConns(Lines* list, TProgramCache& programs, Read read, Line line) {
   if (!list) return;
   LinesUpdate update(*list);
   list->Clear();
   TConnRows rows;
   Generation used;
-  const DWORD code = read(rows, used);
+  const DWORD code = read(rows, used, programs);
   if (rows.empty()) {
-    list->Add(SysErrorMessage(code));
+    // An empty table is no failure; its "success" text would say nothing.
+    list->Add(code == NO_ERROR ? "no entries." : SysErrorMessage(code));
     return;
   }
   // Only these tables give a process number without its program.
-  if (used == Generation::AllocateAndGet) AddProgramsFromProcessList(rows);
+  if (used == Generation::AllocateAndGet) {
+    for (TConnInfo& row : rows) {
+      if (row.ProcessId == 0) continue;
+      const std::wstring& program = programs.FromProcessList(row.ProcessId);
+      if (!program.empty()) row.ModulePath = program;
+    }
+  }
   for (const TConnInfo& row : rows) list->Add(line(row));
 }
 
 }  // namespace
 
 void ListTcpConns(Lines* list) {
-  ListConns(list, ReadTcp, [](const TConnInfo& row) {
+  TProgramCache programs;
+  ListTcpConns(list, ShowAppPath, programs);
+}
+
+void ListTcpConns(Lines* list, bool showAppPath, TProgramCache& programs) {
+  ListConns(list, programs, ReadTcp, [&](const TConnInfo& row) {
     return FormatLine("%15s:%-6s|%15s:%-6s|%-12s|%6d|%-20s|%-20s", row.LocalAddr, PortToServiceName(row.LocalPort),
                       row.RemoteAddr, PortToServiceName(row.RemotePort), TcpStateNames[static_cast<DWORD>(row.State)],
-                      row.ProcessId, ApplicationText(row.ModulePath), CreatedText(row.Created));
+                      row.ProcessId, ApplicationText(row.ModulePath, showAppPath), CreatedText(row.Created));
   });
 }
 
 void ListUdpConns(Lines* list) {
-  ListConns(list, ReadUdp, [](const TConnInfo& row) {
+  TProgramCache programs;
+  ListUdpConns(list, ShowAppPath, programs);
+}
+
+void ListUdpConns(Lines* list, bool showAppPath, TProgramCache& programs) {
+  ListConns(list, programs, ReadUdp, [&](const TConnInfo& row) {
     return FormatLine("%15s : %-7s| %8d|%-48s|%-20s", row.LocalAddr, PortToServiceName(row.LocalPort), row.ProcessId,
-                      ApplicationText(row.ModulePath), CreatedText(row.Created));
+                      ApplicationText(row.ModulePath, showAppPath), CreatedText(row.Created));
   });
 }

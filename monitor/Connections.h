@@ -8,6 +8,8 @@
 #include <winsock2.h>
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,10 +53,31 @@ void BuildProcessList(TProcessList& list);
 // Releases every item; the list is empty afterwards.
 void FreeProcessList(TProcessList& list);
 
-// The monitor's two connection pages: one line per row, or one line with the
-// system's text for the failure. No list: nothing happens.
+// The owning programs of the processes one refresh meets: each process is
+// looked up once, by whichever row of either table meets it first.
+class TProgramCache {
+ public:
+  // The program lookup() finds for pid, asked the first time only; empty
+  // for process 0, which is never looked up.
+  const std::wstring& Owner(DWORD pid, const std::function<std::wstring()>& lookup);
+  // The first executable the process list gives for pid; the list is built
+  // the first time it is needed.
+  const std::wstring& FromProcessList(DWORD pid);
+
+ private:
+  std::map<DWORD, std::wstring> owners_;
+  std::map<DWORD, std::wstring> listed_;
+  bool listRead_ = false;
+};
+
+// The monitor's two connection pages: one line per row, "no entries." for an
+// empty table, or one line with the system's text for the failure. No list:
+// nothing happens. The short forms read ShowAppPath and look every process
+// up afresh; the refresh passes its option and one cache for both pages.
 void ListTcpConns(Lines* list);
 void ListUdpConns(Lines* list);
+void ListTcpConns(Lines* list, bool showAppPath, TProgramCache& programs);
+void ListUdpConns(Lines* list, bool showAppPath, TProgramCache& programs);
 
 // ---------------------------------------------------------------------------
 // Process-status library, loaded from the system directory on first use.

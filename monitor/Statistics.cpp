@@ -57,15 +57,15 @@ void ListTcpStats(Lines* list) {
   list->Add("Cumulative Connections   :" + Counter(s.dwNumConns));
 }
 
-void ListIpStats(Lines* list) {
-  if (!list || !LoadIpHelper() || !IpHlp.GetIpStatistics) return;
+bool ListIpStats(Lines* list) {
+  if (!list || !LoadIpHelper() || !IpHlp.GetIpStatistics) return false;
   LinesUpdate update(*list);
   MIB_IPSTATS s = {};
   const DWORD result = IpHlp.GetIpStatistics(&s);
   if (result != NO_ERROR) {
     // Below the last good counters, which stay readable.
     list->Add(SysErrorMessage(result));
-    return;
+    return false;
   }
   list->Clear();
   list->Add(s.dwForwarding == MIB_IP_FORWARDING ? "Forwarding Enabled      : Yes" : "Forwarding Enabled      : No");
@@ -90,16 +90,17 @@ void ListIpStats(Lines* list) {
   list->Add("Number of Interfaces    : " + Counter(s.dwNumIf));
   list->Add("Number of IP-addresses  : " + Counter(s.dwNumAddr));
   list->Add("Routes in RoutingTable  : " + Counter(s.dwNumRoutes));
+  return true;
 }
 
-void ListUdpStats(Lines* list) {
-  if (!list || !LoadIpHelper() || !IpHlp.GetUdpStatistics) return;
+bool ListUdpStats(Lines* list) {
+  if (!list || !LoadIpHelper() || !IpHlp.GetUdpStatistics) return false;
   LinesUpdate update(*list);
   MIB_UDPSTATS s = {};
   const DWORD result = IpHlp.GetUdpStatistics(&s);
   if (result != NO_ERROR) {
     list->Add(SysErrorMessage(result));
-    return;
+    return false;
   }
   list->Clear();
   list->Add("Datagrams (In)    : " + Counter(s.dwInDatagrams));
@@ -107,6 +108,7 @@ void ListUdpStats(Lines* list) {
   list->Add("No Ports          : " + Counter(s.dwNoPorts));
   list->Add("Errors    (In)    : " + Counter(s.dwInErrors));
   list->Add("UDP Listen Ports  : " + Counter(s.dwNumAddrs));
+  return true;
 }
 
 void ListIcmpStats(Lines* received, Lines* sent) {

@@ -10,12 +10,12 @@ DWORD ReadIfRows(DWORD& count, TIfRows& rows) {
   if (!LoadIpHelper() || !IpHlp.GetIfTable) return ERROR_NOT_SUPPORTED;
   rows.clear();
   count = 0;
-  ULONG size = 0;
-  DWORD result = IpHlp.GetIfTable(nullptr, &size, FALSE);
-  if (result != ERROR_INSUFFICIENT_BUFFER) return result;
-  TTableBuffer buffer(size);
-  result = IpHlp.GetIfTable(buffer.As<MIB_IFTABLE>(), &size, FALSE);
-  if (result != NO_ERROR) return result;
+  static TTableSize known;
+  const TTableRead read = ReadTable(known, ERROR_INSUFFICIENT_BUFFER, [](void* buffer, ULONG* size) {
+    return IpHlp.GetIfTable(static_cast<MIB_IFTABLE*>(buffer), size, FALSE);
+  });
+  if (!read.buffer) return read.result;
+  const TTableBuffer& buffer = *read.buffer;
   const MIB_IFTABLE* table = buffer.As<MIB_IFTABLE>();
   count = RowsInBuffer(buffer, table);
   rows.assign(table->table, table->table + count);
@@ -45,10 +45,10 @@ void ListIfRows(Lines* list) {
     const std::string mac = MacAddrToStr(row.bPhysAddr, row.dwPhysAddrLen);
     if (mac.empty() || mac.size() >= 20 || mac.find("00-00-00-00-00-00") != std::string::npos) continue;
     const std::string description = TrimmedFieldText(reinterpret_cast<const char(&)[sizeof(row.bDescr)]>(row.bDescr));
-    list->Add(FormatLine("%9s |%16s |%6d |%12d |%2d |%2d |%10d |%10d | %-s", IfTypeNames[row.dwType], mac,
-                         static_cast<int32_t>(row.dwMtu), static_cast<int32_t>(row.dwSpeed),
-                         static_cast<int32_t>(row.dwAdminStatus), static_cast<int32_t>(row.dwOperStatus),
-                         row.dwInOctets, row.dwOutOctets, description));
+    // Every number is the row's unsigned value: a 2.5 Gbit/s link is 2500000000.
+    list->Add(FormatLine("%9s |%16s |%6d |%12d |%2d |%2d |%10d |%10d | %-s", IfTypeNames[row.dwType], mac, row.dwMtu,
+                         row.dwSpeed, row.dwAdminStatus, row.dwOperStatus, row.dwInOctets, row.dwOutOctets,
+                         description));
   }
 }
 
@@ -56,18 +56,22 @@ void ListArpCache(Lines* list) {
   if (!list || !LoadIpHelper() || !IpHlp.GetIpNetTable) return;
   LinesUpdate update(*list);
   list->Clear();
-  ULONG size = 0;
-  DWORD result = IpHlp.GetIpNetTable(nullptr, &size, FALSE);
-  if (result == ERROR_NO_DATA) {
+  static TTableSize known;
+  const TTableRead read = ReadTable(
+      known, ERROR_INSUFFICIENT_BUFFER,
+      [](void* buffer, ULONG* size) { return IpHlp.GetIpNetTable(static_cast<MIB_IPNETTABLE*>(buffer), size, FALSE); },
+      // The size query says "no data" for an empty cache; any other answer
+      // still goes on to the read.
+      [](DWORD answer) { return answer != ERROR_NO_DATA; });
+  if (read.fromSizeQuery) {
     list->Add(" ARP-cache empty.");
     return;
   }
-  TTableBuffer buffer(size);
-  result = IpHlp.GetIpNetTable(buffer.As<MIB_IPNETTABLE>(), &size, FALSE);
-  if (result != NO_ERROR) {
-    list->Add(SysErrorMessage(result));
+  if (read.result != NO_ERROR) {
+    list->Add(SysErrorMessage(read.result));
     return;
   }
+  const TTableBuffer& buffer = *read.buffer;
   const MIB_IPNETTABLE* table = buffer.As<MIB_IPNETTABLE>();
   const DWORD rows = RowsInBuffer(buffer, table);
   if (rows == 0) {
@@ -85,15 +89,16 @@ void ListRoutes(Lines* list) {
   if (!list || !LoadIpHelper() || !IpHlp.GetIpForwardTable) return;
   LinesUpdate update(*list);
   list->Clear();
-  ULONG size = 0;
-  DWORD result = IpHlp.GetIpForwardTable(nullptr, &size, TRUE);
-  if (result != ERROR_INSUFFICIENT_BUFFER) return;
-  TTableBuffer buffer(size);
-  result = IpHlp.GetIpForwardTable(buffer.As<MIB_IPFORWARDTABLE>(), &size, TRUE);
-  if (result != NO_ERROR) {
-    list->Add(SysErrorMessage(result));
+  static TTableSize known;
+  const TTableRead read = ReadTable(known, ERROR_INSUFFICIENT_BUFFER, [](void* buffer, ULONG* size) {
+    return IpHlp.GetIpForwardTable(static_cast<MIB_IPFORWARDTABLE*>(buffer), size, TRUE);
+  });
+  if (read.fromSizeQuery) return;
+  if (read.result != NO_ERROR) {
+    list->Add(SysErrorMessage(read.result));
     return;
   }
+  const TTableBuffer& buffer = *read.buffer;
   const MIB_IPFORWARDTABLE* table = buffer.As<MIB_IPFORWARDTABLE>();
   const DWORD rows = RowsInBuffer(buffer, table);
   if (rows == 0) {

@@ -1,5 +1,9 @@
 #include "netdata/IPHLPAPI.h"
 
+#include <atomic>
+#include <mutex>
+
+#include "netdata/IPHelper.h"
 #include "platform/Sys.h"
 
 TIpHelperSlots IpHlp;
@@ -9,16 +13,16 @@ namespace {
 // Everything that makes up the binding, so a test can swap it as a whole.
 struct BindingState {
   HMODULE library = nullptr;  // owned; null until a load succeeds (and for fakes)
-  bool bound = false;         // slots valid: loaded, or fakes installed
   HMODULE (*loader)(const char* name) = LoadSystemLibrary;
 };
 
 BindingState binding;
-
-// Releases the library when the program ends.
-struct ReleaseAtExit {
-  ~ReleaseAtExit() { FreeIpHelper(); }
-} releaseAtExit;
+// Slots valid: loaded, or fakes installed. The monitor's refresh reads the
+// tables on a worker while the main window reads them too; the slots are
+// written before this is set and never change while it stays set.
+std::atomic<bool> bound{false};
+// Only one thread loads the library.
+std::mutex loading;
 
 template <class Fn>
 void Resolve(HMODULE library, const char* name, Fn& slot) {
@@ -28,7 +32,9 @@ void Resolve(HMODULE library, const char* name, Fn& slot) {
 }  // namespace
 
 bool LoadIpHelper() {
-  if (binding.bound) return true;
+  if (bound.load(std::memory_order_acquire)) return true;
+  const std::lock_guard<std::mutex> lock(loading);
+  if (bound.load(std::memory_order_acquire)) return true;
   HMODULE library = binding.loader("IPHLPAPI.DLL");
   if (!library) return false;
   binding.library = library;
@@ -37,32 +43,40 @@ bool LoadIpHelper() {
   VELNOR_IPHLPAPI_ENTRIES(VELNOR_IPHLPAPI_RESOLVE)
 #undef VELNOR_IPHLPAPI_RESOLVE
   IpHlp = slots;
-  binding.bound = true;
+  ForgetTableSizes();
+  bound.store(true, std::memory_order_release);
   return true;
 }
 
 void FreeIpHelper() {
+  bound.store(false);
   if (binding.library) FreeLibrary(binding.library);
   binding.library = nullptr;
-  binding.bound = false;
   IpHlp = TIpHelperSlots{};
+  ForgetTableSizes();
 }
 
 struct ScopedIpHelperBinding::Saved {
   BindingState state;
+  bool bound;
   TIpHelperSlots slots;
 };
 
-ScopedIpHelperBinding::ScopedIpHelperBinding(const TIpHelperSlots& fakes) : saved_(new Saved{binding, IpHlp}) {
+ScopedIpHelperBinding::ScopedIpHelperBinding(const TIpHelperSlots& fakes)
+    : saved_(new Saved{binding, bound.load(), IpHlp}) {
   binding = BindingState{};
-  binding.bound = true;
   IpHlp = fakes;
+  bound = true;
+  ForgetTableSizes();
 }
 
-ScopedIpHelperBinding::ScopedIpHelperBinding(HMODULE (*loader)(const char* name)) : saved_(new Saved{binding, IpHlp}) {
+ScopedIpHelperBinding::ScopedIpHelperBinding(HMODULE (*loader)(const char* name))
+    : saved_(new Saved{binding, bound.load(), IpHlp}) {
+  bound = false;
   binding = BindingState{};
   binding.loader = loader;
   IpHlp = TIpHelperSlots{};
+  ForgetTableSizes();
 }
 
 ScopedIpHelperBinding::~ScopedIpHelperBinding() {
@@ -70,6 +84,8 @@ ScopedIpHelperBinding::~ScopedIpHelperBinding() {
   if (binding.library && binding.library != saved_->state.library) FreeLibrary(binding.library);
   binding = saved_->state;
   IpHlp = saved_->slots;
+  bound = saved_->bound;
+  ForgetTableSizes();
   delete saved_;
 }
 

@@ -62,8 +62,10 @@ extern TIpHelperSlots IpHlp;
 // false leaves nothing behind, so a later call tries again.
 bool LoadIpHelper();
 
-// Releases the library and empties every slot. Runs by itself when the
-// program ends; harmless when nothing is loaded.
+// Releases the library and empties every slot; harmless when nothing is
+// loaded. The program's entry calls it at the end, when no table is being
+// read any more: it is not left to the end of static objects, which a
+// monitor refresh still reading a table on its worker would outlive.
 void FreeIpHelper();
 
 // Test seam: replaces the binding state for its lifetime and puts the

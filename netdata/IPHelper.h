@@ -11,8 +11,10 @@
 #include <windows.h>
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -156,6 +158,50 @@ class TTableBuffer {
 };
 
 // ---------------------------------------------------------------------------
+// Reading a platform table
+//
+// Every table reader reads its table the same way. A table that has not
+// grown since its last read costs one call, into a buffer of the last read's
+// size plus headroom. A table that outgrew that buffer is read again at the
+// size the system asks for, plus headroom, a few times at most, so a busy
+// machine whose tables grow between two calls still gets its rows. The first
+// read of a table, and a read the system refuses for any other reason, starts
+// with the size query (no buffer), and its answer counts as it always has.
+
+// The size a table needed at its last read. Readers on any thread share it;
+// a size another thread just changed only costs one more call.
+class TTableSize {
+ public:
+  // first: the size to try before any read (0: ask the system).
+  explicit TTableSize(ULONG first = 0) : first_(first) {}
+  ULONG Get() const;
+  void Set(ULONG size);
+
+ private:
+  const ULONG first_;
+  std::atomic<uint64_t> value_{0};  // the sizes' generation above, the size below
+};
+
+// Forgets every table's size. Changing the IP Helper binding does it, so a
+// test's fakes start from the size query.
+void ForgetTableSizes();
+
+struct TTableRead {
+  DWORD result = ERROR_NOT_SUPPORTED;    // the answer that ended the read
+  bool fromSizeQuery = false;            // result is the size query's answer
+  std::unique_ptr<TTableBuffer> buffer;  // the table; null unless the table was read
+};
+
+// query(buffer, &size) calls the entry; a null buffer is the size query.
+// growCode is the entry's answer for a buffer that is too small (122, or 111
+// for the adapter and parameter queries). The size query's answer lets the
+// read go on when it is growCode, or as goesOn(answer) says when given. A
+// table that keeps outgrowing every try gives growCode.
+using TTableQuery = std::function<DWORD(void* buffer, ULONG* size)>;
+TTableRead ReadTable(TTableSize& known, DWORD growCode, const TTableQuery& query,
+                     bool (*goesOn)(DWORD answer) = nullptr);
+
+// ---------------------------------------------------------------------------
 // Fixed network parameters and the IPv4 address table
 
 struct TNetworkParams {
@@ -242,6 +288,9 @@ using TAdaptorRows = std::vector<TAdaptorInfo>;
 // UseExtAdapterApi is set and the library has it. Returns 0, 50 when the
 // library is missing (rows and count untouched), or the platform's code.
 DWORD ReadAdaptorRows(int& count, TAdaptorRows& rows);
+// The same with the query chosen by useExtended instead of the option (the
+// monitor's refresh passes the option it stored, from any thread).
+DWORD ReadAdaptorRows(int& count, TAdaptorRows& rows, bool useExtended);
 
 // The padded IPv4 text of an IPv4 socket address; empty for anything else.
 std::string SockAddrToStr(const SOCKADDR* addr, int length);
@@ -249,11 +298,13 @@ std::string SockAddrToStr(const SOCKADDR* addr, int length);
 // The main window's adapter list; true when adapters were found.
 bool FillAdapterList(Lines* list);
 // The first gateway / DNS server of the adapter whose hardware-address text
-// equals mac exactly; empty when none does.
+// equals mac exactly; empty when none does or the adapters cannot be read.
 std::string GatewayForMac(const std::string& mac);
 std::string DnsServerForMac(const std::string& mac);
-// The monitor's adapter page.
+// The monitor's adapter page, through the query UseExtAdapterApi chooses or
+// the one useExtended chooses.
 void ListAdaptorRows(Lines* list);
+void ListAdaptorRows(Lines* list, bool useExtended);
 
 // Wide text in the system's ANSI code page, as the lists show it.
 std::string WideToAnsi(const std::wstring& text);

@@ -11,9 +11,9 @@ namespace {
 
 const char kNoAddress[] = "  0.  0.  0.  0";
 
-// The per-adapter query gets a fixed buffer: the record and five more DNS
-// entries. It is never enlarged, so it bounds the DNS servers it delivers.
-constexpr std::size_t kPerAdapterBufferSize = sizeof(IP_PER_ADAPTER_INFO) + 5 * sizeof(IP_ADDR_STRING);
+// The per-adapter record is first tried at the size that holds it and five
+// more DNS entries; an adapter with more is read at the size the system asks.
+constexpr ULONG kPerAdapterBufferSize = sizeof(IP_PER_ADAPTER_INFO) + 5 * sizeof(IP_ADDR_STRING);
 
 // The adapter-addresses record of the oldest systems that have the query
 // ends after FirstPrefix; newer systems append link speeds, gateways, WINS
@@ -27,6 +27,10 @@ static_assert(offsetof(IP_ADAPTER_ADDRESSES_LH, FirstPrefix) == offsetof(IP_ADAP
 // Entry sizes of the oldest form of each list; an entry whose Length is
 // below its kind's ends that list.
 constexpr std::size_t kUnicastEntrySize = sizeof(IP_ADAPTER_UNICAST_ADDRESS_XP);
+constexpr std::size_t kUnicastWithPrefixSize = offsetof(IP_ADAPTER_UNICAST_ADDRESS_LH, OnLinkPrefixLength) +
+                                               sizeof(IP_ADAPTER_UNICAST_ADDRESS_LH::OnLinkPrefixLength);
+static_assert(offsetof(IP_ADAPTER_UNICAST_ADDRESS_LH, Address) == offsetof(IP_ADAPTER_UNICAST_ADDRESS_XP, Address),
+              "the newer address entry starts with the older one");
 constexpr std::size_t kPrefixEntrySize = sizeof(IP_ADAPTER_PREFIX_XP);
 constexpr std::size_t kAddressEntrySize = sizeof(IP_ADAPTER_DNS_SERVER_ADDRESS_XP);
 static_assert(sizeof(IP_ADAPTER_ANYCAST_ADDRESS_XP) == kAddressEntrySize &&
@@ -114,10 +118,15 @@ void FillTextList(const TTableBuffer& buffer, const IP_ADDR_STRING& first, std::
 
 void ReadPerAdapterInfo(TAdaptorInfo& r) {
   if (!IpHlp.GetPerAdapterInfo) return;
-  TTableBuffer buffer(kPerAdapterBufferSize);
-  ULONG size = static_cast<ULONG>(buffer.Size());
-  auto* info = buffer.As<IP_PER_ADAPTER_INFO>();
-  if (IpHlp.GetPerAdapterInfo(r.Index, info, &size) != NO_ERROR) return;
+  static TTableSize known(kPerAdapterBufferSize);
+  const ULONG index = r.Index;
+  const TTableRead read = ReadTable(known, ERROR_BUFFER_OVERFLOW, [index](void* buffer, ULONG* size) {
+    return IpHlp.GetPerAdapterInfo(index, static_cast<IP_PER_ADAPTER_INFO*>(buffer), size);
+  });
+  if (!read.buffer) return;
+  const TTableBuffer& buffer = *read.buffer;
+  if (!buffer.Holds(buffer.As<IP_PER_ADAPTER_INFO>())) return;
+  const auto* info = buffer.As<IP_PER_ADAPTER_INFO>();
   r.AutoconfigEnabled = info->AutoconfigEnabled;
   r.AutoconfigActive = info->AutoconfigActive;
   if (info->CurrentDnsServer && buffer.Holds(info->CurrentDnsServer)) {
@@ -180,16 +189,26 @@ TAdaptorInfo ExtendedRecord(const TTableBuffer& buffer, const IP_ADAPTER_ADDRESS
   r.Mtu = a.Mtu;
   r.OperStatus = a.OperStatus;
 
-  ForEachSized(buffer, a.FirstUnicastAddress, kUnicastEntrySize, [&](const IP_ADAPTER_UNICAST_ADDRESS& entry) {
-    AppendAddress(r, AddressText(buffer, entry.Address), std::string());
+  // Newer systems give each address its own prefix length, and so its mask.
+  std::vector<bool> ownMask;
+  ForEachSized(buffer, a.FirstUnicastAddress, kUnicastEntrySize, [&](const IP_ADAPTER_UNICAST_ADDRESS_LH& entry) {
+    const ULONG prefixLength = entry.Length >= kUnicastWithPrefixSize && buffer.Holds(&entry, kUnicastWithPrefixSize)
+                                   ? entry.OnLinkPrefixLength
+                                   : 0;
+    const bool own = prefixLength >= 1 && prefixLength <= 32;
+    AppendAddress(r, AddressText(buffer, entry.Address),
+                  own ? IpAddrToStr(MaskOfPrefix(prefixLength), true) : std::string());
+    ownMask.push_back(own);
     return true;
   });
-  // Masks come from the prefixes, matched to the addresses by position.
-  // Position count itself is still taken; a host prefix (32) gives no mask.
+  // Older systems only list the prefixes, matched to the addresses by
+  // position. Position count itself is still taken; a host prefix (32)
+  // gives no mask.
   std::size_t j = 0;
   ForEachSized(buffer, a.FirstPrefix, kPrefixEntrySize, [&](const IP_ADAPTER_PREFIX& entry) {
     if (j > static_cast<std::size_t>(r.IpAddressCount)) return false;
-    if (entry.PrefixLength < 32) r.IpMasks[j] = IpAddrToStr(MaskOfPrefix(entry.PrefixLength), true);
+    const bool hasOwn = j < ownMask.size() && ownMask[j];
+    if (entry.PrefixLength < 32 && !hasOwn) r.IpMasks[j] = IpAddrToStr(MaskOfPrefix(entry.PrefixLength), true);
     r.PrefixAddresses[j] = AddressText(buffer, entry.Address);
     ++j;
     return true;
@@ -231,9 +250,11 @@ std::string SockAddrToStr(const SOCKADDR* addr, int length) {
   return IpAddrToStr(in.sin_addr.s_addr, true);
 }
 
-DWORD ReadAdaptorRows(int& count, TAdaptorRows& rows) {
+DWORD ReadAdaptorRows(int& count, TAdaptorRows& rows) { return ReadAdaptorRows(count, rows, UseExtAdapterApi); }
+
+DWORD ReadAdaptorRows(int& count, TAdaptorRows& rows, bool useExtended) {
   if (!LoadIpHelper()) return ERROR_NOT_SUPPORTED;
-  const bool extended = UseExtAdapterApi && IpHlp.GetAdaptersAddresses;
+  const bool extended = useExtended && IpHlp.GetAdaptersAddresses;
   if (!extended && !IpHlp.GetAdaptersInfo) return ERROR_NOT_SUPPORTED;
   rows.assign(4, TAdaptorInfo{});
   count = 0;
@@ -243,17 +264,29 @@ DWORD ReadAdaptorRows(int& count, TAdaptorRows& rows) {
     if (static_cast<std::size_t>(count) == rows.size()) rows.resize(rows.size() * 2);
   };
 
-  // Prefixes give the masks. Newer systems fill the gateway and WINS lists
-  // of the long record only when asked; older ones ignore the two flags.
-  const ULONG flags = GAA_FLAG_INCLUDE_PREFIX | GAA_FLAG_INCLUDE_WINS_INFO | GAA_FLAG_INCLUDE_GATEWAYS;
-  ULONG size = 0;
-  DWORD result = extended ? IpHlp.GetAdaptersAddresses(AF_INET, flags, nullptr, nullptr, &size)
-                          : IpHlp.GetAdaptersInfo(nullptr, &size);
-  if (result != ERROR_BUFFER_OVERFLOW) return result;
-  TTableBuffer buffer(size);
-  result = extended ? IpHlp.GetAdaptersAddresses(AF_INET, flags, nullptr, buffer.As<IP_ADAPTER_ADDRESSES>(), &size)
-                    : IpHlp.GetAdaptersInfo(buffer.As<IP_ADAPTER_INFO>(), &size);
-  if (result != NO_ERROR) return result;
+  static TTableSize knownExtended;
+  static TTableSize knownClassic;
+  const TTableRead read =
+      extended ? ReadTable(knownExtended, ERROR_BUFFER_OVERFLOW,
+                           [](void* buffer, ULONG* size) {
+                             // Prefixes give the masks on older systems. Newer ones fill
+                             // the gateway and WINS lists of the long record only when
+                             // asked; older ones ignore the two flags.
+                             const ULONG flags =
+                                 GAA_FLAG_INCLUDE_PREFIX | GAA_FLAG_INCLUDE_WINS_INFO | GAA_FLAG_INCLUDE_GATEWAYS;
+                             return IpHlp.GetAdaptersAddresses(AF_INET, flags, nullptr,
+                                                               static_cast<IP_ADAPTER_ADDRESSES*>(buffer), size);
+                           })
+               : ReadTable(knownClassic, ERROR_BUFFER_OVERFLOW, [](void* buffer, ULONG* size) {
+                   return IpHlp.GetAdaptersInfo(static_cast<IP_ADAPTER_INFO*>(buffer), size);
+                 });
+  // The system's answer for a machine without adapters.
+  if (read.result == ERROR_NO_DATA) {
+    rows.clear();
+    return NO_ERROR;
+  }
+  if (!read.buffer) return read.result;
+  const TTableBuffer& buffer = *read.buffer;
 
   if (extended) {
     std::size_t limit = buffer.Size() / kShortRecordSize;
@@ -275,18 +308,21 @@ namespace {
 
 // Reads the adapters for one list or lookup; rows are let go on return.
 struct AdapterRead {
+  explicit AdapterRead(bool useExtended = UseExtAdapterApi) : result(ReadAdaptorRows(count, rows, useExtended)) {}
   int count = 0;
   TAdaptorRows rows;
-  DWORD result = ReadAdaptorRows(count, rows);
+  DWORD result;
 };
 
 }  // namespace
 
-void ListAdaptorRows(Lines* list) {
+void ListAdaptorRows(Lines* list) { ListAdaptorRows(list, UseExtAdapterApi); }
+
+void ListAdaptorRows(Lines* list, bool useExtended) {
   if (!list) return;
   LinesUpdate update(*list);
   list->Clear();
-  AdapterRead read;
+  AdapterRead read(useExtended);
   if (read.result != NO_ERROR) {
     list->Add(SysErrorMessage(read.result));
     return;
@@ -340,11 +376,12 @@ bool FillAdapterList(Lines* list) {
 
 namespace {
 
-// Entry 0 of one list of the adapter whose hardware-address text is mac.
+// Entry 0 of one list of the adapter whose hardware-address text is mac;
+// empty when no adapter can be read, as when none has that address: the
+// caller shows and pings what it gets as an address.
 std::string LookupForMac(const std::string& mac, const std::vector<std::string> TAdaptorInfo::*field) {
   AdapterRead read;
-  if (read.result != NO_ERROR) return SysErrorMessage(read.result);
-  if (read.count == 0) return "No Entries!";
+  if (read.result != NO_ERROR) return {};
   for (int i = 0; i < read.count; ++i) {
     const TAdaptorInfo& r = read.rows[static_cast<std::size_t>(i)];
     if (r.MacAddress == mac) return (r.*field)[0];

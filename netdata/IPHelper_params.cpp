@@ -6,12 +6,12 @@
 
 DWORD ReadNetworkParams(TNetworkParams& params) {
   if (!LoadIpHelper() || !IpHlp.GetNetworkParams) return ERROR_NOT_SUPPORTED;
-  ULONG size = 0;
-  DWORD result = IpHlp.GetNetworkParams(nullptr, &size);
-  if (result != ERROR_BUFFER_OVERFLOW) return result;
-  TTableBuffer buffer(size);
-  result = IpHlp.GetNetworkParams(buffer.As<FIXED_INFO>(), &size);
-  if (result != NO_ERROR) return result;
+  static TTableSize known;
+  const TTableRead read = ReadTable(known, ERROR_BUFFER_OVERFLOW, [](void* buffer, ULONG* size) {
+    return IpHlp.GetNetworkParams(static_cast<FIXED_INFO*>(buffer), size);
+  });
+  if (!read.buffer) return read.result;
+  const TTableBuffer& buffer = *read.buffer;
   if (!buffer.Holds(buffer.As<FIXED_INFO>())) return ERROR_INVALID_DATA;
 
   const FIXED_INFO& info = *buffer.As<FIXED_INFO>();
@@ -85,15 +85,16 @@ bool FillAddrTable(Lines* list, AddrListStyle style) {
   if (!list || !LoadIpHelper() || !IpHlp.GetIpAddrTable) return false;
   LinesUpdate update(*list);
   list->Clear();
-  ULONG size = 0;
-  DWORD result = IpHlp.GetIpAddrTable(nullptr, &size, TRUE);
-  if (result != ERROR_INSUFFICIENT_BUFFER) return false;
-  TTableBuffer buffer(size);
-  result = IpHlp.GetIpAddrTable(buffer.As<MIB_IPADDRTABLE>(), &size, TRUE);
-  if (result != NO_ERROR) {
-    list->Add(SysErrorMessage(result));
+  static TTableSize known;
+  const TTableRead read = ReadTable(known, ERROR_INSUFFICIENT_BUFFER, [](void* buffer, ULONG* size) {
+    return IpHlp.GetIpAddrTable(static_cast<MIB_IPADDRTABLE*>(buffer), size, TRUE);
+  });
+  if (read.fromSizeQuery) return false;
+  if (read.result != NO_ERROR) {
+    list->Add(SysErrorMessage(read.result));
     return false;
   }
+  const TTableBuffer& buffer = *read.buffer;
   const MIB_IPADDRTABLE* table = buffer.As<MIB_IPADDRTABLE>();
   const DWORD rows = RowsInBuffer(buffer, table);
   if (rows == 0) {

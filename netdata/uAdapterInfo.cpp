@@ -56,26 +56,35 @@ void FillRecord(const MIB_IFROW& row, const MIB_IPADDRTABLE& addresses, DWORD ad
   rec.MacAddress = HardwareAddressText(row);
 }
 
+// The size query's answer is not looked at: the size it leaves decides.
+bool AnyAnswer(DWORD) { return true; }
+
 }  // namespace
 
 bool ReadAdapterInfo(TAdapterInfo& adapters) {
   if (!Sys.GetIfTable || !Sys.GetIpAddrTable) return false;
-  ULONG ifSize = 0;
-  Sys.GetIfTable(nullptr, &ifSize, TRUE);
-  if (ifSize < sizeof(MIB_IFTABLE)) return false;
-  ULONG addrSize = 0;
-  Sys.GetIpAddrTable(nullptr, &addrSize, TRUE);
-  if (addrSize < sizeof(MIB_IPADDRTABLE)) return false;
+  static TTableSize knownInterfaces;
+  const TTableRead ifRead = ReadTable(
+      knownInterfaces, ERROR_INSUFFICIENT_BUFFER,
+      [](void* buffer, ULONG* size) { return Sys.GetIfTable(static_cast<MIB_IFTABLE*>(buffer), size, TRUE); },
+      AnyAnswer);
+  if (!ifRead.buffer) return false;
+  static TTableSize knownAddresses;
+  const TTableRead addrRead = ReadTable(
+      knownAddresses, ERROR_INSUFFICIENT_BUFFER,
+      [](void* buffer, ULONG* size) { return Sys.GetIpAddrTable(static_cast<MIB_IPADDRTABLE*>(buffer), size, TRUE); },
+      AnyAnswer);
+  if (!addrRead.buffer) return false;
 
-  TTableBuffer ifBuffer(ifSize);
-  if (Sys.GetIfTable(ifBuffer.As<MIB_IFTABLE>(), &ifSize, TRUE) != NO_ERROR) return false;
-  TTableBuffer addrBuffer(addrSize);
-  if (Sys.GetIpAddrTable(addrBuffer.As<MIB_IPADDRTABLE>(), &addrSize, TRUE) != NO_ERROR) return false;
-
+  const TTableBuffer& ifBuffer = *ifRead.buffer;
+  const TTableBuffer& addrBuffer = *addrRead.buffer;
   const MIB_IFTABLE& interfaces = *ifBuffer.As<MIB_IFTABLE>();
   const MIB_IPADDRTABLE& addresses = *addrBuffer.As<MIB_IPADDRTABLE>();
   const DWORD interfaceRows = RowsInBuffer(ifBuffer, &interfaces);
   const DWORD addressRows = RowsInBuffer(addrBuffer, &addresses);
+  // Neither table may be empty: a machine without any IPv4 address gets no
+  // interface records at all.
+  if (interfaceRows == 0 || addressRows == 0) return false;
   try {
     adapters.resize(interfaceRows);
     for (DWORD i = 0; i < interfaceRows; ++i) FillRecord(interfaces.table[i], addresses, addressRows, adapters[i]);

@@ -736,6 +736,7 @@ std::string Memo::MemoLines::Get(int index) const {
 }
 
 void Memo::MemoLines::Add(const std::string& text) {
+  memo_.ContinueReplace(INFINITE);
   Sync();
   const bool wasEmpty = lines_.empty();
   const std::vector<std::string> parts = SplitLineBreaks(text);
@@ -757,6 +758,7 @@ void Memo::MemoLines::Add(const std::string& text) {
 }
 
 void Memo::MemoLines::Clear() {
+  memo_.ContinueReplace(INFINITE);
   lines_.clear();
   stale_ = false;
   if (updating_ > 0) {
@@ -770,6 +772,7 @@ void Memo::MemoLines::Clear() {
 
 void Memo::MemoLines::EndUpdate() {
   if (updating_ > 0 && --updating_ == 0 && pending_) {
+    memo_.ContinueReplace(INFINITE);
     pending_ = false;
     std::string text;
     for (size_t i = 0; i < lines_.size(); ++i) {

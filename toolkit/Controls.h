@@ -268,12 +268,37 @@ class Memo : public WinControl {
   };
   Memo(Form* owner, Panel* parent, const std::string& name, const Options& options);
   Lines& GetLines() { return lines_; }
+  // What the control holds (part of the text while a replacement goes on).
   std::string Text() const;
   // Some of its text is selected (a copy key then copies that).
   bool HasSelection() const;
   void Command(WORD code) override;
 
+  // Shows lines in place of the memo's text. Only the span that differs is
+  // replaced, the first visible line stays where the user left it (unless
+  // the text got shorter than that), and nothing is painted until the text
+  // is complete. An edit control lays out every line it is given, which
+  // takes a while for thousands, so the text goes in by pieces: the lines
+  // read back at once, and ContinueReplace completes the control's text.
+  void BeginReplace(const std::vector<std::string>& lines);
+  // Goes on with the replacement for about budgetMs (INFINITE: to the end);
+  // true when the control's text is complete.
+  bool ContinueReplace(DWORD budgetMs);
+  bool Replacing() const { return replacement_ != nullptr; }
+
  private:
+  // A replacement under way: the new span, inserted piece by piece.
+  struct Replacement {
+    std::string text;      // the new span, inserted from done on
+    std::size_t done = 0;  // bytes of text in the control already
+    WPARAM at = 0;         // where the next piece goes
+    LRESULT firstVisible = 0;
+    DWORD selStart = 0;
+    DWORD selEnd = 0;
+    bool redrawOff = false;  // painting is off until the text is complete
+  };
+  std::unique_ptr<Replacement> replacement_;
+
   class MemoLines : public Lines {
    public:
     explicit MemoLines(Memo& memo) : memo_(memo) {}

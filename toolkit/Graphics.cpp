@@ -252,13 +252,25 @@ void Image::Draw(HDC dc, int x, int y, int width, int height, int frame) const {
   gdip.DeleteGraphics(graphics);
 }
 
-HFONT GetFont(const std::string& face, int pixelHeight, bool bold) {
-  static std::map<std::tuple<std::string, int, bool>, HFONT> cache;
-  auto key = std::make_tuple(face, pixelHeight, bold);
+namespace {
+
+HFONT CachedFont(const std::string& face, int pixelHeight, bool bold, DWORD pitchAndFamily) {
+  static std::map<std::tuple<std::string, int, bool, DWORD>, HFONT> cache;
+  auto key = std::make_tuple(face, pixelHeight, bold, pitchAndFamily);
   auto it = cache.find(key);
   if (it != cache.end()) return it->second;
   HFONT font = CreateFontA(-pixelHeight, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, 0, 0, 0, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str());
+                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, pitchAndFamily, face.c_str());
   cache[key] = font;
   return font;
+}
+
+}  // namespace
+
+HFONT GetFont(const std::string& face, int pixelHeight, bool bold) {
+  return CachedFont(face, pixelHeight, bold, DEFAULT_PITCH | FF_DONTCARE);
+}
+
+HFONT GetFixedPitchFont(const std::string& face, int pixelHeight) {
+  return CachedFont(face, pixelHeight, false, FIXED_PITCH | FF_MODERN);
 }

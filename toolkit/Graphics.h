@@ -71,3 +71,6 @@ using ImagePtr = std::shared_ptr<Image>;
 
 // Fonts live until the program ends; the same request gives the same handle.
 HFONT GetFont(const std::string& face, int pixelHeight, bool bold = false);
+// A font whose characters all have one width: the face when the system has
+// it, else the system's nearest fixed-pitch font, so columns line up anyway.
+HFONT GetFixedPitchFont(const std::string& face, int pixelHeight);

@@ -227,7 +227,9 @@ TEST_F(AutoTest, ASuccessfulRefreshTakesTheMissingDataStripAway) {
 
 TEST_F(AutoTest, AFailingAdapterListFailsStageOne) {
   Open();
+  // The query fails whatever buffer it is given.
   fakes.adaptersInfo.probeAnswer = ERROR_NOT_SUPPORTED;
+  fakes.adaptersInfo.secondAnswer = ERROR_NOT_SUPPORTED;
   Start();
   EXPECT_TRUE(Shown("imgFail01"));
   EXPECT_FALSE(Marked(1));

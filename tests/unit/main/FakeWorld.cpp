@@ -165,6 +165,10 @@ void FakeWorldTest::SetUp() {
 }
 
 void FakeWorldTest::TearDown() {
+  // A monitor refresh reads the fakes on its worker until it is done.
+  if (frmTCPIPMonitor) {
+    EXPECT_TRUE(frmTCPIPMonitor->WaitForRefresh(30000));
+  }
   if (form) {
     RunUntilIdle(5000);
     delete form;

@@ -18,6 +18,10 @@ class MainWindowTest : public ::testing::Test {
     Application.ProcessMessages();
   }
   void TearDown() override {
+    // The monitor's first refresh runs when a test first shows it.
+    if (frmTCPIPMonitor) {
+      EXPECT_TRUE(frmTCPIPMonitor->WaitForRefresh(30000));
+    }
     Application.ProcessMessages();
     delete form;
     frmMain = nullptr;

@@ -1,6 +1,10 @@
-// The monitor window: its caption and pages, the options and the timer, and
-// the interface detail report, on the fake machine.
+// The monitor window: its caption and pages, the options and the timer, the
+// refresh on its worker, and the interface detail report, on the fake
+// machine.
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
 
 #include "FakeWorld.h"
 #include "netdata/IPHelper.h"
@@ -8,6 +12,38 @@
 namespace {
 
 std::vector<std::string> Lines_(Memo* memo) { return LinesOf(memo->GetLines()); }
+
+// Stands in for a table call that takes as long as the tables of a busy
+// machine do.
+DWORD WINAPI SlowGetNetworkParams(PFIXED_INFO info, PULONG size) {
+  Sleep(1500);
+  return FakeSlots().GetNetworkParams(info, size);
+}
+
+DWORD WINAPI ThrowingGetNetworkParams(PFIXED_INFO, PULONG) { throw std::runtime_error("the table broke"); }
+
+// IP and UDP counters that can be made to fail.
+DWORD statsAnswer = NO_ERROR;
+DWORD WINAPI FakeGetIpStatistics(PMIB_IPSTATS stats) {
+  if (statsAnswer == NO_ERROR) *stats = MIB_IPSTATS{};
+  return statsAnswer;
+}
+DWORD WINAPI FakeGetUdpStatistics(PMIB_UDPSTATS stats) {
+  if (statsAnswer == NO_ERROR) *stats = MIB_UDPSTATS{};
+  return statsAnswer;
+}
+
+MIB_IFROW Ethernet() {
+  MIB_IFROW eth = IfRow(11, IF_TYPE_ETHERNET_CSMACD, {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}, "Fake Ethernet Adapter");
+  eth.dwInUcastPkts = 0x7FFFFFFF;
+  eth.dwInNUcastPkts = 2;
+  eth.dwOutUcastPkts = 0xFFFFFFFF;  // the sums go past 32 bits
+  eth.dwOutNUcastPkts = 0xFFFFFFFF;
+  eth.dwInDiscards = 0x80000000;
+  eth.dwOutQLen = 3;
+  eth.dwSpeed = 2500000000u;
+  return eth;
+}
 
 }  // namespace
 
@@ -20,18 +56,25 @@ class MonitorTest : public FakeWorldTest {
     for (CheckBox* cb : {mon->cbTimer, mon->ShowProgPath, mon->ExtAdapApi}) cb->SetChecked(false);
   }
   void TearDown() override {
+    ASSERT_TRUE(mon->WaitForRefresh(30000));
+    mon->HideForm();
     for (CheckBox* cb : {mon->cbTimer, mon->ShowProgPath, mon->ExtAdapApi}) cb->SetChecked(false);
     FakeWorldTest::TearDown();
+  }
+  void Refresh() {
+    mon->RefreshPages();
+    ASSERT_TRUE(mon->WaitForRefresh(30000));
   }
   TfrmTCPIPMonitor* mon = nullptr;
 };
 
-TEST_F(MonitorTest, CaptionAndPages) {
+TEST_F(MonitorTest, CaptionPagesFontsAndScrollBars) {
   EXPECT_EQ(mon->Caption(), "TCP/IP/ARP Monitor:  Velnor v1.0.1 - 19 February 2012");
   std::vector<std::string> captions;
   for (TabSheet* s : mon->pgCtrlMain->Sheets()) captions.push_back(s->Caption());
-  EXPECT_EQ(captions, (std::vector<std::string>{"Adapters[Debug]", "CONNECTIONS TCP", "CONNECTIONS UDP", "IP-ADRESS TABLE",
-                                                "IP-ROUTING TABLE", "ADAPTER/IF INFO", "ARP", "STATISTICS"}));
+  EXPECT_EQ(captions,
+            (std::vector<std::string>{"Adapters[Debug]", "CONNECTIONS TCP", "CONNECTIONS UDP", "IP-ADRESS TABLE",
+                                      "IP-ROUTING TABLE", "ADAPTER/IF INFO", "ARP", "STATISTICS"}));
   EXPECT_EQ(mon->pgCtrlMain->ActivePage(), mon->DebugSheet);
   EXPECT_EQ(mon->Find<StaticText>("StaticText13")->Caption(),
             "   TYPE    |   MAC_ADDRESS   |   IP-ADDRESS   |      DNS       |    GATEWAY     |(Mbps)|   DESCRIPTION");
@@ -39,9 +82,49 @@ TEST_F(MonitorTest, CaptionAndPages) {
   GetWindowRect(mon->Handle(), &r);
   EXPECT_EQ(r.right - r.left, 800);
   EXPECT_EQ(r.bottom - r.top, 600);
+
+  // Every page is shown in a font of one width, whether or not this system
+  // has Lucida Console (the test machine has not).
+  for (Memo* memo : {mon->TCPMemo, mon->IPStatsMemo, mon->IPForwMemo, mon->NwMemo}) {
+    HDC dc = GetDC(memo->Handle());
+    HGDIOBJ old = SelectObject(dc, memo->Font());
+    TEXTMETRICA tm{};
+    GetTextMetricsA(dc, &tm);
+    SIZE narrow{}, wide{};
+    GetTextExtentPoint32A(dc, "iiiiiiiiii", 10, &narrow);
+    GetTextExtentPoint32A(dc, "WWWWWWWWWW", 10, &wide);
+    SelectObject(dc, old);
+    ReleaseDC(memo->Handle(), dc);
+    EXPECT_EQ(narrow.cx, wide.cx) << memo->Name();
+    EXPECT_EQ(tm.tmPitchAndFamily & TMPF_FIXED_PITCH, 0) << memo->Name();  // the bit is set for variable pitch
+  }
+  // Memos whose text may not fit scroll.
+  for (Memo* memo :
+       {mon->TCPStatMemo, mon->UDPStatsMemo, mon->IPStatsMemo, mon->ICMPInMemo, mon->ICMPOutMemo, mon->NwMemo}) {
+    EXPECT_TRUE(GetWindowLongPtrA(memo->Handle(), GWL_STYLE) & WS_VSCROLL) << memo->Name();
+  }
 }
 
-TEST_F(MonitorTest, OptionsTakeEffectAtTheNextRefreshAndTheTimerFollowsItsBox) {
+TEST_F(MonitorTest, CreatedWithoutARefreshAndFirstRefreshedWhenFirstShown) {
+  fakes.networkParams.calls = 0;
+  TfrmTCPIPMonitor fresh;
+  EXPECT_FALSE(fresh.Refreshing());
+  EXPECT_EQ(fakes.networkParams.calls, 0);
+  EXPECT_EQ(Lines_(fresh.IPStatsMemo), std::vector<std::string>{"IPStatsMemo"});
+  fresh.ShowForm();
+  EXPECT_TRUE(fresh.Refreshing());
+  ASSERT_TRUE(fresh.WaitForRefresh(30000));
+  EXPECT_EQ(Lines_(fresh.NwMemo).at(0), "HOSTNAME          : testhost");
+  // Shown again: no refresh of its own.
+  fresh.HideForm();
+  fresh.ShowForm();
+  EXPECT_FALSE(fresh.Refreshing());
+  fresh.HideForm();
+}
+
+TEST_F(MonitorTest, OptionsTakeEffectAtTheNextRefreshAndTheTimerFollowsItsBoxWhileShown) {
+  mon->ShowForm();
+  ASSERT_TRUE(mon->WaitForRefresh(30000));
   mon->NwMemo->GetLines().Clear();
   mon->NwMemo->GetLines().Add("marker");
   mon->ExtAdapApi->Click();
@@ -51,78 +134,200 @@ TEST_F(MonitorTest, OptionsTakeEffectAtTheNextRefreshAndTheTimerFollowsItsBox) {
   EXPECT_FALSE(UseExtAdapterApi);
 
   mon->Timer1Timer(mon->Timer1);
-  EXPECT_EQ(Lines_(mon->NwMemo), std::vector<std::string>{"marker"}) << "a tick with the box unchecked does nothing";
+  EXPECT_FALSE(mon->Refreshing()) << "a tick with the box unchecked does nothing";
 
   mon->cbTimer->Click();
   EXPECT_TRUE(mon->Timer1->Enabled());
+  EXPECT_FALSE(mon->Refreshing()) << "checking the box does not refresh at once";
   mon->Timer1Timer(mon->Timer1);
-  EXPECT_TRUE(mon->Timer1->Enabled());
-  EXPECT_TRUE(UseExtAdapterApi);
+  EXPECT_TRUE(mon->Refreshing());
+  EXPECT_FALSE(mon->Timer1->Enabled()) << "paused for its own refresh";
+  EXPECT_TRUE(UseExtAdapterApi) << "the options are stored when the refresh starts";
   EXPECT_TRUE(ShowAppPath);
+  ASSERT_TRUE(mon->WaitForRefresh(30000));
+  EXPECT_TRUE(mon->Timer1->Enabled());
   EXPECT_EQ(Lines_(mon->NwMemo).at(0), "HOSTNAME          : testhost");
+
+  // Hiding stops the timer, showing starts it again.
+  mon->HideForm();
+  EXPECT_FALSE(mon->Timer1->Enabled());
+  mon->ShowForm();
+  EXPECT_TRUE(mon->Timer1->Enabled());
 
   mon->cbTimer->Click();
   EXPECT_FALSE(mon->Timer1->Enabled());
   mon->ExtAdapApi->Click();
   mon->ShowProgPath->Click();
   mon->SpeedButton1Click(mon->SpeedButton1);
+  EXPECT_FALSE(mon->SpeedButton1->Enabled()) << "off until its refresh is in the memos";
+  ASSERT_TRUE(mon->WaitForRefresh(30000));
   EXPECT_TRUE(mon->SpeedButton1->Enabled());
   EXPECT_FALSE(UseExtAdapterApi);
+}
+
+TEST_F(MonitorTest, TheWindowAnswersWhileASlowTableIsRead) {
+  mon->ShowForm();
+  ASSERT_TRUE(mon->WaitForRefresh(30000));
+  IpHlp.GetNetworkParams = SlowGetNetworkParams;
+  const DWORD start = GetTickCount();
+  mon->SpeedButton1Click(mon->SpeedButton1);
+  EXPECT_LT(GetTickCount() - start, 500u) << "the click returns at once";
+
+  // Another thread asks the window for an answer every 20 ms while the
+  // UI thread goes on serving messages, as the program's loop does.
+  std::atomic<bool> stop{false};
+  std::atomic<DWORD> longest{0};
+  std::atomic<int> answers{0};
+  HWND window = mon->Handle();
+  std::thread probe([&] {
+    while (!stop) {
+      const DWORD sent = GetTickCount();
+      DWORD_PTR result = 0;
+      if (SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result)) ++answers;
+      const DWORD took = GetTickCount() - sent;
+      if (took > longest) longest = took;
+      Sleep(20);
+    }
+  });
+  EXPECT_TRUE(mon->WaitForRefresh(30000));
+  stop = true;
+  probe.join();
+  IpHlp.GetNetworkParams = FakeSlots().GetNetworkParams;
+  EXPECT_GE(GetTickCount() - start, 1500u);
+  EXPECT_GT(answers.load(), 20);
+  EXPECT_LT(longest.load(), 200u);
+  EXPECT_TRUE(mon->SpeedButton1->Enabled());
+  EXPECT_EQ(Lines_(mon->NwMemo).at(0), "HOSTNAME          : testhost");
+
+  // Hidden while its refresh runs: the refresh ends quietly, the timer stays off.
+  IpHlp.GetNetworkParams = SlowGetNetworkParams;
+  mon->cbTimer->SetChecked(true);
+  mon->Timer1Timer(mon->Timer1);
+  mon->HideForm();
+  EXPECT_TRUE(mon->WaitForRefresh(30000));
+  IpHlp.GetNetworkParams = FakeSlots().GetNetworkParams;
+  EXPECT_FALSE(mon->Timer1->Enabled());
+}
+
+TEST_F(MonitorTest, AReportThatThrowsLeavesTheTimerAndTheButtonAsTheyWere) {
+  std::vector<std::string> reported;
+  Application.OnException = [&](const std::string& message) { reported.push_back(message); };
+  mon->ShowForm();
+  ASSERT_TRUE(mon->WaitForRefresh(30000));
+  IpHlp.GetNetworkParams = ThrowingGetNetworkParams;
+  mon->cbTimer->SetChecked(true);
+  mon->Timer1Timer(mon->Timer1);
+  ASSERT_TRUE(mon->WaitForRefresh(30000));
+  EXPECT_TRUE(mon->Timer1->Enabled());
+  mon->SpeedButton1Click(mon->SpeedButton1);
+  ASSERT_TRUE(mon->WaitForRefresh(30000));
+  EXPECT_TRUE(mon->SpeedButton1->Enabled());
+  EXPECT_EQ(reported, (std::vector<std::string>{"the table broke", "the table broke"}));
+  IpHlp.GetNetworkParams = FakeSlots().GetNetworkParams;
+  Application.OnException = [](const std::string& message) { ADD_FAILURE() << "error report: " << message; };
 }
 
 TEST_F(MonitorTest, TheRefreshNeverTouchesTheSelectedAdapterTable) {
   const auto before = Lines_(mon->SelectedAdpMemo);
   ASSERT_EQ(before.size(), 1u);
-  mon->RefreshPages();
+  Refresh();
   EXPECT_EQ(Lines_(mon->SelectedAdpMemo), before);
 }
 
-TEST_F(MonitorTest, InterfaceDetails) {
+TEST_F(MonitorTest, InterfaceDetailsPrintUnsignedNumbers) {
   fakes.ifTable.build = [](Arena& a) {
-    MIB_IFROW eth = IfRow(11, IF_TYPE_ETHERNET_CSMACD, {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}, "Fake Ethernet Adapter");
-    eth.dwInUcastPkts = 0x7FFFFFFF;
-    eth.dwInNUcastPkts = 2;
-    eth.dwOutUcastPkts = 10;
-    eth.dwOutNUcastPkts = 5;
-    eth.dwInDiscards = 1;
-    eth.dwOutQLen = 3;
-    MIB_IFROW lo = IfRow(1, IF_TYPE_SOFTWARE_LOOPBACK, {}, "Loopback");
-    BuildIfTable(a, {eth, lo});
+    BuildIfTable(a, {Ethernet(), IfRow(1, IF_TYPE_SOFTWARE_LOOPBACK, {}, "Loopback")});
   };
-  ListInterfaceDetails(&mon->AdapterMemo->GetLines());
-  EXPECT_EQ(Lines_(mon->AdapterMemo), (std::vector<std::string>{
-                                          "",
-                                          "************** (11) ****************",
-                                          "\"Fake Ethernet Adapter\"",
-                                          "\tLink encap: Ethernet ",
-                                          "\tHWaddr: 00-1A-2B-3C-4D-5E",
-                                          "\tinet addr:192.168.1.10",
-                                          " Mask: 255.255.255.0",
-                                          "\tMTU: 1500 Speed:100.00 Mbps",
-                                          "\tAdmin status:UP",
-                                          " Oper status:OPERATIONAL",
-                                          "\tRX packets:-2147483647 dropped:1 errors:0 unkown:0",
-                                          "\tTX packets:15 dropped:0 errors:0 txqueuelen:3",
-                                          "",
-                                          "************** (1) ****************",
-                                          "\"Loopback\"",
-                                          "\tLink encap: Local loopback ",
-                                          "\tinet addr:",
-                                          " Mask: ",
-                                          "\tMTU: 1500 Speed:100.00 Mbps",
-                                          "\tAdmin status:UP",
-                                          " Oper status:OPERATIONAL",
-                                          "\tRX packets:0 dropped:0 errors:0 unkown:0",
-                                          "\tTX packets:0 dropped:0 errors:0 txqueuelen:0",
-                                      }));
-
-  // Unreadable: the error line is added to what the page holds, every time.
+  StringList lines;
+  EXPECT_TRUE(ListInterfaceDetails(&lines));
+  EXPECT_EQ(LinesOf(lines), (std::vector<std::string>{
+                                "",
+                                "************** (11) ****************",
+                                "\"Fake Ethernet Adapter\"",
+                                "\tLink encap: Ethernet ",
+                                "\tHWaddr: 00-1A-2B-3C-4D-5E",
+                                "\tinet addr:192.168.1.10",
+                                " Mask: 255.255.255.0",
+                                "\tMTU: 1500 Speed:2500.00 Mbps",
+                                "\tAdmin status:UP",
+                                " Oper status:OPERATIONAL",
+                                "\tRX packets:2147483649 dropped:2147483648 errors:0 unkown:0",
+                                "\tTX packets:8589934590 dropped:0 errors:0 txqueuelen:3",
+                                "",
+                                "************** (1) ****************",
+                                "\"Loopback\"",
+                                "\tLink encap: Local loopback ",
+                                "\tinet addr:",
+                                " Mask: ",
+                                "\tMTU: 1500 Speed:100.00 Mbps",
+                                "\tAdmin status:UP",
+                                " Oper status:OPERATIONAL",
+                                "\tRX packets:0 dropped:0 errors:0 unkown:0",
+                                "\tTX packets:0 dropped:0 errors:0 txqueuelen:0",
+                            }));
+  // Called on a list as it stands, a failure adds its error below.
   fakes.ifTable.build = [](Arena& a) { BuildIfTable(a, {}); };
-  ListInterfaceDetails(&mon->AdapterMemo->GetLines());
-  ListInterfaceDetails(&mon->AdapterMemo->GetLines());
-  const auto lines = Lines_(mon->AdapterMemo);
-  ASSERT_EQ(lines.size(), 23u + 4u);
-  EXPECT_EQ(lines[23], "");
-  EXPECT_EQ(lines[24], "*** Error retrieving adapter information");
-  EXPECT_EQ(lines[26], "*** Error retrieving adapter information");
+  EXPECT_FALSE(ListInterfaceDetails(&lines));
+  ASSERT_EQ(lines.Count(), 23 + 1);
+  EXPECT_EQ(lines[23], "\r\n*** Error retrieving adapter information");
+}
+
+TEST_F(MonitorTest, PagesOnALastingFailureKeepTheirLastGoodLinesAndOneError) {
+  IpHlp.GetIpStatistics = FakeGetIpStatistics;
+  IpHlp.GetUdpStatistics = FakeGetUdpStatistics;
+  statsAnswer = NO_ERROR;
+  fakes.ifTable.build = [](Arena& a) { BuildIfTable(a, {Ethernet()}); };
+  Refresh();
+  const auto goodDetails = Lines_(mon->AdapterMemo);
+  const auto goodIp = Lines_(mon->IPStatsMemo);
+  const auto goodUdp = Lines_(mon->UDPStatsMemo);
+  ASSERT_EQ(goodDetails.size(), 12u);
+  ASSERT_EQ(goodIp.size(), 22u);
+  ASSERT_EQ(goodUdp.size(), 5u);
+
+  fakes.ifTable.build = [](Arena& a) { BuildIfTable(a, {}); };
+  statsAnswer = ERROR_NOT_SUPPORTED;
+  const auto withError = [](std::vector<std::string> lines, const std::string& error) {
+    lines.push_back(error);
+    return lines;
+  };
+  for (int refresh = 0; refresh < 3; ++refresh) {
+    Refresh();
+    EXPECT_EQ(Lines_(mon->AdapterMemo), withError(withError(goodDetails, ""), "*** Error retrieving adapter information"))
+        << "refresh " << refresh;
+    EXPECT_EQ(Lines_(mon->IPStatsMemo), withError(goodIp, SysErrorMessage(ERROR_NOT_SUPPORTED))) << refresh;
+    EXPECT_EQ(Lines_(mon->UDPStatsMemo), withError(goodUdp, SysErrorMessage(ERROR_NOT_SUPPORTED))) << refresh;
+  }
+  fakes.ifTable.build = [](Arena& a) { BuildIfTable(a, {Ethernet()}); };
+  statsAnswer = NO_ERROR;
+  Refresh();
+  EXPECT_EQ(Lines_(mon->AdapterMemo), goodDetails);
+  EXPECT_EQ(Lines_(mon->IPStatsMemo), goodIp);
+}
+
+TEST_F(MonitorTest, ARefreshKeepsEachMemosFirstVisibleLine) {
+  // Forty interfaces: the detail page runs to 480 lines.
+  fakes.ifTable.build = [](Arena& a) {
+    std::vector<MIB_IFROW> rows;
+    for (DWORD i = 0; i < 40; ++i)
+      rows.push_back(IfRow(100 + i, IF_TYPE_ETHERNET_CSMACD, {0x02, 0, 0, 0, 0, 1}, "eth"));
+    BuildIfTable(a, rows);
+  };
+  Refresh();
+  HWND details = mon->AdapterMemo->Handle();
+  SendMessageA(details, EM_LINESCROLL, 0, 200);
+  const LRESULT first = SendMessageA(details, EM_GETFIRSTVISIBLELINE, 0, 0);
+  ASSERT_GT(first, 150);
+  Refresh();
+  EXPECT_EQ(SendMessageA(details, EM_GETFIRSTVISIBLELINE, 0, 0), first);
+  ASSERT_EQ(mon->AdapterMemo->GetLines().Count(), 480);
+  EXPECT_EQ(mon->AdapterMemo->Text(), mon->AdapterMemo->GetLines().Text().substr(0, mon->AdapterMemo->Text().size()));
+
+  // A page shorter than that shows its end.
+  fakes.ifTable.build = [](Arena& a) {
+    BuildIfTable(a, {IfRow(5, IF_TYPE_ETHERNET_CSMACD, {2, 0, 0, 0, 0, 1}, "eth")});
+  };
+  Refresh();
+  EXPECT_LT(SendMessageA(details, EM_GETFIRSTVISIBLELINE, 0, 0), 12);
+  EXPECT_EQ(mon->AdapterMemo->GetLines().Count(), 12);
 }

@@ -56,6 +56,7 @@ TEST_F(TablesTest, ArpCacheEmptyOrFailing) {
   };
   for (const Case& c : cases) {
     monitorFakes = MonitorFakes{};
+    ForgetTableSizes();  // each case is a first read, with its size query
     monitorFakes.ipNetTable.probeAnswer = c.probe;
     monitorFakes.ipNetTable.secondAnswer = c.second;
     monitorFakes.ipNetTable.build = c.build;
@@ -116,7 +117,7 @@ TEST_F(TablesTest, InterfaceLinesOnlyForRealHardwareAddresses) {
     ethernet.dwInOctets = 3000000000u;  // octet counters are unsigned
     ethernet.dwOutOctets = 42;
     MIB_IFROW odd = IfRow(12, 200, {0x02, 0x00, 0x01}, "");
-    odd.dwMtu = 0xFFFFFFFF;  // the other numbers are signed
+    odd.dwMtu = 0xFFFFFFFF;  // every number is unsigned: a 3 Gbit/s link is no negative speed
     odd.dwSpeed = 3000000000u;
     odd.dwAdminStatus = 2;
     odd.dwOperStatus = 0xFFFFFFFF;
@@ -133,7 +134,7 @@ TEST_F(TablesTest, InterfaceLinesOnlyForRealHardwareAddresses) {
   EXPECT_EQ(LinesOf(list),
             (Strings{
                 " Ethernet |00-1A-2B-3C-4D-5E |  1500 |   100000000 | 1 | 5 |3000000000 |        42 | Fake Ethernet",
-                "          |        02-00-01 |    -1 | -1294967296 | 2 |-1 |         0 |         0 | " +
+                "          |        02-00-01 |4294967295 |  3000000000 | 2 |4294967295 |         0 |         0 | " +
                     std::string(256, 'x'),
             }));
   EXPECT_EQ(monitorFakes.ifOrder, (std::vector<BOOL>{FALSE, FALSE}));
@@ -198,18 +199,24 @@ TEST_F(TablesTest, TableCountsBeyondTheirBuffersAreNotRead) {
     BuildOverclaimingTable<MIB_IPFORWARDTABLE>(a, Route("0.0.0.0", "0.0.0.0", "10.77.0.1", 1, 4, 3, 0, 1));
   };
   fakes.ifTable.build = [](Arena& a) { BuildOverclaimingTable<MIB_IFTABLE>(a, IfRow(11, 6, kMac, "Fake Ethernet")); };
+  // The tables claim 100000 rows: only what their buffers (with the room
+  // they get to grow) hold is read.
   StringList arp, routes, interfaces;
   ListArpCache(&arp);
   ListRoutes(&routes);
   ListIfRows(&interfaces);
-  EXPECT_EQ(arp.Count(), 1);
-  EXPECT_EQ(routes.Count(), 1);
-  EXPECT_EQ(interfaces.Count(), 1);
+  for (const StringList* page : {&arp, &routes, &interfaces}) {
+    EXPECT_GE(page->Count(), 1);
+    EXPECT_LT(page->Count(), 100);
+  }
+  EXPECT_EQ(arp[0], "       1 | 00-1A-2B-3C-4D-5E |   10. 77.  0.  1|    Dynamic");
   DWORD count = 0;
   TIfRows rows;
   EXPECT_EQ(ReadIfRows(count, rows), 0u);
-  EXPECT_EQ(count, 1u);
-  EXPECT_EQ(rows.size(), 1u);
+  EXPECT_GE(count, 1u);
+  EXPECT_LT(count, 100u);
+  EXPECT_EQ(rows.size(), count);
+  EXPECT_EQ(rows[0].dwIndex, 11u);
 }
 
 TEST_F(TablesTest, WithoutTheLibraryOrItsEntries) {
@@ -238,4 +245,40 @@ TEST_F(TablesTest, NoListGivenDoesNothing) {
   ListRoutes(nullptr);
   ListIfRows(nullptr);
   EXPECT_EQ(monitorFakes.ipNetTable.calls + monitorFakes.ipForwardTable.calls + fakes.ifTable.calls, 0);
+}
+
+TEST_F(TablesTest, TablesThatGrowUnderTheReportShowTheirRowsAndAreReadOnceAfterwards) {
+  // Right after the size query each table has far more rows than the buffer
+  // made for its first answer holds.
+  const auto grows = [](TableFake& fake, std::function<void(Arena&, int)> build) {
+    fake.build = [&fake, build](Arena& a) { build(a, fake.calls <= 1 ? 1 : 300); };
+  };
+  grows(monitorFakes.ipNetTable, [](Arena& a, int n) {
+    BuildIpNetTable(a, std::vector<MIB_IPNETROW>(static_cast<std::size_t>(n), NetRow(1, kMac, "10.77.0.1", 3)));
+  });
+  grows(monitorFakes.ipForwardTable, [](Arena& a, int n) {
+    BuildIpForwardTable(a,
+                        std::vector<MIB_IPFORWARDROW>(static_cast<std::size_t>(n),
+                                                      Route("10.77.0.0", "255.255.255.0", "10.77.0.2", 1, 3, 2, 0, 1)));
+  });
+  grows(fakes.ifTable, [](Arena& a, int n) {
+    BuildIfTable(a, std::vector<MIB_IFROW>(static_cast<std::size_t>(n), IfRow(11, 6, kMac, "Fake Ethernet")));
+  });
+  StringList arp, routes, interfaces;
+  ListArpCache(&arp);
+  ListRoutes(&routes);
+  ListIfRows(&interfaces);
+  EXPECT_EQ(arp.Count(), 300);
+  EXPECT_EQ(routes.Count(), 300);
+  EXPECT_EQ(interfaces.Count(), 300);
+
+  // The sizes are known now: one call per table.
+  for (TableFake* fake : {&monitorFakes.ipNetTable, &monitorFakes.ipForwardTable, &fakes.ifTable}) fake->calls = 2;
+  ListArpCache(&arp);
+  ListRoutes(&routes);
+  ListIfRows(&interfaces);
+  EXPECT_EQ(monitorFakes.ipNetTable.calls, 3);
+  EXPECT_EQ(monitorFakes.ipForwardTable.calls, 3);
+  EXPECT_EQ(fakes.ifTable.calls, 3);
+  EXPECT_EQ(arp.Count(), 300);
 }

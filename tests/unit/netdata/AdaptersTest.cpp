@@ -90,21 +90,37 @@ TEST_F(AdaptersTest, ClassicQueryFillsEachRecord) {
 
   EXPECT_EQ(fakes.adaptersInfo.calls, 2);
   EXPECT_TRUE(fakes.addressesQueries.empty());
-  EXPECT_EQ(fakes.perAdapterBufferSizes, (std::vector<ULONG>{kPerAdapterBuffer, kPerAdapterBuffer}));
+  // The record and five DNS servers fit the first try.
+  ASSERT_FALSE(fakes.perAdapterBufferSizes.empty());
+  EXPECT_GE(fakes.perAdapterBufferSizes[0], kPerAdapterBuffer);
 }
 
-TEST_F(AdaptersTest, PerAdapterQueryMissingFailingOrOverflowingLeavesDnsEmpty) {
-  for (int variant = 0; variant < 3; ++variant) {
+TEST_F(AdaptersTest, AnAdapterWithMoreThanSixDnsServersShowsThemAll) {
+  for (int servers : {7, 60}) {
+    Strings dns;
+    for (int i = 1; i <= servers; ++i) dns.push_back("10.53.0." + std::to_string(i));
+    Classic({First()});
+    fakes.perAdapterBufferSizes.clear();
+    fakes.perAdapter = [&](ULONG, Arena& a) -> DWORD {
+      BuildPerAdapterInfo(a, 1, dns);
+      return NO_ERROR;
+    };
+    Read read;
+    ASSERT_EQ(read.count, 1);
+    const TAdaptorInfo& r = read.rows[0];
+    ASSERT_EQ(r.DnsServerCount, servers);
+    EXPECT_EQ(Strings(r.DnsServers.begin(), r.DnsServers.begin() + servers), dns);
+    EXPECT_EQ(r.CurrentDnsServer, "10.53.0.1");
+    // Sixty do not fit the first try: read again at the size the system asked for.
+    ASSERT_EQ(fakes.perAdapterBufferSizes.size(), servers > 7 ? 2u : 1u);
+  }
+}
+
+TEST_F(AdaptersTest, PerAdapterQueryMissingOrFailingLeavesDnsEmpty) {
+  for (int variant = 0; variant < 2; ++variant) {
     Classic({First()});
     if (variant == 0) IpHlp.GetPerAdapterInfo = nullptr;
     if (variant == 1) fakes.perAdapter = [](ULONG, Arena&) -> DWORD { return ERROR_NOT_SUPPORTED; };
-    if (variant == 2) {
-      // More DNS servers than the fixed buffer holds: the query answers 111.
-      fakes.perAdapter = [](ULONG, Arena& a) -> DWORD {
-        BuildPerAdapterInfo(a, 1, {"1.1.1.1", "1.1.1.2", "1.1.1.3", "1.1.1.4", "1.1.1.5", "1.1.1.6", "1.1.1.7"});
-        return NO_ERROR;
-      };
-    }
     Read read;
     ASSERT_EQ(read.count, 1) << variant;
     EXPECT_EQ(read.rows[0].DnsServerCount, 0) << variant;
@@ -140,7 +156,7 @@ TEST_F(AdaptersTest, QueryFailuresInBothQueries) {
     DWORD probe;
     DWORD second;
   } cases[] = {
-      {false, ERROR_NO_DATA, NO_ERROR},                         // probe answers something else than 111
+      {false, ERROR_NOT_SUPPORTED, NO_ERROR},                   // probe answers something else than 111
       {false, ERROR_BUFFER_OVERFLOW, ERROR_NOT_ENOUGH_MEMORY},  // the real call fails
       {true, ERROR_INVALID_PARAMETER, NO_ERROR},
       {true, ERROR_BUFFER_OVERFLOW, ERROR_NOT_ENOUGH_MEMORY},
@@ -163,7 +179,7 @@ TEST_F(AdaptersTest, QueryFailuresInBothQueries) {
     StringList list;
     EXPECT_FALSE(FillAdapterList(&list));
     EXPECT_EQ(LinesOf(list), Strings{SysErrorMessage(code)});
-    EXPECT_EQ(GatewayForMac("00-1A-2B-3C-4D-5E"), SysErrorMessage(code));
+    EXPECT_EQ(GatewayForMac("00-1A-2B-3C-4D-5E"), "");  // an error text is no gateway
     // Four reads, each a probe and, after a good probe, one call: no retry.
     const int callsPerRead = c.probe != ERROR_BUFFER_OVERFLOW ? 1 : 2;
     EXPECT_EQ(fakes.adaptersInfo.calls + fakes.adaptersAddresses.calls, 4 * callsPerRead);
@@ -172,19 +188,24 @@ TEST_F(AdaptersTest, QueryFailuresInBothQueries) {
 }
 
 TEST_F(AdaptersTest, NoAdapters) {
-  fakes.adaptersInfo.build = [](Arena&) {};
-  Read read;
-  EXPECT_EQ(read.result, 0u);
-  EXPECT_EQ(read.count, 0);
-  EXPECT_TRUE(read.rows.empty());
-  StringList report;
-  ListAdaptorRows(&report);
-  EXPECT_EQ(LinesOf(report), Strings{"no entries."});
-  StringList list;
-  EXPECT_FALSE(FillAdapterList(&list));
-  EXPECT_EQ(LinesOf(list), Strings{"No Entries!"});
-  EXPECT_EQ(GatewayForMac("00-1A-2B-3C-4D-5E"), "No Entries!");
-  EXPECT_EQ(DnsServerForMac("00-1A-2B-3C-4D-5E"), "No Entries!");
+  // Both queries answer "no data" (232) on a machine without adapters.
+  for (bool extended : {false, true}) {
+    fakes.adaptersInfo.probeAnswer = ERROR_NO_DATA;
+    fakes.adaptersAddresses.probeAnswer = ERROR_NO_DATA;
+    UseExtAdapterApi = extended;
+    Read read;
+    EXPECT_EQ(read.result, 0u);
+    EXPECT_EQ(read.count, 0);
+    EXPECT_TRUE(read.rows.empty());
+    StringList report;
+    ListAdaptorRows(&report);
+    EXPECT_EQ(LinesOf(report), Strings{"no entries."});
+    StringList list;
+    EXPECT_FALSE(FillAdapterList(&list));
+    EXPECT_EQ(LinesOf(list), Strings{"No Entries!"});
+    EXPECT_EQ(GatewayForMac("00-1A-2B-3C-4D-5E"), "");
+    EXPECT_EQ(DnsServerForMac("00-1A-2B-3C-4D-5E"), "");
+  }
 }
 
 TEST_F(AdaptersTest, MainWindowListAndMonitorReport) {
@@ -321,6 +342,31 @@ TEST_F(AdaptersTest, ExtendedMasksFollowPrefixesByPosition) {
   EXPECT_EQ(r.IpMasks.size(), r.IpAddresses.size());
   EXPECT_EQ(r.PrefixAddresses.size(), r.IpAddresses.size());
   EXPECT_EQ(r.PrefixAddresses[5], "");  // at most one prefix more than there are addresses
+}
+
+TEST_F(AdaptersTest, ExtendedMasksComeFromEachAddressesOwnPrefixLength) {
+  ExtendedAdapter a;
+  a.unicast = {"10.0.0.1", "172.16.0.1", "192.168.7.1"};
+  // The prefix list by position would give 8, 12 and 24, all wrong but the last.
+  a.prefixes = {{"10.0.0.0", 8}, {"172.16.0.0", 12}, {"192.168.7.0", 24}};
+  a.onLinkPrefixes = {24, 16, 0};  // the third address has none: the position rule
+  Extended({a});
+  Read read;
+  ASSERT_EQ(read.count, 1);
+  const TAdaptorInfo& r = read.rows[0];
+  EXPECT_EQ(Strings(r.IpMasks.begin(), r.IpMasks.begin() + 3),
+            (Strings{"255.255.255.  0", "255.255.  0.  0", "255.255.255.  0"}));
+  EXPECT_EQ(r.CurrentIpMask, "255.255.255.  0");
+  EXPECT_EQ(r.PrefixAddresses[1], "172. 16.  0.  0");
+
+  // Entries of the oldest systems have no prefix length: whatever lies
+  // where newer ones keep it is not taken for one.
+  a.oldUnicastEntries = true;
+  Extended({a});
+  Read old;
+  ASSERT_EQ(old.count, 1);
+  EXPECT_EQ(Strings(old.rows[0].IpMasks.begin(), old.rows[0].IpMasks.begin() + 3),
+            (Strings{"255.  0.  0.  0", "255.240.  0.  0", "255.255.255.  0"}));
 }
 
 TEST_F(AdaptersTest, ExtendedListEndsAtAnEntryOfAnotherSize) {

@@ -222,6 +222,11 @@ void BuildAdaptersAddresses(Arena& a, const std::vector<ExtendedAdapter>& adapte
     r.OperStatus = shape.operStatus;
     r.Ipv6IfIndex = shape.longRecord ? shape.index : 0;
     r.FirstUnicastAddress = AddressChain<IP_ADAPTER_UNICAST_ADDRESS_LH>(a, shape.unicast);
+    std::size_t k = 0;
+    for (auto* e = r.FirstUnicastAddress; e; e = e->Next, ++k) {
+      if (k < shape.onLinkPrefixes.size()) e->OnLinkPrefixLength = shape.onLinkPrefixes[k];
+      if (shape.oldUnicastEntries) e->Length = sizeof(IP_ADAPTER_UNICAST_ADDRESS_XP);
+    }
     r.FirstPrefix = Chain<IP_ADAPTER_PREFIX_XP>(a, shape.prefixes.size(), [&](IP_ADAPTER_PREFIX_XP& e, std::size_t k) {
       e.Address = a.Inet(shape.prefixes[k].first.c_str());
       e.PrefixLength = shape.prefixes[k].second;

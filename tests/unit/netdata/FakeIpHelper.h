@@ -100,6 +100,8 @@ struct ExtendedAdapter {
   ULONG mtu = 1500;
   IF_OPER_STATUS operStatus = IfOperStatusUp;
   std::vector<std::string> unicast = {"10.0.0.5"};
+  std::vector<UINT8> onLinkPrefixes;  // per address, as newer systems give them (0: none)
+  bool oldUnicastEntries = false;     // entries of the oldest systems, without a prefix length
   std::vector<std::pair<std::string, ULONG>> prefixes = {{"10.0.0.0", 24}};
   std::vector<std::string> dnsServers = {"10.0.0.53"};
   std::vector<std::string> gateways = {"10.0.0.1"};

@@ -122,6 +122,69 @@ TEST(Memo, ShowsLineBreaksAsLinesAndBatchesUpdates) {
   EXPECT_EQ(lines[1], "by hand");
 }
 
+TEST(Memo, ReplacesOnlyWhatChangedInPiecesAndKeepsTheReadersPlace) {
+  TestForm form;
+  Memo::Options options;
+  options.vScroll = true;
+  options.wordWrap = false;
+  auto* memo = form.Make<Memo>(&form, "memo", options);
+  memo->SetBounds(0, 0, 280, 150);
+  form.ShowForm();
+  const auto page = [](int n, const std::string& tag) {
+    std::vector<std::string> lines;
+    for (int i = 0; i < n; ++i) lines.push_back("row " + std::to_string(i) + tag);
+    return lines;
+  };
+  const auto joined = [](const std::vector<std::string>& lines) {
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i) text += (i ? "\r\n" : "") + lines[i];
+    return text;
+  };
+  const auto replace = [&](const std::vector<std::string>& lines) {
+    memo->BeginReplace(lines);
+    while (!memo->ContinueReplace(INFINITE)) {
+    }
+  };
+
+  // Each step replaces one text by the next: at the start, the end, the
+  // middle, everything, or a line that now holds a line break.
+  std::vector<std::string> bigger = page(300, "");
+  bigger[150] = "changed";
+  std::vector<std::string> broken = bigger;
+  broken[10] = "two\r\nlines";
+  const std::vector<std::vector<std::string>> steps = {
+      page(300, ""), page(301, ""), page(300, ""), bigger, page(300, " again"), {}, page(3, ""), broken,
+  };
+  for (const auto& step : steps) {
+    replace(step);
+    const std::vector<std::string> expected = SplitLineBreaks(joined(step));
+    EXPECT_EQ(memo->Text(), joined(step));
+    EXPECT_EQ(memo->GetLines().Count(), step.empty() ? 0 : static_cast<int>(expected.size()));
+  }
+
+  // A large change goes in pieces; the lines read back whole at once, and
+  // the reader's first visible line stays.
+  replace(page(2000, ""));
+  SendMessageA(memo->Handle(), EM_LINESCROLL, 0, 700);
+  const LRESULT first = SendMessageA(memo->Handle(), EM_GETFIRSTVISIBLELINE, 0, 0);
+  ASSERT_GE(first, 690);
+  memo->BeginReplace(page(2000, " and more text on every line"));
+  EXPECT_EQ(memo->GetLines()[1999], "row 1999 and more text on every line");
+  int steps2 = 1;
+  while (!memo->ContinueReplace(0)) ++steps2;
+  EXPECT_GT(steps2, 5);
+  EXPECT_FALSE(memo->Replacing());
+  EXPECT_EQ(memo->Text(), joined(page(2000, " and more text on every line")));
+  EXPECT_EQ(SendMessageA(memo->Handle(), EM_GETFIRSTVISIBLELINE, 0, 0), first);
+  EXPECT_TRUE(IsWindowVisible(memo->Handle())) << "painting is back on";
+
+  // Writing the lines while a replacement goes on completes it first.
+  memo->BeginReplace(page(2000, ""));
+  memo->GetLines().Add("appended");
+  EXPECT_EQ(memo->Text(), joined(page(2000, "")) + "\r\nappended");
+  form.HideForm();
+}
+
 TEST(ListBox, KeepsItemsWhole) {
   TestForm form;
   auto* box = form.Make<ListBox>(&form, "box", false);
