@@ -3,39 +3,19 @@
 #include "main/Main_u.h"
 
 #include <cstdlib>
+#include <map>
 #include <random>
+#include <utility>
+#include <vector>
 
 #include "monitor/uTCPIP.h"
 #include "netdata/IPHelper.h"
 #include "platform/Sys.h"
 #include "toolkit/Application.h"
 #include "workers/ExecThread.h"
+#include "workers/Utils_u.h"
 
 TfrmMain* frmMain = nullptr;
-
-namespace mainstate {
-uint8_t PanelMode = 0;
-bool DragActive = false;
-POINT DragStart{};
-bool ConfirmDragActive = false;
-POINT ConfirmDragStart{};
-
-std::queue<TPingItem*>* PingQueue = nullptr;
-TPingItem PingItems[4];
-bool TestStopped = false;
-StringList* WorkList = nullptr;
-
-TLANInfo AdapterSlots[5];
-TLANInfo CurrentAdapter;
-bool AdapterInfoOK = false;
-
-TExecThread* CurrentExecThread = nullptr;
-bool OutputPanelOpen = false;
-int FirewallOff = 0;
-bool FirewallAllowed = false;
-}  // namespace mainstate
-
-using namespace mainstate;
 
 namespace {
 
@@ -44,117 +24,161 @@ const COLORREF kConsoleBack = 3353896;  // red 40, green 45, blue 51
 const COLORREF kEventsBack = 5918276;   // red 68, green 78, blue 90
 const COLORREF kLime = RGB(0, 255, 0);
 
-enum class Kind { Picture, Button, Label, Panel };
+using ClickHandler = void (TfrmMain::*)(Component*);
+using MouseHandler = void (TfrmMain::*)(Component*, TMouseButton, TShiftState, int, int);
 
-// The window description: every windowless component and panel with its
-// parent, place, start state, picture and cursor, in stacking order (later
-// rows lie in front).
-struct Row {
+// Makes one windowless component or panel and keeps it in its member.
+using Maker = Control* (*)(TfrmMain& form, Panel* parent, const char* name);
+template <class T, T* TfrmMain::*Member>
+Control* Make(TfrmMain& form, Panel* parent, const char* name) {
+  return form.*Member = form.Make<T>(parent, name);
+}
+
+// The member that holds a component of the layout: it gives the component's
+// kind and, spelled out, its name.
+struct Member {
+  Maker make;
   const char* name;
-  Kind kind;
-  const char* parent;
+};
+#define VELNOR_COMPONENT(Kind, member) Member{&Make<Kind, &TfrmMain::member>, #member}
+#define PANEL(member) VELNOR_COMPONENT(Panel, member)
+#define PICTURE(member) VELNOR_COMPONENT(Picture, member)
+#define BUTTON(member) VELNOR_COMPONENT(FlatButton, member)
+#define LABEL(member) VELNOR_COMPONENT(Label, member)
+
+// One row of the window's layout: the component, its parent, its place,
+// how it starts and its handlers. Rows come in stacking order: later ones
+// lie in front.
+struct Row {
+  Row(Member c, Panel* TfrmMain::*in, int l, int t, int w, int h)
+      : component(c), parent(in), left(l), top(t), width(w), height(h) {}
+  Row& Hidden() { return visible = false, *this; }
+  // Shows the skin picture of the component's own name.
+  Row& Skin() { return skin = true, *this; }
+  Row& Hand() { return cursor = TCursor::Hand, *this; }
+  Row& NotAllowed() { return cursor = TCursor::No, *this; }
+  Row& Sized() { return autoSize = true, *this; }
+  Row& Click(ClickHandler h) { return click = h, *this; }
+  Row& Move(MouseHandler h) { return move = h, *this; }
+  Row& Drag(MouseHandler d, MouseHandler m, MouseHandler u) { return down = d, move = m, up = u, *this; }
+
+  Member component;
+  Panel* TfrmMain::*parent;  // null: the form itself
   int left, top, width, height;
-  bool visible;
-  const char* picture;  // resource name, or null for none
-  TCursor cursor;
+  bool visible = true;
+  bool skin = false;
+  bool autoSize = false;
+  TCursor cursor = TCursor::Default;
+  ClickHandler click = nullptr;
+  MouseHandler down = nullptr, move = nullptr, up = nullptr;
 };
 
-const TCursor Def = TCursor::Default;
-const TCursor Hand = TCursor::Hand;
-const TCursor NotAllowed = TCursor::No;
+using F = TfrmMain;
+Panel* TfrmMain::*const kForm = nullptr;
 
-const Row kLayout[] = {
-    // Main panel, behind everything.
-    {"pnlMain", Kind::Panel, "frmMain", 0, 0, 800, 600, true, nullptr, Def},
-    {"imgBackground", Kind::Picture, "pnlMain", 0, 0, 800, 600, true, "imgBackground", Def},
-    {"imgSuccess", Kind::Picture, "pnlMain", 66, 71, 18, 18, false, "imgSuccess", Def},
-    {"imgUtilHover", Kind::Picture, "pnlMain", 657, 94, 143, 141, false, "imgUtilHover", Def},
-    {"imgAutoHover", Kind::Picture, "pnlMain", 657, 94, 143, 141, false, "imgAutoHover", Def},
-    {"btnNetUtil", Kind::Button, "pnlMain", 657, 93, 143, 71, true, nullptr, Def},
-    {"btnAuto", Kind::Button, "pnlMain", 657, 163, 143, 71, true, nullptr, Def},
-    {"imgRefresh", Kind::Picture, "pnlMain", 705, 252, 50, 50, true, nullptr, Hand},
-    {"imgRefHover", Kind::Picture, "pnlMain", 697, 380, 50, 50, false, "imgRefHover", Def},
-    {"imgHelp", Kind::Picture, "pnlMain", 707, 478, 40, 40, true, nullptr, Hand},
-    {"imgHelpHover", Kind::Picture, "pnlMain", 702, 385, 40, 40, false, "imgHelpHover", Def},
-    {"imgVelnorSite", Kind::Picture, "pnlMain", 685, 524, 86, 45, true, nullptr, Hand},
-    {"pnlUtil", Kind::Panel, "pnlMain", 0, 43, 657, 532, false, nullptr, Def},
-    {"pnlAuto", Kind::Panel, "pnlMain", 0, 43, 657, 532, false, nullptr, Def},
+std::vector<Row> Layout() {
+  return {
+      // Main panel, behind everything.
+      Row(PANEL(pnlMain), kForm, 0, 0, 800, 600),
+      Row(PICTURE(imgBackground), &F::pnlMain, 0, 0, 800, 600).Skin().Click(&F::imgUtilBackClick).Move(&F::imgBackgroundMouseMove),
+      Row(PICTURE(imgSuccess), &F::pnlMain, 66, 71, 18, 18).Hidden().Skin(),
+      Row(PICTURE(imgUtilHover), &F::pnlMain, 657, 94, 143, 141).Hidden().Skin(),
+      Row(PICTURE(imgAutoHover), &F::pnlMain, 657, 94, 143, 141).Hidden().Skin(),
+      Row(BUTTON(btnNetUtil), &F::pnlMain, 657, 93, 143, 71).Click(&F::btnNetUtilClick),
+      Row(BUTTON(btnAuto), &F::pnlMain, 657, 163, 143, 71).Click(&F::btnAutoClick),
+      Row(PICTURE(imgRefresh), &F::pnlMain, 705, 252, 50, 50).Hand().Click(&F::imgRefreshClick).Move(&F::imgRefreshMouseMove),
+      Row(PICTURE(imgRefHover), &F::pnlMain, 697, 380, 50, 50).Hidden().Skin(),
+      Row(PICTURE(imgHelp), &F::pnlMain, 707, 478, 40, 40).Hand().Click(&F::imgHelpClick).Move(&F::imgHelpMouseMove),
+      Row(PICTURE(imgHelpHover), &F::pnlMain, 702, 385, 40, 40).Hidden().Skin(),
+      Row(PICTURE(imgVelnorSite), &F::pnlMain, 685, 524, 86, 45).Hand().Click(&F::btnBrowseVelnorClick),
+      Row(LABEL(lblStatus), &F::pnlMain, 10, 579, 640, 17),
+      Row(PANEL(pnlUtil), &F::pnlMain, 0, 43, 657, 532).Hidden(),
+      Row(PANEL(pnlAuto), &F::pnlMain, 0, 43, 657, 532).Hidden(),
 
-    // Tools panel.
-    {"imgUtilBack", Kind::Picture, "pnlUtil", 0, 0, 657, 532, true, "imgUtilBack", Def},
-    {"btnIpAddr", Kind::Button, "pnlUtil", 89, 125, 114, 30, true, nullptr, Def},
-    {"btnMacAddr", Kind::Button, "pnlUtil", 212, 125, 114, 30, true, nullptr, Def},
-    {"btnDnsSrv", Kind::Button, "pnlUtil", 333, 125, 114, 30, true, nullptr, Def},
-    {"btnDefGw", Kind::Button, "pnlUtil", 453, 125, 114, 30, true, nullptr, Def},
-    {"lblResult", Kind::Label, "pnlUtil", 329, 70, 8, 29, true, nullptr, Def},
-    {"btnNetConn", Kind::Button, "pnlUtil", 89, 205, 158, 30, true, nullptr, Def},
-    {"btnInetOpt", Kind::Button, "pnlUtil", 250, 205, 158, 30, true, nullptr, Def},
-    {"imgFWOff", Kind::Picture, "pnlUtil", 408, 201, 163, 36, false, "imgFWOff", Hand},
-    {"imgFWDisable", Kind::Picture, "pnlUtil", 408, 201, 162, 36, false, "imgFWDisable", Hand},
-    {"btnFirewall", Kind::Button, "pnlUtil", 411, 205, 158, 31, true, nullptr, Def},
-    {"btnIpConf", Kind::Button, "pnlUtil", 89, 244, 158, 30, true, nullptr, Def},
-    {"btnFlashDNS", Kind::Button, "pnlUtil", 250, 244, 158, 31, true, nullptr, Def},
-    {"btnRepair", Kind::Button, "pnlUtil", 411, 244, 158, 31, true, nullptr, Def},
-    {"btnPingGateway", Kind::Button, "pnlUtil", 88, 325, 158, 30, true, nullptr, Def},
-    {"btnPingVelnor", Kind::Button, "pnlUtil", 249, 325, 158, 30, true, nullptr, Def},
-    {"btnPingTehran", Kind::Button, "pnlUtil", 411, 325, 158, 30, true, nullptr, Def},
-    {"btnPingBackbone", Kind::Button, "pnlUtil", 89, 365, 158, 30, true, nullptr, Def},
-    {"btnTracert", Kind::Button, "pnlUtil", 250, 365, 158, 30, true, nullptr, Def},
-    {"btnPingGoogle", Kind::Button, "pnlUtil", 412, 365, 158, 30, true, nullptr, Def},
-    {"btnBrowseGW", Kind::Button, "pnlUtil", 89, 443, 158, 30, true, nullptr, Def},
-    {"btnBrowseVelnor", Kind::Button, "pnlUtil", 250, 443, 158, 30, true, nullptr, Def},
-    {"btnBrowseGoogle", Kind::Button, "pnlUtil", 411, 443, 158, 30, true, nullptr, Def},
-    {"imgToolWarn", Kind::Picture, "pnlUtil", 64, 495, 530, 32, false, "imgToolWarn", Def},
-    {"imgToolFail", Kind::Picture, "pnlUtil", 64, 495, 530, 32, false, "imgToolFail", Def},
-    {"imgWarnIncomplete", Kind::Picture, "pnlUtil", 64, 494, 530, 32, false, "imgWarnIncomplete", Def},
-    {"imgFailGetData", Kind::Picture, "pnlUtil", 64, 494, 530, 32, false, "imgFailGetData", Def},
-    {"imgToolSucceed", Kind::Picture, "pnlUtil", 64, 494, 530, 32, false, "imgToolSucceed", Def},
-    {"lblPercent", Kind::Label, "pnlUtil", 291, 502, 27, 18, true, nullptr, Def},
-    {"lblAverage", Kind::Label, "pnlUtil", 149, 502, 31, 18, true, nullptr, Def},
-    {"imgLoadingTools", Kind::Picture, "pnlUtil", 307, 8, 30, 30, false, "imgLoadingTools", Def},
-    {"imgVPN", Kind::Picture, "pnlUtil", 11, 6, 186, 31, false, "imgVPN", NotAllowed},
-    {"imgProxy", Kind::Picture, "pnlUtil", 445, 7, 203, 31, false, "imgProxy", Hand},
-    {"pnlOutput", Kind::Panel, "pnlUtil", -599, 48, 616, 438, true, nullptr, Def},
+      // Tools panel.
+      Row(PICTURE(imgUtilBack), &F::pnlUtil, 0, 0, 657, 532).Skin().Click(&F::imgUtilBackClick),
+      Row(BUTTON(btnIpAddr), &F::pnlUtil, 89, 125, 114, 30).Click(&F::btnIpAddrClick),
+      Row(BUTTON(btnMacAddr), &F::pnlUtil, 212, 125, 114, 30).Click(&F::btnMacAddrClick),
+      Row(BUTTON(btnDnsSrv), &F::pnlUtil, 333, 125, 114, 30).Click(&F::btnDnsSrvClick),
+      Row(BUTTON(btnDefGw), &F::pnlUtil, 453, 125, 114, 30).Click(&F::btnDefGwClick),
+      Row(LABEL(lblResult), &F::pnlUtil, 329, 70, 8, 29),
+      Row(BUTTON(btnNetConn), &F::pnlUtil, 89, 205, 158, 30).Click(&F::btnNetConnClick),
+      Row(BUTTON(btnInetOpt), &F::pnlUtil, 250, 205, 158, 30).Click(&F::btnInetOptClick),
+      Row(PICTURE(imgFWOff), &F::pnlUtil, 408, 201, 163, 36).Hidden().Skin().Hand().Click(&F::imgHelpClick),
+      Row(PICTURE(imgFWDisable), &F::pnlUtil, 408, 201, 162, 36).Hidden().Skin().Hand().Click(&F::imgHelpClick),
+      Row(BUTTON(btnFirewall), &F::pnlUtil, 411, 205, 158, 31).Click(&F::btnFirewallClick),
+      Row(BUTTON(btnIpConf), &F::pnlUtil, 89, 244, 158, 30).Click(&F::btnIpConfClick),
+      Row(BUTTON(btnFlashDNS), &F::pnlUtil, 250, 244, 158, 31).Click(&F::btnFlashDNSClick),
+      Row(BUTTON(btnRepair), &F::pnlUtil, 411, 244, 158, 31).Click(&F::btnRepairClick),
+      Row(BUTTON(btnPingGateway), &F::pnlUtil, 88, 325, 158, 30).Click(&F::btnPingGatewayClick),
+      Row(BUTTON(btnPingVelnor), &F::pnlUtil, 249, 325, 158, 30).Click(&F::btnPingVelnorClick),
+      Row(BUTTON(btnPingTehran), &F::pnlUtil, 411, 325, 158, 30).Click(&F::btnPingTehranClick),
+      Row(BUTTON(btnPingBackbone), &F::pnlUtil, 89, 365, 158, 30).Click(&F::btnPingBackboneClick),
+      Row(BUTTON(btnTracert), &F::pnlUtil, 250, 365, 158, 30).Click(&F::btnTracertClick),
+      Row(BUTTON(btnPingGoogle), &F::pnlUtil, 412, 365, 158, 30).Click(&F::btnPingGoogleClick),
+      Row(BUTTON(btnBrowseGW), &F::pnlUtil, 89, 443, 158, 30).Click(&F::btnBrowseGWClick),
+      Row(BUTTON(btnBrowseVelnor), &F::pnlUtil, 250, 443, 158, 30).Click(&F::btnBrowseVelnorClick),
+      Row(BUTTON(btnBrowseGoogle), &F::pnlUtil, 411, 443, 158, 30).Click(&F::btnBrowseGoogleClick),
+      Row(PICTURE(imgToolWarn), &F::pnlUtil, 64, 495, 530, 32).Hidden().Skin(),
+      Row(PICTURE(imgToolFail), &F::pnlUtil, 64, 495, 530, 32).Hidden().Skin(),
+      Row(PICTURE(imgWarnIncomplete), &F::pnlUtil, 64, 494, 530, 32).Hidden().Skin(),
+      Row(PICTURE(imgFailGetData), &F::pnlUtil, 64, 494, 530, 32).Hidden().Skin(),
+      Row(PICTURE(imgToolSucceed), &F::pnlUtil, 64, 494, 530, 32).Hidden().Skin(),
+      Row(LABEL(lblPercent), &F::pnlUtil, 291, 502, 27, 18),
+      Row(LABEL(lblAverage), &F::pnlUtil, 149, 502, 31, 18),
+      Row(PICTURE(imgLoadingTools), &F::pnlUtil, 307, 8, 30, 30).Hidden().Skin(),
+      Row(PICTURE(imgVPN), &F::pnlUtil, 11, 6, 186, 31).Hidden().Skin().NotAllowed(),
+      Row(PICTURE(imgProxy), &F::pnlUtil, 445, 7, 203, 31).Hidden().Skin().Hand().Click(&F::imgProxyClick),
+      Row(PANEL(pnlOutput), &F::pnlUtil, -599, 48, 616, 438).Click(&F::pnlOutputClick),
 
-    // Output panel.
-    {"imgCascade", Kind::Picture, "pnlOutput", 1, 1, 614, 436, true, "imgCascade", Def},
-    {"imgKnob", Kind::Picture, "pnlOutput", 598, 1, 18, 435, true, nullptr, Hand},
+      // Output panel.
+      Row(PICTURE(imgCascade), &F::pnlOutput, 1, 1, 614, 436).Skin().Click(&F::pnlOutputClick),
+      Row(PICTURE(imgKnob), &F::pnlOutput, 598, 1, 18, 435).Hand().Click(&F::pnlOutputClick),
 
-    // Automatic test panel.
-    {"imgAutoBack", Kind::Picture, "pnlAuto", 0, 0, 657, 532, true, "imgAutoBack", Def},
-    {"imgTesting", Kind::Picture, "pnlAuto", 225, 320, 199, 55, false, "imgTesting", Def},
-    {"imgLoading", Kind::Picture, "pnlAuto", 377, 333, 30, 30, false, "imgLoading", Def},
-    {"imgStart", Kind::Picture, "pnlAuto", 224, 320, 199, 54, true, "imgStart", Def},
-    {"btnStartAutoTest", Kind::Button, "pnlAuto", 227, 324, 190, 46, true, nullptr, Def},
-    {"Image1", Kind::Picture, "pnlAuto", 271, 381, 19, 19, true, nullptr, Def},
-    {"Image2", Kind::Picture, "pnlAuto", 271, 401, 19, 19, true, nullptr, Def},
-    {"Image3", Kind::Picture, "pnlAuto", 271, 422, 19, 19, true, nullptr, Def},
-    {"Image4", Kind::Picture, "pnlAuto", 271, 443, 19, 19, true, nullptr, Def},
-    {"Image5", Kind::Picture, "pnlAuto", 271, 464, 19, 19, true, nullptr, Def},
-    {"Image6", Kind::Picture, "pnlAuto", 271, 485, 19, 19, true, nullptr, Def},
-    {"Image7", Kind::Picture, "pnlAuto", 271, 506, 19, 19, true, nullptr, Def},
-    {"imgFail01", Kind::Picture, "pnlAuto", 72, 378, 222, 24, false, "imgFail01", Def},
-    {"imgFail02", Kind::Picture, "pnlAuto", 72, 401, 222, 22, false, "imgFail02", Def},
-    {"imgFail03", Kind::Picture, "pnlAuto", 72, 422, 222, 21, false, "imgFail03", Def},
-    {"imgFail04", Kind::Picture, "pnlAuto", 72, 442, 222, 23, false, "imgFail04", Def},
-    {"imgFail05", Kind::Picture, "pnlAuto", 72, 464, 222, 22, false, "imgFail05", Def},
-    {"imgFail06", Kind::Picture, "pnlAuto", 72, 485, 222, 21, false, "imgFail06", Def},
-    {"imgFail07", Kind::Picture, "pnlAuto", 72, 505, 222, 22, false, "imgFail07", Def},
-    {"imgWarn04", Kind::Picture, "pnlAuto", 74, 442, 222, 23, false, "imgWarn04", Def},
-    {"imgWarn05", Kind::Picture, "pnlAuto", 73, 464, 222, 22, false, "imgWarn05", Def},
+      // Automatic test panel.
+      Row(PICTURE(imgAutoBack), &F::pnlAuto, 0, 0, 657, 532).Skin(),
+      Row(PICTURE(imgTesting), &F::pnlAuto, 225, 320, 199, 55).Hidden().Skin(),
+      Row(PICTURE(imgLoading), &F::pnlAuto, 377, 333, 30, 30).Hidden().Skin(),
+      Row(PICTURE(imgStart), &F::pnlAuto, 224, 320, 199, 54).Skin(),
+      Row(BUTTON(btnStartAutoTest), &F::pnlAuto, 227, 324, 190, 46).Click(&F::btnStartAutoTestClick),
+      Row(PICTURE(Image1), &F::pnlAuto, 271, 381, 19, 19).Sized(),
+      Row(PICTURE(Image2), &F::pnlAuto, 271, 401, 19, 19).Sized(),
+      Row(PICTURE(Image3), &F::pnlAuto, 271, 422, 19, 19).Sized(),
+      Row(PICTURE(Image4), &F::pnlAuto, 271, 443, 19, 19).Sized(),
+      Row(PICTURE(Image5), &F::pnlAuto, 271, 464, 19, 19).Sized(),
+      Row(PICTURE(Image6), &F::pnlAuto, 271, 485, 19, 19).Sized(),
+      Row(PICTURE(Image7), &F::pnlAuto, 271, 506, 19, 19).Sized(),
+      Row(PICTURE(imgFail01), &F::pnlAuto, 72, 378, 222, 24).Hidden().Skin(),
+      Row(PICTURE(imgFail02), &F::pnlAuto, 72, 401, 222, 22).Hidden().Skin(),
+      Row(PICTURE(imgFail03), &F::pnlAuto, 72, 422, 222, 21).Hidden().Skin(),
+      Row(PICTURE(imgFail04), &F::pnlAuto, 72, 442, 222, 23).Hidden().Skin(),
+      Row(PICTURE(imgFail05), &F::pnlAuto, 72, 464, 222, 22).Hidden().Skin(),
+      Row(PICTURE(imgFail06), &F::pnlAuto, 72, 485, 222, 21).Hidden().Skin(),
+      Row(PICTURE(imgFail07), &F::pnlAuto, 72, 505, 222, 22).Hidden().Skin(),
+      Row(PICTURE(imgWarn04), &F::pnlAuto, 74, 442, 222, 23).Hidden().Skin(),
+      Row(PICTURE(imgWarn05), &F::pnlAuto, 73, 464, 222, 22).Hidden().Skin(),
 
-    // Question panel, in front of the main panel.
-    {"pnlConfirm", Kind::Panel, "frmMain", 179, 280, 350, 117, false, nullptr, Def},
-    {"imgConfirm", Kind::Picture, "pnlConfirm", 0, 0, 350, 117, true, "imgConfirm", Def},
-    {"btnNo", Kind::Button, "pnlConfirm", 30, 71, 73, 33, true, nullptr, Def},
-    {"btnYes", Kind::Button, "pnlConfirm", 118, 71, 73, 33, true, nullptr, Def},
+      // Question panel, in front of the main panel.
+      Row(PANEL(pnlConfirm), kForm, 179, 280, 350, 117).Hidden(),
+      Row(PICTURE(imgConfirm), &F::pnlConfirm, 0, 0, 350, 117)
+          .Skin()
+          .Drag(&F::imgConfirmMouseDown, &F::imgConfirmMouseMove, &F::imgConfirmMouseUp),
+      Row(BUTTON(btnNo), &F::pnlConfirm, 30, 71, 73, 33).Click(&F::btnNoClick),
+      Row(BUTTON(btnYes), &F::pnlConfirm, 118, 71, 73, 33).Click(&F::btnYesClick),
 
-    // Header, in front of everything.
-    {"pnlHeader", Kind::Panel, "frmMain", 0, 0, 800, 43, true, nullptr, Def},
-    {"imgHeader", Kind::Picture, "pnlHeader", 0, 0, 800, 43, true, "imgHeader", Def},
-    {"btnMinimize", Kind::Button, "pnlHeader", 748, 15, 17, 16, true, nullptr, Def},
-    {"btnExit", Kind::Button, "pnlHeader", 770, 15, 17, 16, true, nullptr, Def},
-};
+      // Header, in front of everything.
+      Row(PANEL(pnlHeader), kForm, 0, 0, 800, 43),
+      Row(PICTURE(imgHeader), &F::pnlHeader, 0, 0, 800, 43).Skin().Drag(&F::FormMouseDown, &F::FormMouseMove, &F::FormMouseUp),
+      Row(BUTTON(btnMinimize), &F::pnlHeader, 748, 15, 17, 16).Click(&F::btnMinimizeClick),
+      Row(BUTTON(btnExit), &F::pnlHeader, 770, 15, 17, 16).Click(&F::btnExitClick),
+  };
+}
+
+#undef PANEL
+#undef PICTURE
+#undef BUTTON
+#undef LABEL
+#undef VELNOR_COMPONENT
 
 // Pictures are decoded once and shared by every component that shows them.
 ImagePtr SkinPicture(const char* name) {
@@ -179,111 +203,37 @@ TfrmMain::TfrmMain() : Form("frmMain", "Velnor Network Util", 800, 600, Style{tr
   Color = GetSysColor(COLOR_BTNFACE);
   Application.SetMainWindow(Handle());
   CreateComponents();
-  BindHandlers();
+  OnShow = [this](Component* s) { FormShow(s); };
+  OnKeyDown = [this](WORD& key, TShiftState shift) { FormKeyDown(key, shift); };
+  OnMouseMove = [this](Component* s, TMouseButton b, TShiftState sh, int x, int y) { FormMouseMove(s, b, sh, x, y); };
+  OnCloseQuery = [this](bool& canClose) { FormCloseQuery(canClose); };
+  OnClose = [this](Component* s) { FormClose(s); };
   FormCreate();
 }
 
 TfrmMain::~TfrmMain() {
-  delete PingQueue;
-  PingQueue = nullptr;
-  delete WorkList;
-  WorkList = nullptr;
   if (frmMain == this) frmMain = nullptr;
 }
 
 void TfrmMain::CreateComponents() {
-  for (const Row& row : kLayout) {
-    Panel* parent = std::string(row.parent) == "frmMain" ? this : Find<Panel>(row.parent);
-    Control* c = nullptr;
-    switch (row.kind) {
-      case Kind::Panel:
-        c = Make<Panel>(parent, row.name);
-        break;
-      case Kind::Picture: {
-        auto* pic = Make<Picture>(parent, row.name);
-        if (row.picture) pic->SetPicture(SkinPicture(row.picture));
-        c = pic;
-        break;
-      }
-      case Kind::Button:
-        c = Make<FlatButton>(parent, row.name);
-        break;
-      case Kind::Label:
-        c = Make<Label>(parent, row.name);
-        break;
-    }
+  for (const Row& row : Layout()) {
+    Panel* parent = row.parent ? this->*row.parent : this;
+    Control* c = row.component.make(*this, parent, row.component.name);
+    if (row.skin) static_cast<Picture*>(c)->SetPicture(SkinPicture(row.component.name));
+    if (row.autoSize) static_cast<Picture*>(c)->AutoSize = true;
     c->SetBounds(row.left, row.top, row.width, row.height);
     c->SetVisible(row.visible);
     c->SetCursor(row.cursor);
+    if (row.click) c->OnClick = [this, h = row.click](Component* s) { (this->*h)(s); };
+    for (auto [slot, handler] : {std::pair{&Control::OnMouseDown, row.down}, std::pair{&Control::OnMouseMove, row.move},
+                                 std::pair{&Control::OnMouseUp, row.up}}) {
+      if (handler) {
+        c->*slot = [this, h = handler](Component* s, TMouseButton b, TShiftState sh, int x, int y) {
+          (this->*h)(s, b, sh, x, y);
+        };
+      }
+    }
   }
-
-  pnlHeader = Find<Panel>("pnlHeader");
-  imgHeader = Find<Picture>("imgHeader");
-  btnMinimize = Find<FlatButton>("btnMinimize");
-  btnExit = Find<FlatButton>("btnExit");
-  pnlMain = Find<Panel>("pnlMain");
-  imgBackground = Find<Picture>("imgBackground");
-  imgSuccess = Find<Picture>("imgSuccess");
-  imgUtilHover = Find<Picture>("imgUtilHover");
-  imgAutoHover = Find<Picture>("imgAutoHover");
-  btnNetUtil = Find<FlatButton>("btnNetUtil");
-  btnAuto = Find<FlatButton>("btnAuto");
-  imgRefresh = Find<Picture>("imgRefresh");
-  imgRefHover = Find<Picture>("imgRefHover");
-  imgHelp = Find<Picture>("imgHelp");
-  imgHelpHover = Find<Picture>("imgHelpHover");
-  imgVelnorSite = Find<Picture>("imgVelnorSite");
-  pnlUtil = Find<Panel>("pnlUtil");
-  pnlAuto = Find<Panel>("pnlAuto");
-  imgUtilBack = Find<Picture>("imgUtilBack");
-  btnIpAddr = Find<FlatButton>("btnIpAddr");
-  btnMacAddr = Find<FlatButton>("btnMacAddr");
-  btnDnsSrv = Find<FlatButton>("btnDnsSrv");
-  btnDefGw = Find<FlatButton>("btnDefGw");
-  lblResult = Find<Label>("lblResult");
-  btnNetConn = Find<FlatButton>("btnNetConn");
-  btnInetOpt = Find<FlatButton>("btnInetOpt");
-  imgFWOff = Find<Picture>("imgFWOff");
-  imgFWDisable = Find<Picture>("imgFWDisable");
-  btnFirewall = Find<FlatButton>("btnFirewall");
-  btnIpConf = Find<FlatButton>("btnIpConf");
-  btnFlashDNS = Find<FlatButton>("btnFlashDNS");
-  btnRepair = Find<FlatButton>("btnRepair");
-  btnPingGateway = Find<FlatButton>("btnPingGateway");
-  btnPingVelnor = Find<FlatButton>("btnPingVelnor");
-  btnPingTehran = Find<FlatButton>("btnPingTehran");
-  btnPingBackbone = Find<FlatButton>("btnPingBackbone");
-  btnTracert = Find<FlatButton>("btnTracert");
-  btnPingGoogle = Find<FlatButton>("btnPingGoogle");
-  btnBrowseGW = Find<FlatButton>("btnBrowseGW");
-  btnBrowseVelnor = Find<FlatButton>("btnBrowseVelnor");
-  btnBrowseGoogle = Find<FlatButton>("btnBrowseGoogle");
-  imgToolWarn = Find<Picture>("imgToolWarn");
-  imgToolFail = Find<Picture>("imgToolFail");
-  imgWarnIncomplete = Find<Picture>("imgWarnIncomplete");
-  imgFailGetData = Find<Picture>("imgFailGetData");
-  imgToolSucceed = Find<Picture>("imgToolSucceed");
-  lblPercent = Find<Label>("lblPercent");
-  lblAverage = Find<Label>("lblAverage");
-  imgLoadingTools = Find<Picture>("imgLoadingTools");
-  imgVPN = Find<Picture>("imgVPN");
-  imgProxy = Find<Picture>("imgProxy");
-  pnlOutput = Find<Panel>("pnlOutput");
-  imgCascade = Find<Picture>("imgCascade");
-  imgKnob = Find<Picture>("imgKnob");
-  imgAutoBack = Find<Picture>("imgAutoBack");
-  imgTesting = Find<Picture>("imgTesting");
-  imgLoading = Find<Picture>("imgLoading");
-  imgStart = Find<Picture>("imgStart");
-  btnStartAutoTest = Find<FlatButton>("btnStartAutoTest");
-  imgWarn04 = Find<Picture>("imgWarn04");
-  imgWarn05 = Find<Picture>("imgWarn05");
-  pnlConfirm = Find<Panel>("pnlConfirm");
-  imgConfirm = Find<Picture>("imgConfirm");
-  btnNo = Find<FlatButton>("btnNo");
-  btnYes = Find<FlatButton>("btnYes");
-
-  for (int i = 1; i <= 7; ++i) StagePicture("Image", i)->AutoSize = true;
 
   // Windowed controls, which always lie in front of the pictures.
   Memo::Options console;
@@ -316,90 +266,25 @@ void TfrmMain::CreateComponents() {
     l->Alignment = TAlignment::Center;
     l->Color = RGB(255, 255, 255);
   }
+  // Over the footer's own line while it has something to say.
+  lblStatus->Color = RGB(200, 210, 220);
+  lblStatus->BackColor = RGB(23, 27, 34);
+  lblStatus->SetFont(GetFont("Tahoma", 11));
   lblPercent->SetFont(GetFont("Arial", 15));
   lblAverage->SetFont(GetFont("Arial", 13, true));
   imgRefresh->SetShowHint(true);
 
   TimerCascade = Make<Timer>("TimerCascade");
   TimerCascade->SetInterval(10);
+  TimerCascade->OnTimer = [this](Component* s) { TimerCascadeTimer(s); };
 
   // Stacking of the form's own panels: header over question over main.
   for (Panel* p : {pnlMain, pnlConfirm, pnlHeader})
     SetWindowPos(p->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
-void TfrmMain::BindHandlers() {
-  auto click = [this](void (TfrmMain::*fn)(Component*)) { return [this, fn](Component* s) { (this->*fn)(s); }; };
-  auto mouse = [this](void (TfrmMain::*fn)(Component*, TMouseButton, TShiftState, int, int)) {
-    return [this, fn](Component* s, TMouseButton b, TShiftState sh, int x, int y) { (this->*fn)(s, b, sh, x, y); };
-  };
-
-  OnShow = click(&TfrmMain::FormShow);
-  OnKeyDown = [this](WORD& key, TShiftState shift) { FormKeyDown(key, shift); };
-  OnMouseMove = mouse(&TfrmMain::FormMouseMove);
-  OnCloseQuery = [this](bool& canClose) { FormCloseQuery(canClose); };
-  OnClose = click(&TfrmMain::FormClose);
-
-  imgHeader->OnMouseDown = mouse(&TfrmMain::FormMouseDown);
-  imgHeader->OnMouseMove = mouse(&TfrmMain::FormMouseMove);
-  imgHeader->OnMouseUp = mouse(&TfrmMain::FormMouseUp);
-  btnMinimize->OnClick = click(&TfrmMain::btnMinimizeClick);
-  btnExit->OnClick = click(&TfrmMain::btnExitClick);
-
-  imgBackground->OnClick = click(&TfrmMain::imgUtilBackClick);
-  imgBackground->OnMouseMove = mouse(&TfrmMain::imgBackgroundMouseMove);
-  btnNetUtil->OnClick = click(&TfrmMain::btnNetUtilClick);
-  btnAuto->OnClick = click(&TfrmMain::btnAutoClick);
-  imgRefresh->OnClick = click(&TfrmMain::imgRefreshClick);
-  imgRefresh->OnMouseMove = mouse(&TfrmMain::imgRefreshMouseMove);
-  imgHelp->OnClick = click(&TfrmMain::imgHelpClick);
-  imgHelp->OnMouseMove = mouse(&TfrmMain::imgHelpMouseMove);
-  imgFWOff->OnClick = click(&TfrmMain::imgHelpClick);
-  imgFWDisable->OnClick = click(&TfrmMain::imgHelpClick);
-  imgVelnorSite->OnClick = click(&TfrmMain::btnBrowseVelnorClick);
-
-  imgUtilBack->OnClick = click(&TfrmMain::imgUtilBackClick);
-  btnIpAddr->OnClick = click(&TfrmMain::btnIpAddrClick);
-  btnMacAddr->OnClick = click(&TfrmMain::btnMacAddrClick);
-  btnDnsSrv->OnClick = click(&TfrmMain::btnDnsSrvClick);
-  btnDefGw->OnClick = click(&TfrmMain::btnDefGwClick);
-  btnNetConn->OnClick = click(&TfrmMain::btnNetConnClick);
-  btnInetOpt->OnClick = click(&TfrmMain::btnInetOptClick);
-  btnFirewall->OnClick = click(&TfrmMain::btnFirewallClick);
-  btnIpConf->OnClick = click(&TfrmMain::btnIpConfClick);
-  btnFlashDNS->OnClick = click(&TfrmMain::btnFlashDNSClick);
-  btnRepair->OnClick = click(&TfrmMain::btnRepairClick);
-  btnPingGateway->OnClick = click(&TfrmMain::btnPingGatewayClick);
-  btnPingVelnor->OnClick = click(&TfrmMain::btnPingVelnorClick);
-  btnPingTehran->OnClick = click(&TfrmMain::btnPingTehranClick);
-  btnPingBackbone->OnClick = click(&TfrmMain::btnPingBackboneClick);
-  btnTracert->OnClick = click(&TfrmMain::btnTracertClick);
-  btnPingGoogle->OnClick = click(&TfrmMain::btnPingGoogleClick);
-  btnBrowseGW->OnClick = click(&TfrmMain::btnBrowseGWClick);
-  btnBrowseVelnor->OnClick = click(&TfrmMain::btnBrowseVelnorClick);
-  btnBrowseGoogle->OnClick = click(&TfrmMain::btnBrowseGoogleClick);
-  imgProxy->OnClick = click(&TfrmMain::imgProxyClick);
-  pnlOutput->OnClick = click(&TfrmMain::pnlOutputClick);
-  imgCascade->OnClick = click(&TfrmMain::pnlOutputClick);
-  imgKnob->OnClick = click(&TfrmMain::pnlOutputClick);
-  TimerCascade->OnTimer = click(&TfrmMain::TimerCascadeTimer);
-
-  btnStartAutoTest->OnClick = click(&TfrmMain::btnStartAutoTestClick);
-
-  imgConfirm->OnMouseDown = mouse(&TfrmMain::imgConfirmMouseDown);
-  imgConfirm->OnMouseMove = mouse(&TfrmMain::imgConfirmMouseMove);
-  imgConfirm->OnMouseUp = mouse(&TfrmMain::imgConfirmMouseUp);
-  btnNo->OnClick = click(&TfrmMain::btnNoClick);
-  btnYes->OnClick = click(&TfrmMain::btnYesClick);
-}
-
-Picture* TfrmMain::StagePicture(const char* prefix, int stage) const {
-  return Find<Picture>(std::string(prefix) + std::to_string(stage));
-}
-
 void TfrmMain::FormCreate() {
-  delete PingQueue;
-  PingQueue = new std::queue<TPingItem*>();
+  PingQueue = std::queue<TPingItem*>();
   OutputPanelOpen = false;
   FirewallOff = 0;
   // The form is already frameless (its style was chosen at creation).
@@ -410,12 +295,12 @@ void TfrmMain::FormCreate() {
   // The window owns the region from here on.
   SetWindowRgn(Handle(), CreateRoundRectRgn(0, 0, client.right, client.bottom, 5, 5), TRUE);
   PanelMode = 0;
-  SetPingLogTargets(&memOutput->GetLines(), &lstEvents->GetLines());
 }
 
 void TfrmMain::FormShow(Component*) {
-  // No guard of its own: an error in the refresh ends the whole handler.
-  imgRefreshClick(imgRefresh);
+  // A setting that cannot be read (a proxy value of the wrong kind) is
+  // reported, and the window still comes up with its tools panel.
+  Application.Guard([this] { imgRefreshClick(imgRefresh); });
   btnNetUtil->Click();
   FirewallAllowed = IsUserAdmin();
   if (!FirewallAllowed) {
@@ -539,6 +424,17 @@ void TfrmMain::ShakeWindow() {
 
 void TfrmMain::FormKeyDown(WORD& key, TShiftState shift) {
   auto press = [](FlatButton* b) { b->Click(); };
+  // The report keys work in every view.
+  const TShiftState mods = shift & (ssShift | ssCtrl | ssAlt);
+  if (mods == ssCtrl && key == 'S') {
+    SaveReport();
+    return;
+  }
+  if (mods == ssCtrl && key == 'C') {
+    // A selection in a memo is copied by the memo itself.
+    if (!memOutput->HasSelection() && !memToolsOutput->HasSelection()) CopyReport();
+    return;
+  }
   switch (PanelMode) {
     case 1:
       switch (key) {
@@ -595,8 +491,15 @@ void TfrmMain::btnNoClick(Component*) {
 }
 
 void TfrmMain::FormCloseQuery(bool& canClose) {
+  // Closing is always allowed, so the window goes at once; what follows is
+  // only cleaning up behind it.
+  ShowWindow(Handle(), SW_HIDE);
+  if (HWND app = Application.AppWindow()) ShowWindow(app, SW_HIDE);
   if (CurrentExecThread) {
     CurrentExecThread->Terminate();
+    // A command may run for minutes (or start programs that never end):
+    // it and everything it started end now, so the worker's wait is short.
+    CurrentExecThread->Abort();
     Sys.Sleep(500);
     if (CurrentExecThread) {
       try {
@@ -624,6 +527,10 @@ LRESULT TfrmMain::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     }
     if (msg == WM_EXEC_FINISHED) {
       HandleExecFinished(wp);
+      return 0;
+    }
+    if (msg == WM_TEST_RUN_ENDED) {
+      FinishTestRun();
       return 0;
     }
     return Form::WndProc(msg, wp, lp);

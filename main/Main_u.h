@@ -12,6 +12,9 @@
 
 class TExecThread;
 
+// Posted to the main window when a test started from the command line ends.
+const UINT WM_TEST_RUN_ENDED = WM_USER + 103;
+
 class TfrmMain : public Form {
  public:
   TfrmMain();
@@ -88,118 +91,190 @@ class TfrmMain : public Form {
   void pnlOutputClick(Component* sender);
   void imgUtilBackClick(Component* sender);
 
+  // The report a customer hands to support: everything the window shows,
+  // the stages' verdicts in words, the last tools command.
+  std::string ReportText() const;
+  // Ctrl+S: the report onto the desktop, and where it went in the status
+  // line. Ctrl+C with nothing selected: the report onto the clipboard.
+  void SaveReport();
+  void CopyReport();
+  // Writes the report to path ("" for a new file on the desktop); on
+  // failure says so (a message box unless quiet) and returns false.
+  bool WriteReport(const std::string& path, bool quiet);
+  void ShowStatus(const std::string& text);
+
+  // Run from the command line: start the automatic test once the window is
+  // up, write its report, end with its verdict as the exit code.
+  struct TTestRun {
+    bool active = false;
+    std::string reportPath;  // empty: the desktop
+  };
+  void StartTestRun(const TTestRun& run);
+  // 0 every stage passed, 1 a stage warned, 2 a stage failed.
+  int TestVerdict() const;
+
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
-  // Components (owned by the form).
-  Panel* pnlHeader;
-  Picture* imgHeader;
-  FlatButton* btnMinimize;
-  FlatButton* btnExit;
+  // Components (owned by the form). Each is declared here and placed, with
+  // its picture and handlers, by its row of the window's layout table.
+  Panel* pnlHeader = nullptr;
+  Picture* imgHeader = nullptr;
+  FlatButton* btnMinimize = nullptr;
+  FlatButton* btnExit = nullptr;
 
-  Panel* pnlMain;
-  Picture* imgBackground;
-  Picture* imgSuccess;
-  Picture* imgUtilHover;
-  Picture* imgAutoHover;
-  FlatButton* btnNetUtil;
-  FlatButton* btnAuto;
-  Picture* imgRefresh;
-  Picture* imgRefHover;
-  Picture* imgHelp;
-  Picture* imgHelpHover;
-  Picture* imgVelnorSite;
-  Panel* pnlUtil;
-  Panel* pnlAuto;
+  Panel* pnlMain = nullptr;
+  Picture* imgBackground = nullptr;
+  Picture* imgSuccess = nullptr;
+  Picture* imgUtilHover = nullptr;
+  Picture* imgAutoHover = nullptr;
+  FlatButton* btnNetUtil = nullptr;
+  FlatButton* btnAuto = nullptr;
+  Picture* imgRefresh = nullptr;
+  Picture* imgRefHover = nullptr;
+  Picture* imgHelp = nullptr;
+  Picture* imgHelpHover = nullptr;
+  Picture* imgVelnorSite = nullptr;
+  Panel* pnlUtil = nullptr;
+  Panel* pnlAuto = nullptr;
 
-  Picture* imgUtilBack;
-  FlatButton* btnIpAddr;
-  FlatButton* btnMacAddr;
-  FlatButton* btnDnsSrv;
-  FlatButton* btnDefGw;
-  Label* lblResult;
-  FlatButton* btnNetConn;
-  FlatButton* btnInetOpt;
-  Picture* imgFWOff;
-  Picture* imgFWDisable;
-  FlatButton* btnFirewall;
-  FlatButton* btnIpConf;
-  FlatButton* btnFlashDNS;
-  FlatButton* btnRepair;
-  FlatButton* btnPingGateway;
-  FlatButton* btnPingVelnor;
-  FlatButton* btnPingTehran;
-  FlatButton* btnPingBackbone;
-  FlatButton* btnTracert;
-  FlatButton* btnPingGoogle;
-  FlatButton* btnBrowseGW;
-  FlatButton* btnBrowseVelnor;
-  FlatButton* btnBrowseGoogle;
-  Picture* imgToolWarn;
-  Picture* imgToolFail;
-  Picture* imgWarnIncomplete;
-  Picture* imgFailGetData;
-  Picture* imgToolSucceed;
-  Label* lblPercent;
-  Label* lblAverage;
-  Picture* imgLoadingTools;
-  Picture* imgVPN;
-  Picture* imgProxy;
-  Panel* pnlOutput;
+  Picture* imgUtilBack = nullptr;
+  FlatButton* btnIpAddr = nullptr;
+  FlatButton* btnMacAddr = nullptr;
+  FlatButton* btnDnsSrv = nullptr;
+  FlatButton* btnDefGw = nullptr;
+  Label* lblResult = nullptr;
+  FlatButton* btnNetConn = nullptr;
+  FlatButton* btnInetOpt = nullptr;
+  Picture* imgFWOff = nullptr;
+  Picture* imgFWDisable = nullptr;
+  FlatButton* btnFirewall = nullptr;
+  FlatButton* btnIpConf = nullptr;
+  FlatButton* btnFlashDNS = nullptr;
+  FlatButton* btnRepair = nullptr;
+  FlatButton* btnPingGateway = nullptr;
+  FlatButton* btnPingVelnor = nullptr;
+  FlatButton* btnPingTehran = nullptr;
+  FlatButton* btnPingBackbone = nullptr;
+  FlatButton* btnTracert = nullptr;
+  FlatButton* btnPingGoogle = nullptr;
+  FlatButton* btnBrowseGW = nullptr;
+  FlatButton* btnBrowseVelnor = nullptr;
+  FlatButton* btnBrowseGoogle = nullptr;
+  Picture* imgToolWarn = nullptr;
+  Picture* imgToolFail = nullptr;
+  Picture* imgWarnIncomplete = nullptr;
+  Picture* imgFailGetData = nullptr;
+  Picture* imgToolSucceed = nullptr;
+  Label* lblPercent = nullptr;
+  Label* lblAverage = nullptr;
+  Picture* imgLoadingTools = nullptr;
+  Picture* imgVPN = nullptr;
+  Picture* imgProxy = nullptr;
+  Panel* pnlOutput = nullptr;
 
-  Picture* imgCascade;
-  Picture* imgKnob;
-  Memo* memToolsOutput;
+  Picture* imgCascade = nullptr;
+  Picture* imgKnob = nullptr;
+  Memo* memToolsOutput = nullptr;
 
-  Picture* imgAutoBack;
-  Memo* memOutput;
-  Picture* imgTesting;
-  Picture* imgLoading;
-  Picture* imgStart;
-  FlatButton* btnStartAutoTest;
-  Picture* imgWarn04;
-  Picture* imgWarn05;
-  ListBox* lstEvents;
+  Picture* imgAutoBack = nullptr;
+  Memo* memOutput = nullptr;
+  Picture* imgTesting = nullptr;
+  Picture* imgLoading = nullptr;
+  Picture* imgStart = nullptr;
+  FlatButton* btnStartAutoTest = nullptr;
+  // The stage rows: success marks, failure strips, the two warning strips.
+  Picture *Image1 = nullptr, *Image2 = nullptr, *Image3 = nullptr, *Image4 = nullptr, *Image5 = nullptr,
+          *Image6 = nullptr, *Image7 = nullptr;
+  Picture *imgFail01 = nullptr, *imgFail02 = nullptr, *imgFail03 = nullptr, *imgFail04 = nullptr,
+          *imgFail05 = nullptr, *imgFail06 = nullptr, *imgFail07 = nullptr;
+  Picture* imgWarn04 = nullptr;
+  Picture* imgWarn05 = nullptr;
+  ListBox* lstEvents = nullptr;
 
-  Panel* pnlConfirm;
-  Picture* imgConfirm;
-  FlatButton* btnNo;
-  FlatButton* btnYes;
+  Panel* pnlConfirm = nullptr;
+  Picture* imgConfirm = nullptr;
+  FlatButton* btnNo = nullptr;
+  FlatButton* btnYes = nullptr;
 
-  Timer* TimerCascade;
+  Label* lblStatus = nullptr;  // the status line under the panels
+  Timer* TimerCascade = nullptr;
+
+  // The window's working state.
+  uint8_t PanelMode = 0;  // 0 help view, 1 tools panel, 2 automatic test panel
+  bool DragActive = false;
+  POINT DragStart{};
+  bool ConfirmDragActive = false;
+  POINT ConfirmDragStart{};
+
+  std::queue<TPingItem*> PingQueue;  // references into PingItems
+  TPingItem PingItems[4];
+  bool TestStopped = false;
+  bool TestBusy = false;  // an automatic test runs
+  StringList WorkList;
+
+  TLANInfo AdapterSlots[5];  // entries 1 to 4 are used
+  TLANInfo CurrentAdapter;
+  bool AdapterInfoOK = false;
+  bool CurrentAdapterChosen = false;  // the last summary chose CurrentAdapter (it has a usable gateway)
+
+  enum class TStageResult { NotRun, Passed, Warning, Failed };
+  TStageResult StageResults[8] = {};  // by stage number, 1 to 7
+  bool TestHasRun = false;
+  StringList AdapterTable;  // the summary's lines of the recorded adapters
+  std::string LastToolCommand;
+  TTestRun TestRun;
+
+  TExecThread* CurrentExecThread = nullptr;  // owned while set
+  bool OutputPanelOpen = false;
+  int FirewallOff = 0;
+  bool FirewallAllowed = false;
+  bool FirewallSwitchPending = false;  // the running command is a firewall switch
 
  private:
   void CreateComponents();
-  void BindHandlers();
-  // A stage picture by composed name ("Image3", "imgFail05", "imgWarn04").
-  Picture* StagePicture(const char* prefix, int stage) const;
+  // The seven stages, from the local configuration outwards. A ping stage (2
+  // to 5) has a target; its worker's verdict marks it, and a warning shows the
+  // stage's warning strip where it has one and leaves the row as it is where
+  // it has none. Every failure shows the failure strip and ends the test.
+  struct Stage {
+    int number;
+    const char* name;  // as the report names it
+    Picture* TfrmMain::*mark;
+    Picture* TfrmMain::*failStrip;
+    Picture* TfrmMain::*warnStrip;                // null: a warning shows nothing
+    std::string (*target)(const TfrmMain& form);  // null: not a ping stage
+  };
+  static const Stage& StageOf(int number);
+  void WarnStage(int number);
+  void FinishTestRun();
+  void ShowSelectedAdapters();
+  void MarkStage(int number);
+  void FailStage(int number);
   void HandlePingFinished(WPARAM verdict, LPARAM index);
+  // Ends the running test at a ping stage that failed (or could not start).
+  void StopTestAtStage(LPARAM index);
+  // The refresh picture is busy while a test or a command runs, for
+  // whichever of the two ends last.
+  void UpdateRefreshBusy();
+  // The gateway stage 2 pings: the first recorded adapter's, else that of
+  // the adapter the summary chose; empty when no adapter has a usable one.
+  std::string StageTwoGateway() const;
+  // Applies a finished firewall command: the switch flips only on success.
+  void FinishFirewallSwitch(DWORD exitCode);
+  // AdapterInfoReady, and the current adapter has a gateway to use.
+  bool CurrentGatewayReady();
   void HandleExecFinished(WPARAM isPing);
-  void ListStage(const char* banner, const char* progress, const char* success, const char* failure,
-                 bool (*fill)(Lines*), bool& result);
+  bool ListStage(const char* banner, const char* progress, const char* success, const char* failure, bool (*fill)(Lines*));
 };
 
 extern TfrmMain* frmMain;
 
-// The main window's working state, kept at module level as the window's own
-// routines share it.
-namespace mainstate {
-extern uint8_t PanelMode;  // 0 help view, 1 tools panel, 2 automatic test panel
-extern bool DragActive;
-extern POINT DragStart;
-extern bool ConfirmDragActive;
-extern POINT ConfirmDragStart;
+// "/test [/report FILE]" from the program's arguments (without its own
+// name); quotes group a path with blanks. Anything else leaves it inactive.
+TfrmMain::TTestRun ParseTestRun(const std::string& arguments);
 
-extern std::queue<TPingItem*>* PingQueue;  // owned; references into PingItems
-extern TPingItem PingItems[4];
-extern bool TestStopped;
-extern StringList* WorkList;  // owned
-
-extern TLANInfo AdapterSlots[5];  // entries 1 to 4 are used
-extern TLANInfo CurrentAdapter;
-extern bool AdapterInfoOK;
-
-extern TExecThread* CurrentExecThread;  // owned while set
-extern bool OutputPanelOpen;
-extern int FirewallOff;
-extern bool FirewallAllowed;
-}  // namespace mainstate
+// An address text without the blanks of its padded form ("10. 77.  0.  1"
+// becomes "10.77.0.1"), as it can be pinged or opened.
+std::string PlainAddress(const std::string& text);
+// A gateway that names a router: neither empty nor 0.0.0.0, padded or not.
+bool UsableGateway(const std::string& gateway);

@@ -8,7 +8,58 @@
 #include "platform/Sys.h"
 #include "workers/ExecThread.h"
 
-using namespace mainstate;
+namespace {
+
+const char kCommandStillRunning[] =
+    "WARNING: A tools command is still running. Start the test again when it has finished.";
+const char kNoUsableGateway[] = "WARNING: No adapter has a default gateway to ping: the gateway test fails.";
+
+}  // namespace
+
+const TfrmMain::Stage& TfrmMain::StageOf(int number) {
+  static const Stage stages[] = {
+      {1, "Local configuration", &TfrmMain::Image1, &TfrmMain::imgFail01, nullptr, nullptr},
+      {2, "Default gateway", &TfrmMain::Image2, &TfrmMain::imgFail02, nullptr,
+       [](const TfrmMain& f) { return f.StageTwoGateway(); }},
+      {3, "Provider's server", &TfrmMain::Image3, &TfrmMain::imgFail03, nullptr,
+       [](const TfrmMain&) { return std::string(endpoints::ProviderServerAddress); }},
+      {4, "International backbone", &TfrmMain::Image4, &TfrmMain::imgFail04, &TfrmMain::imgWarn04,
+       [](const TfrmMain&) { return std::string(endpoints::BackboneAddresses); }},
+      {5, "Public web hosts", &TfrmMain::Image5, &TfrmMain::imgFail05, &TfrmMain::imgWarn05,
+       [](const TfrmMain&) { return std::string(endpoints::PublicWebHosts); }},
+      {6, "Provider's web page", &TfrmMain::Image6, &TfrmMain::imgFail06, nullptr, nullptr},
+      {7, "Internet connection", &TfrmMain::Image7, &TfrmMain::imgFail07, nullptr, nullptr},
+  };
+  return stages[number >= 1 && number <= 7 ? number - 1 : 0];
+}
+
+void TfrmMain::MarkStage(int number) {
+  (this->*StageOf(number).mark)->SetPicture(imgSuccess->GetPicture());
+  StageResults[number] = TStageResult::Passed;
+}
+
+void TfrmMain::WarnStage(int number) {
+  const Stage& stage = StageOf(number);
+  if (stage.warnStrip) {
+    (this->*stage.warnStrip)->Show();
+    AddLog("Ping Thread Warning!", true);
+  }
+  StageResults[number] = TStageResult::Warning;
+}
+
+void TfrmMain::FailStage(int number) {
+  (this->*StageOf(number).failStrip)->Show();
+  StageResults[number] = TStageResult::Failed;
+}
+
+int TfrmMain::TestVerdict() const {
+  int verdict = 0;
+  for (int number = 1; number <= 7; ++number) {
+    if (StageResults[number] == TStageResult::Failed) return 2;
+    if (StageResults[number] == TStageResult::Warning) verdict = 1;
+  }
+  return verdict;
+}
 
 void TfrmMain::btnStartAutoTestClick(Component*) {
   if (!PrepareTest(1)) return;
@@ -18,14 +69,14 @@ void TfrmMain::btnStartAutoTestClick(Component*) {
   if (ok) ok = ListIpAddresses();
   if (ok) ok = ListNetworkParams();
   if (!ok) {
-    StagePicture("imgFail0", 1)->Show();
+    FailStage(1);
     SetTestBusy(false);
     return;
   }
-  StagePicture("Image", 1)->SetPicture(imgSuccess->GetPicture());
+  MarkStage(1);
 
   if (!BuildPingQueue()) {
-    StagePicture("imgFail0", 2)->Show();
+    FailStage(2);
     SetTestBusy(false);
     return;
   }
@@ -37,6 +88,9 @@ bool TfrmMain::PrepareTest(uint8_t mode) {
   try {
     if (CurrentExecThread) {
       imgWarnIncomplete->Show();
+      // The strip is on the tools panel; a start refused on the test panel
+      // says so where the user is looking.
+      if (mode == 1) AddLog(kCommandStillRunning, true);
       return false;
     }
     imgWarnIncomplete->Hide();
@@ -50,14 +104,15 @@ bool TfrmMain::PrepareTest(uint8_t mode) {
       imgToolFail->Hide();
     }
     if (mode == 1) {
-      for (int stage = 1; stage <= 7; ++stage) {
-        StagePicture("Image", stage)->SetPicture(nullptr);
-        StagePicture("imgFail0", stage)->Hide();
+      for (int number = 1; number <= 7; ++number) {
+        const Stage& stage = StageOf(number);
+        (this->*stage.mark)->SetPicture(nullptr);
+        (this->*stage.failStrip)->Hide();
+        if (stage.warnStrip) (this->*stage.warnStrip)->Hide();
+        StageResults[number] = TStageResult::NotRun;
       }
-      imgWarn04->Hide();
-      imgWarn05->Hide();
-      delete WorkList;
-      WorkList = new StringList();
+      TestHasRun = true;
+      WorkList.Clear();
       memOutput->GetLines().Clear();
       lstEvents->GetLines().Clear();
       btnStartAutoTest->SetEnabled(true);
@@ -75,24 +130,53 @@ bool TfrmMain::PrepareTest(uint8_t mode) {
 }
 
 void TfrmMain::SetTestBusy(bool busy) {
+  // A test run from the command line ends with the test: its report is
+  // written once the last handler has returned.
+  if (TestBusy && !busy && TestRun.active) PostMessageA(Handle(), WM_TEST_RUN_ENDED, 0, 0);
+  TestBusy = busy;
   imgTesting->SetVisible(busy);
   imgLoading->SetVisible(busy);
   imgStart->SetVisible(!busy);
   btnStartAutoTest->SetEnabled(!busy);
+  UpdateRefreshBusy();
+}
+
+void TfrmMain::UpdateRefreshBusy() {
+  // A refresh clears the test log and the tool output: never while either
+  // is being written.
+  const bool busy = TestBusy || CurrentExecThread != nullptr;
   imgRefresh->SetCursor(busy ? TCursor::No : TCursor::Hand);
   imgRefresh->Tag = busy ? 2 : 0;
+}
+
+std::string TfrmMain::StageTwoGateway() const {
+  if (UsableGateway(AdapterSlots[1].Gateway)) return PlainAddress(AdapterSlots[1].Gateway);
+  // The first adapter may have none (a wired port without a router behind
+  // a working wireless one): the adapter the summary chose has one.
+  if (CurrentAdapterChosen && UsableGateway(CurrentAdapter.Gateway)) return PlainAddress(CurrentAdapter.Gateway);
+  return std::string();
 }
 
 bool TfrmMain::BuildPingQueue() {
   if (!AdapterInfoReady()) return false;
   try {
-    PingItems[0].Target = AdapterSlots[1].Gateway;
-    PingItems[1].Target = endpoints::ProviderServerAddress;
-    PingItems[2].Target = endpoints::BackboneAddresses;
-    PingItems[3].Target = endpoints::PublicWebHosts;
-    for (int i = 0; i < 4; ++i) {
-      PingItems[i].Index = static_cast<uint8_t>(i + 2);
-      PingQueue->push(&PingItems[i]);
+    int item = 0;
+    for (int number = 1; number <= 7; ++number) {
+      const Stage& stage = StageOf(number);
+      if (!stage.target) continue;
+      PingItems[item].Target = stage.target(*this);
+      PingItems[item].Index = static_cast<uint8_t>(number);
+      // An empty name would be answered by this machine itself, and
+      // "0.0.0.0" names no router: without a real gateway stage 2 fails
+      // here, before anything is queued.
+      if (PingItems[item].Target.empty()) {
+        AddLog(kNoUsableGateway, true);
+        return false;
+      }
+      ++item;
+    }
+    for (int i = 0; i < item; ++i) {
+      PingQueue.push(&PingItems[i]);
       lstEvents->GetLines().Add(" >> Pinging Item push to queue: " + PingItems[i].Target);
     }
     return true;
@@ -133,31 +217,39 @@ void TfrmMain::AddLog(const std::string& text, bool toTestLog) {
   (toTestLog ? memOutput : memToolsOutput)->GetLines().Add(text);
 }
 
+void TfrmMain::StopTestAtStage(LPARAM index) {
+  if (index >= 1 && index <= 7) FailStage(static_cast<int>(index));
+  AddLog("Ping Thread FAILED!", true);
+  while (!PingQueue.empty()) PingQueue.pop();
+  TestStopped = true;
+  SetTestBusy(false);
+}
+
 void TfrmMain::HandlePingFinished(WPARAM wp, LPARAM lp) {
   Sys.Sleep(500);
   const auto verdict = static_cast<INT_PTR>(wp);
   if (verdict == 0) {
-    if (lp > 0) {
-      if (Picture* strip = StagePicture("imgFail0", static_cast<int>(lp))) strip->Show();
-    }
-    AddLog("Ping Thread FAILED!", true);
-    while (!PingQueue->empty()) PingQueue->pop();
-    TestStopped = true;
-    SetTestBusy(false);
+    StopTestAtStage(lp);
     return;
   }
-  if (verdict == 1 && (lp == 4 || lp == 5)) {
-    StagePicture("imgWarn0", static_cast<int>(lp))->Show();
-    AddLog("Ping Thread Warning!", true);
-  } else if (verdict == 2 && lp > 0) {
-    if (Picture* mark = StagePicture("Image", static_cast<int>(lp))) mark->SetPicture(imgSuccess->GetPicture());
+  if (lp >= 1 && lp <= 7) {
+    if (verdict == 1) WarnStage(static_cast<int>(lp));
+    if (verdict == 2) MarkStage(static_cast<int>(lp));
   }
 
-  if (!PingQueue->empty()) {
-    TPingItem* item = PingQueue->front();
-    PingQueue->pop();
-    // Frees itself when done; its own message brings us back here.
-    new TPingThread(Handle(), item, 4, 2000);
+  if (!PingQueue.empty()) {
+    TPingItem* item = PingQueue.front();
+    PingQueue.pop();
+    try {
+      // Frees itself when done; its own message brings us back here.
+      new TPingThread(Handle(), item, 4, 2000, PingLinesOf(&memOutput->GetLines(), &lstEvents->GetLines()));
+    } catch (const std::exception& e) {
+      // No worker, so no message will come: the stage fails now, and the
+      // window is ready for the next test.
+      AddLog(std::string("Error: ") + e.what(), true);
+      StopTestAtStage(item->Index);
+      return;
+    }
     if (imgWarnIncomplete->Visible()) imgWarnIncomplete->Hide();
     return;
   }
@@ -168,17 +260,17 @@ void TfrmMain::HandlePingFinished(WPARAM wp, LPARAM lp) {
   }
   if (!TestStopped) {
     if (!ShellOpen(endpoints::ProviderWebPage)) {
-      StagePicture("imgFail0", 6)->Show();
+      FailStage(6);
       SetTestBusy(false);
       return;
     }
-    StagePicture("Image", 6)->SetPicture(imgSuccess->GetPicture());
+    MarkStage(6);
     // The browser that just opened would cover the window.
     SetForegroundWindow(Handle());
     if (CheckInternetState())
-      StagePicture("Image", 7)->SetPicture(imgSuccess->GetPicture());
+      MarkStage(7);
     else
-      StagePicture("imgFail0", 7)->Show();
+      FailStage(7);
   }
   SetTestBusy(false);
 }

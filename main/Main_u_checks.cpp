@@ -2,12 +2,13 @@
 // state, the adapter summary with its VPN warning, the refresh with the proxy
 // indicator, and the summary of a finished ping tool.
 #include "main/Main_u.h"
+
+#include <algorithm>
+
 #include "monitor/uTCPIP.h"
 #include "netdata/IPHelper.h"
 #include "netdata/uAdapterInfo.h"
 #include "toolkit/Application.h"
-
-using namespace mainstate;
 
 namespace {
 
@@ -17,41 +18,46 @@ bool Qualifies(const TAdapterInfoRec& rec) {
          rec.OperStatus > 3;
 }
 
-bool UsableGateway(const std::string& gateway) { return !gateway.empty() && gateway != "0.0.0.0"; }
-
 }  // namespace
 
-void TfrmMain::ListStage(const char* banner, const char* progress, const char* success, const char* failure,
-                         bool (*fill)(Lines*), bool& result) {
+std::string PlainAddress(const std::string& text) {
+  std::string plain;
+  for (char c : text)
+    if (c != ' ') plain += c;
+  return plain;
+}
+
+bool UsableGateway(const std::string& gateway) {
+  const std::string plain = PlainAddress(gateway);
+  return !plain.empty() && plain != "0.0.0.0";
+}
+
+bool TfrmMain::ListStage(const char* banner, const char* progress, const char* success, const char* failure,
+                         bool (*fill)(Lines*)) {
   Lines& events = lstEvents->GetLines();
   events.Add(banner);
-  WorkList->Clear();
+  WorkList.Clear();
   AddLog(progress, true);
-  result = fill(WorkList);
+  const bool result = fill(&WorkList);
   AddLog(result ? success : failure, true);
   // Whatever the list wrote is shown, also after a failure.
-  events.AddLines(*WorkList);
+  events.AddLines(WorkList);
+  return result;
 }
 
 bool TfrmMain::ListAdapters() {
-  bool ok = false;
-  ListStage("*************** Network Adapter Info ***************", "Getting Adapter Information ...",
-            "Adapter Loaded Successfully", "Adapter Loading FAIL!", &FillAdapterList, ok);
-  return ok;
+  return ListStage("*************** Network Adapter Info ***************", "Getting Adapter Information ...",
+                   "Adapter Loaded Successfully", "Adapter Loading FAIL!", &FillAdapterList);
 }
 
 bool TfrmMain::ListIpAddresses() {
-  bool ok = false;
-  ListStage("****************** IP Address(es) ******************", "Getting IP Address(es) ...",
-            "IP Address(es) Loaded Successfully", "IP Address(es) Loading FAIL!", &FillIpAddressList, ok);
-  return ok;
+  return ListStage("****************** IP Address(es) ******************", "Getting IP Address(es) ...",
+                   "IP Address(es) Loaded Successfully", "IP Address(es) Loading FAIL!", &FillIpAddressList);
 }
 
 bool TfrmMain::ListNetworkParams() {
-  bool ok = false;
-  ListStage("**************** Network Patameters ****************", "Getting Network parameters ...",
-            "Network parameters Loaded Successfully", "Network parameters Loading FAIL!", &FillNetworkParamsList, ok);
-  return ok;
+  return ListStage("**************** Network Patameters ****************", "Getting Network parameters ...",
+                   "Network parameters Loaded Successfully", "Network parameters Loading FAIL!", &FillNetworkParamsList);
 }
 
 bool TfrmMain::CheckInternetState() {
@@ -69,15 +75,14 @@ bool TfrmMain::CheckInternetState() {
 bool TfrmMain::ReadAdapterSummary() {
   bool result = false;
   int slot = 0;
+  CurrentAdapterChosen = false;
   try {
     TAdapterInfo table;
     if (!ReadAdapterInfo(table)) {
       AddLog("*** Error retrieving adapter information", true);
       return false;
     }
-    Lines& selected = frmTCPIPMonitor->SelectedAdpMemo->GetLines();
-    LinesUpdate update(selected);
-    selected.Clear();
+    AdapterTable.Clear();
     for (const TAdapterInfoRec& rec : table) {
       if (Qualifies(rec)) {
         ++slot;
@@ -89,21 +94,35 @@ bool TfrmMain::ReadAdapterSummary() {
         // Four slots: a fifth adapter is listed below but not recorded.
         if (slot <= 4) {
           AdapterSlots[slot] = found;
-          if (UsableGateway(found.Gateway)) CurrentAdapter = found;
+          if (UsableGateway(found.Gateway)) {
+            CurrentAdapter = found;
+            CurrentAdapterChosen = true;
+          }
         }
-        selected.Add(FormatLine("%-11s|%16s|%-16s|%-16s|%-16s|%.2f|%s", IfTypeToStr(rec.IfType), rec.MacAddress, rec.IpAddress,
-                                found.DNSServer, found.Gateway, rec.Speed / 1000 / 1000, rec.Description));
+        AdapterTable.Add(FormatLine("%-11s|%16s|%-16s|%-16s|%-16s|%.2f|%s", IfTypeToStr(rec.IfType), rec.MacAddress,
+                                    rec.IpAddress, found.DNSServer, found.Gateway, rec.Speed / 1000 / 1000, rec.Description));
         result = true;
       } else if (rec.IfType == 23 && !rec.IpAddress.empty()) {
         AddLog("WARNING: You may using VPN connection: " + rec.IpAddress, true);
         imgVPN->Show();
       }
     }
+    ShowSelectedAdapters();
     return result;
   } catch (const std::exception& e) {
     AddLog("Error: " + ExceptionClassName(e) + ": " + e.what(), true);
+    ShowSelectedAdapters();
     return result;
   }
+}
+
+void TfrmMain::ShowSelectedAdapters() {
+  // The monitor's debug page shows the same table.
+  if (!frmTCPIPMonitor) return;
+  Lines& selected = frmTCPIPMonitor->SelectedAdpMemo->GetLines();
+  LinesUpdate update(selected);
+  selected.Clear();
+  selected.AddLines(AdapterTable);
 }
 
 bool TfrmMain::AdapterInfoReady() {
@@ -122,6 +141,8 @@ void TfrmMain::imgRefreshClick(Component*) {
   memOutput->GetLines().Clear();
   AdapterInfoOK = ReadAdapterSummary();
   AdapterInfoReady();
+  // A strip from an earlier failure must not outlive the data it missed.
+  if (AdapterInfoOK) imgFailGetData->Hide();
   // Not caught here: an unreadable proxy setting reaches the error report.
   TProxyItem proxy;
   ReadProxySettings(proxy);
@@ -136,11 +157,15 @@ void TfrmMain::imgRefreshClick(Component*) {
 }
 
 void TfrmMain::ShowToolSummary() {
-  TPingSummary summary{};
-  ParsePingSummary(memToolsOutput->GetLines(), summary);
-  lblPercent->SetCaption(std::to_string(100 - summary.LossPercent));
-  lblAverage->SetCaption(std::to_string(summary.AverageMs));
-  const int loss = summary.LossPercent;
+  // The console counts an ICMP error from a router as a received echo, so
+  // its own loss figure can say 0% for a dead target: the result is made
+  // from the echo lines that really are replies.
+  TPingReplies counted;
+  CountPingReplies(memToolsOutput->GetLines(), counted);
+  const int replies = std::min(counted.Replies, counted.Sent);
+  const int loss = counted.Sent > 0 && replies > 0 ? (counted.Sent - replies) * 100 / counted.Sent : -1;
+  lblPercent->SetCaption(std::to_string(100 - loss));
+  lblAverage->SetCaption(std::to_string(counted.AverageMs));
   if (loss >= 75) {
     imgToolFail->Show();
   } else if (loss == 0) {

@@ -4,8 +4,7 @@
 #include "Endpoints.h"
 #include "main/Main_u.h"
 #include "workers/ExecThread.h"
-
-using namespace mainstate;
+#include "workers/Utils_u.h"
 
 namespace {
 
@@ -29,28 +28,48 @@ void TfrmMain::RunToolCommand(const std::string& command, bool isPing) {
     }
     if (imgWarnIncomplete->Visible()) imgWarnIncomplete->Hide();
     CurrentExecThread = new TExecThread(command, &memToolsOutput->GetLines(), 127, GetWindowsFolder(), isPing);
+    LastToolCommand = command;
     imgLoadingTools->Show();
     imgLoadingTools->SetEnabled(true);
-    imgRefresh->SetCursor(TCursor::No);
-    imgRefresh->Tag = 2;
+    UpdateRefreshBusy();
   } catch (const std::exception& e) {
     memToolsOutput->GetLines().Add(std::string("Error: ") + e.what());
   }
 }
 
 void TfrmMain::HandleExecFinished(WPARAM isPing) {
+  DWORD exitCode = STILL_ACTIVE;
   if (CurrentExecThread) {
     CurrentExecThread->Terminate();
-    delete CurrentExecThread;  // waits for its thread, which has finished its run
+    CurrentExecThread->WaitFor();  // its run has finished; the thread is ending
+    exitCode = CurrentExecThread->ExitCode();
+    delete CurrentExecThread;
     CurrentExecThread = nullptr;
     if (imgWarnIncomplete->Visible()) imgWarnIncomplete->Hide();
   }
   if (!OutputPanelOpen) TimerCascade->SetEnabled(true);
   imgLoadingTools->SetEnabled(false);
   imgLoadingTools->Hide();
-  imgRefresh->SetCursor(TCursor::Hand);
-  imgRefresh->Tag = 0;
+  // A test may still be running: it keeps the refresh picture busy.
+  UpdateRefreshBusy();
+  if (FirewallSwitchPending) {
+    FirewallSwitchPending = false;
+    FinishFirewallSwitch(exitCode);
+  }
   if (isPing != 0) ShowToolSummary();
+}
+
+void TfrmMain::FinishFirewallSwitch(DWORD exitCode) {
+  // Without elevation, or on a system without the command, netsh fails and
+  // says why in its output: the picture must keep telling the truth.
+  if (exitCode != 0) {
+    memToolsOutput->GetLines().Add(
+        exitCode == STILL_ACTIVE ? std::string("The firewall was not switched: the command did not finish.")
+                                 : "The firewall was not switched: the command ended with code " + std::to_string(exitCode) + ".");
+    return;
+  }
+  FirewallOff = 1 - FirewallOff;
+  imgFWOff->SetVisible(FirewallOff == 1);
 }
 
 void TfrmMain::TimerCascadeTimer(Component*) {
@@ -88,30 +107,40 @@ void TfrmMain::ShowResult(const std::string& text) {
   lblResult->SetLeft((imgUtilBack->Width() - lblResult->Width()) / 2);
 }
 
-void TfrmMain::btnNetConnClick(Component*) { RunCommandCapture("ncpa.cpl", GetWindowsFolder()); }
+// The applets are started and left to the user: the window never waits for
+// another program.
+void TfrmMain::btnNetConnClick(Component*) { StartCommand("ncpa.cpl", GetWindowsFolder()); }
 
-void TfrmMain::btnInetOptClick(Component*) { RunCommandCapture("inetcpl.cpl", GetWindowsFolder()); }
+void TfrmMain::btnInetOptClick(Component*) { StartCommand("inetcpl.cpl", GetWindowsFolder()); }
 
 void TfrmMain::btnFirewallClick(Component*) {
   if (!FirewallAllowed) return;
   const bool nt6 = GetWindowsVersionCode() == 8;
   const std::string command = std::string(nt6 ? "netsh advfirewall set currentprofile state " : "netsh firewall set opmode ") +
                               FirewallWords[FirewallOff][nt6 ? 1 : 0];
-  // A click refused because another command runs switches nothing, so the
-  // picture keeps telling what the program last did.
+  // The state and its picture switch when the command has reported success
+  // (WM_EXEC_FINISHED); a click refused because another command runs, or a
+  // worker that could not start, switches nothing.
   const bool refused = CurrentExecThread != nullptr;
   RunToolCommand(command, false);
-  if (refused) return;
-  FirewallOff = 1 - FirewallOff;
-  imgFWOff->SetVisible(FirewallOff == 1);
+  if (!refused && CurrentExecThread) FirewallSwitchPending = true;
 }
 
 void TfrmMain::btnIpConfClick(Component*) { RunToolCommand("ipconfig /all", false); }
 void TfrmMain::btnFlashDNSClick(Component*) { RunToolCommand("ipconfig /flushdns", false); }
 void TfrmMain::btnRepairClick(Component*) { RunToolCommand("ipconfig /renew *Con*", false); }
 
+// A gateway that names no router is never pinged or opened: "ping" of an
+// empty name only prints its usage, and of 0.0.0.0 it proves nothing.
+bool TfrmMain::CurrentGatewayReady() {
+  if (!AdapterInfoReady()) return false;
+  if (UsableGateway(CurrentAdapter.Gateway)) return true;
+  memToolsOutput->GetLines().Add("No adapter has a default gateway.");
+  return false;
+}
+
 void TfrmMain::btnPingGatewayClick(Component*) {
-  if (AdapterInfoReady()) RunToolCommand("ping " + CurrentAdapter.Gateway, true);
+  if (CurrentGatewayReady()) RunToolCommand("ping " + PlainAddress(CurrentAdapter.Gateway), true);
 }
 
 void TfrmMain::btnPingVelnorClick(Component*) { RunToolCommand(std::string("ping ") + endpoints::ProviderServerAddress, true); }
@@ -121,7 +150,7 @@ void TfrmMain::btnTracertClick(Component*) { RunToolCommand("tracert -d -w 500 "
 void TfrmMain::btnPingGoogleClick(Component*) { RunToolCommand(std::string("ping ") + endpoints::PublicSearchHost, true); }
 
 void TfrmMain::btnBrowseGWClick(Component*) {
-  if (AdapterInfoReady()) ShellOpen("http://" + CurrentAdapter.Gateway);
+  if (CurrentGatewayReady()) ShellOpen("http://" + PlainAddress(CurrentAdapter.Gateway));
 }
 
 void TfrmMain::btnBrowseVelnorClick(Component*) { ShellOpen(endpoints::ProviderWebPage); }

@@ -4,11 +4,11 @@
 
 #include "main/Main_u.h"
 #include "monitor/uTCPIP.h"
-#include "netdata/IPHLPAPI.h"
 #include "platform/Sys.h"
 #include "toolkit/Application.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int) {
+  const TfrmMain::TTestRun testRun = ParseTestRun(arguments ? arguments : "");
   // Before anything is loaded by name (Sys binds the rest of its table the
   // same way when the program starts).
   RestrictDllSearch();
@@ -16,7 +16,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   HANDLE mutex = Sys.CreateMutexA(nullptr, TRUE, "VelnorAgent");
   if (!mutex || GetLastError() != 0) {
     MessageBoxA(nullptr, "Can`t run multiple instances of VelnorAgent!", "Velnor Network Agent", MB_OK | MB_ICONERROR);
-    return 0;
+    // A script that asked for a test learns that none could start.
+    return testRun.active ? 3 : 0;
   }
   // The mutex is never released explicitly: it goes with the process.
 
@@ -26,9 +27,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   frmMain = new TfrmMain();
   frmTCPIPMonitor = new TfrmTCPIPMonitor();
   frmMain->ShowForm();
+  if (testRun.active) frmMain->StartTestRun(testRun);
   Application.Run();
-  // Windows go with the process; a ping worker may still be running and
-  // must not find its window destroyed under it.
-  FreeIpHelper();
-  return 0;
+  // A ping worker may still be inside an echo or a lookup, and libraries it
+  // uses must not be released under it: the process ends here, its threads
+  // first, without running the clean-up of static objects. Windows, handles
+  // and the command job go with the process.
+  ExitProcess(static_cast<UINT>(Application.ExitCode));
 }

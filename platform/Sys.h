@@ -11,6 +11,7 @@
 #include <iphlpapi.h>
 #include <icmpapi.h>
 #include <shellapi.h>
+#include <shlobj.h>
 #include <wininet.h>
 
 // (library, function). Libraries that Windows protects as known DLLs and
@@ -29,12 +30,24 @@
   X(kernel32, SetSearchPathMode)                 \
   X(kernel32, CreateMutexA)                      \
   X(kernel32, Sleep)                             \
+  X(kernel32, GetTickCount64)                    \
   X(kernel32, GetLocalTime)                      \
+  X(kernel32, CreateFileA)                       \
+  X(kernel32, WriteFile)                         \
+  X(kernel32, DeleteFileA)                       \
+  X(kernel32, CreateThread)                      \
   X(kernel32, GetWindowsDirectoryA)              \
   X(kernel32, GetVersionExA)                     \
   X(kernel32, CloseHandle)                       \
   X(kernel32, CreatePipe)                        \
   X(kernel32, CreateProcessA)                    \
+  X(kernel32, ResumeThread)                      \
+  X(kernel32, TerminateProcess)                  \
+  X(kernel32, GetExitCodeProcess)                \
+  X(kernel32, CreateJobObjectA)                  \
+  X(kernel32, SetInformationJobObject)           \
+  X(kernel32, AssignProcessToJobObject)          \
+  X(kernel32, TerminateJobObject)                \
   X(kernel32, ReadFile)                          \
   X(kernel32, WaitForSingleObject)               \
   X(kernel32, GetStdHandle)                      \
@@ -56,6 +69,7 @@
   X(advapi32, OpenProcessToken)                  \
   X(advapi32, GetTokenInformation)               \
   X(shell32, ShellExecuteA)                      \
+  X(shell32, SHGetFolderPathA)                   \
   X(wininet, InternetGetConnectedState)          \
   X(wininet, InternetSetOptionA)                 \
   X(iphlpapi, IcmpCreateFile)                    \

@@ -3,6 +3,7 @@
 #include <cxxabi.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "toolkit/Graphics.h"
@@ -136,6 +137,14 @@ void TApplication::ShowException(const std::string& message) {
   MessageBoxA(mainWindow_, message.c_str(), title_.empty() ? "Error" : title_.c_str(), MB_OK | MB_ICONSTOP);
 }
 
+void TApplication::ShowMessage(const std::string& text, UINT icon) {
+  if (OnMessage) {
+    OnMessage(text);
+    return;
+  }
+  MessageBoxA(mainWindow_, text.c_str(), title_.empty() ? "Message" : title_.c_str(), MB_OK | icon);
+}
+
 std::string ExceptionClassName(const std::exception& e) {
   const char* raw = typeid(e).name();
   int status = 0;
@@ -162,4 +171,21 @@ DWORD PumpingWait(HANDLE handle, DWORD timeoutMs) {
     }
     return r;
   }
+}
+
+bool CopyTextToClipboard(HWND owner, const std::string& text) {
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+  if (!memory) return false;
+  memcpy(GlobalLock(memory), text.c_str(), text.size() + 1);
+  GlobalUnlock(memory);
+  if (!OpenClipboard(owner)) {
+    GlobalFree(memory);
+    return false;
+  }
+  EmptyClipboard();
+  // The clipboard owns the memory once it has taken it.
+  const bool taken = SetClipboardData(CF_TEXT, memory) != nullptr;
+  CloseClipboard();
+  if (!taken) GlobalFree(memory);
+  return taken;
 }

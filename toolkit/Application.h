@@ -47,8 +47,15 @@ class TApplication {
   void ShowException(const std::exception& e);
   void ShowException(const std::string& message);
 
-  // Tests replace the message box with a recorder. Reset by passing null.
+  // A message box owned by the main window, with the program's title.
+  void ShowMessage(const std::string& text, UINT icon);
+
+  // Tests replace the message boxes with recorders. Reset by passing null.
   std::function<void(const std::string&)> OnException;
+  std::function<void(const std::string&)> OnMessage;
+
+  // What the process ends with once the loop has ended.
+  int ExitCode = 0;
 
  private:
   HWND mainWindow_ = nullptr;
@@ -63,6 +70,9 @@ extern TApplication Application;
 
 // "Type: message" for an exception's class and text, as error lines show it.
 std::string ExceptionClassName(const std::exception& e);
+
+// Puts text on the clipboard as ANSI text; false when the clipboard is busy.
+bool CopyTextToClipboard(HWND owner, const std::string& text);
 
 // Waits for a kernel object from the main thread while still serving
 // Synchronize calls of the thread being waited for (otherwise the two threads

@@ -202,9 +202,13 @@ Picture::Picture(Form* owner, Panel* parent, const std::string& name) : Control(
 
 Picture::~Picture() {
   if (animating_ && parent_) parent_->StopAnimation(this);
+  if (visible_ && picture_) picture_->RemoveViewer();
 }
 
 void Picture::SetPicture(const ImagePtr& picture) {
+  // A shown picture keeps its bitmap; one that nothing shows gives it up.
+  if (visible_ && picture) picture->AddViewer();
+  if (visible_ && picture_) picture_->RemoveViewer();
   picture_ = picture;
   frame_ = 0;
   if (AutoSize && picture_) SetBounds(left_, top_, picture_->Width(), picture_->Height());
@@ -213,6 +217,12 @@ void Picture::SetPicture(const ImagePtr& picture) {
 }
 
 void Picture::SetVisible(bool visible) {
+  if (visible != visible_ && picture_) {
+    if (visible)
+      picture_->AddViewer();
+    else
+      picture_->RemoveViewer();
+  }
   Control::SetVisible(visible);
   UpdateAnimation();
 }
@@ -223,7 +233,8 @@ void Picture::SetEnabled(bool enabled) {
 }
 
 void Picture::UpdateAnimation() {
-  const bool want = picture_ && picture_->FrameCount() > 1 && visible_ && enabled_ && parent_;
+  // Only a shown picture is asked for its frames: that decodes it.
+  const bool want = visible_ && enabled_ && parent_ && picture_ && picture_->FrameCount() > 1;
   if (want == animating_) return;
   animating_ = want;
   if (want)
@@ -299,10 +310,15 @@ void Label::AdjustSize() {
 
 void Label::Paint(HDC dc) {
   if (caption_.empty()) return;
+  RECT r = BoundsRect();
+  if (BackColor != CLR_INVALID) {
+    HBRUSH back = CreateSolidBrush(BackColor);
+    FillRect(dc, &r, back);
+    DeleteObject(back);
+  }
   HGDIOBJ old = SelectObject(dc, font_ ? font_ : GetStockObject(DEFAULT_GUI_FONT));
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, Color);
-  RECT r = BoundsRect();
   UINT flags = DT_SINGLELINE | DT_TOP | DT_NOPREFIX | (Alignment == TAlignment::Center ? DT_CENTER : DT_LEFT);
   DrawTextA(dc, caption_.c_str(), -1, &r, flags);
   SelectObject(dc, old);
@@ -689,6 +705,12 @@ Memo::Memo(Form* owner, Panel* parent, const std::string& name, const Options& o
 
 std::string Memo::Text() const { return WindowText(hwnd_); }
 
+bool Memo::HasSelection() const {
+  DWORD start = 0, end = 0;
+  SendMessageA(hwnd_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  return end > start;
+}
+
 void Memo::Command(WORD code) {
   if (code == EN_CHANGE && !lines_.writing_) lines_.stale_ = true;
 }
@@ -782,6 +804,14 @@ std::string ListBox::ListLines::Get(int index) const {
 
 void ListBox::ListLines::Add(const std::string& text) {
   SendMessageA(box_.hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  if (updating_ == 0) box_.ShowLast();
+}
+
+void ListBox::ShowLast() {
+  // Like a memo, the list follows its newest line (the system stops at the
+  // last full page, so a short list does not move).
+  const LRESULT count = SendMessageA(hwnd_, LB_GETCOUNT, 0, 0);
+  if (count > 0) SendMessageA(hwnd_, LB_SETTOPINDEX, static_cast<WPARAM>(count - 1), 0);
 }
 
 void ListBox::ListLines::Clear() { SendMessageA(box_.hwnd_, LB_RESETCONTENT, 0, 0); }
@@ -792,6 +822,7 @@ void ListBox::ListLines::BeginUpdate() {
 
 void ListBox::ListLines::EndUpdate() {
   if (updating_ > 0 && --updating_ == 0) {
+    box_.ShowLast();
     SendMessageA(box_.hwnd_, WM_SETREDRAW, TRUE, 0);
     ::InvalidateRect(box_.hwnd_, nullptr, TRUE);
   }
@@ -991,7 +1022,7 @@ void Form::ShowForm() {
   ShowWindow(hwnd_, SW_SHOW);
   SetForegroundWindow(hwnd_);
   SetFocus(hwnd_);
-  if (OnShow) OnShow(this);
+  if (OnShow) Application.Guard([&] { OnShow(this); });
 }
 
 void Form::HideForm() {

@@ -170,6 +170,8 @@ class Label : public Control {
   void SetCaption(const std::string& caption);
   void SetFont(HFONT font);
   COLORREF Color = RGB(0, 0, 0);
+  // Filled behind a caption when set; otherwise the label is transparent.
+  COLORREF BackColor = CLR_INVALID;
   TAlignment Alignment = TAlignment::Left;
   bool AutoSize = false;
   void Paint(HDC dc) override;
@@ -267,6 +269,8 @@ class Memo : public WinControl {
   Memo(Form* owner, Panel* parent, const std::string& name, const Options& options);
   Lines& GetLines() { return lines_; }
   std::string Text() const;
+  // Some of its text is selected (a copy key then copies that).
+  bool HasSelection() const;
   void Command(WORD code) override;
 
  private:
@@ -298,6 +302,8 @@ class ListBox : public WinControl {
   ListBox(Form* owner, Panel* parent, const std::string& name, bool border);
   Lines& GetLines() { return lines_; }
   void SetItemHeight(int height);
+  // Scrolls so that the last item is in view.
+  void ShowLast();
 
  private:
   class ListLines : public Lines {

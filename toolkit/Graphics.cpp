@@ -72,36 +72,56 @@ void InitGraphics() {
   gdip.ready = gdip.Startup(&token, &input, nullptr) == 0;
 }
 
-Image::~Image() {
+Image::~Image() { Release(); }
+
+void Image::Release() const {
   if (image_ && gdip.DisposeImage) gdip.DisposeImage(image_);
-  for (HGLOBAL h : memory_) GlobalFree(h);
+  image_ = nullptr;
+  if (memory_) GlobalFree(memory_);
+  memory_ = nullptr;
 }
 
-std::shared_ptr<Image> Image::FromMemory(const void* data, size_t size) {
+void Image::RemoveViewer() const {
+  if (viewers_ > 0 && --viewers_ == 0) Release();
+}
+
+bool Image::Decode() const {
+  if (image_) return true;
+  if (broken_) return false;
   InitGraphics();
-  if (!gdip.ready || !data || size == 0) return nullptr;
-  HGLOBAL global = GlobalAlloc(GMEM_MOVEABLE, size);
-  if (!global) return nullptr;
-  void* dst = GlobalLock(global);
-  memcpy(dst, data, size);
+  if (!gdip.ready || !data_ || size_ == 0) {
+    broken_ = true;
+    return false;
+  }
+  HGLOBAL global = GlobalAlloc(GMEM_MOVEABLE, size_);
+  if (!global) return false;
+  memcpy(GlobalLock(global), data_, size_);
   GlobalUnlock(global);
-  std::shared_ptr<Image> img(new Image());
-  img->memory_.push_back(global);  // GDI+ may read the stream lazily
   IStream* stream = nullptr;
-  if (CreateStreamOnHGlobal(global, FALSE, &stream) != S_OK) return nullptr;
+  if (CreateStreamOnHGlobal(global, FALSE, &stream) != S_OK) {
+    GlobalFree(global);
+    return false;
+  }
   void* bitmap = nullptr;
   const GpStatus st = gdip.CreateBitmapFromStream(stream, &bitmap);
   stream->Release();
-  if (st != 0 || !bitmap) return nullptr;
-  img->image_ = bitmap;
+  if (st != 0 || !bitmap) {
+    GlobalFree(global);
+    broken_ = true;
+    return false;
+  }
+  image_ = bitmap;
+  memory_ = global;  // GDI+ may read the stream lazily while the bitmap lives
+  if (known_) return true;
+  known_ = true;
   UINT w = 0, h = 0;
   gdip.GetImageWidth(bitmap, &w);
   gdip.GetImageHeight(bitmap, &h);
-  img->width_ = static_cast<int>(w);
-  img->height_ = static_cast<int>(h);
+  width_ = static_cast<int>(w);
+  height_ = static_cast<int>(h);
   UINT frames = 1;
   if (gdip.ImageGetFrameCount(bitmap, &kFrameDimensionTime, &frames) != 0 || frames == 0) frames = 1;
-  img->delaysMs_.assign(frames, 100);
+  delaysMs_.assign(frames, 100);
   UINT propSize = 0;
   if (frames > 1 && gdip.GetPropertyItemSize(bitmap, kPropertyTagFrameDelay, &propSize) == 0 && propSize > sizeof(PropertyItem)) {
     std::vector<BYTE> buf(propSize);
@@ -112,10 +132,20 @@ std::shared_ptr<Image> Image::FromMemory(const void* data, size_t size) {
       for (UINT i = 0; i < frames && i < count; ++i) {
         // GIF delays are hundredths of a second; browsers treat tiny ones as 100 ms.
         const int ms = static_cast<int>(delays[i]) * 10;
-        img->delaysMs_[i] = ms < 20 ? 100 : ms;
+        delaysMs_[i] = ms < 20 ? 100 : ms;
       }
     }
   }
+  return true;
+}
+
+std::shared_ptr<Image> Image::FromMemory(const void* data, size_t size) {
+  if (!data || size == 0) return nullptr;
+  std::shared_ptr<Image> img(new Image(nullptr, 0));
+  img->copy_.assign(static_cast<const BYTE*>(data), static_cast<const BYTE*>(data) + size);
+  img->data_ = img->copy_.data();
+  img->size_ = size;
+  if (!img->Decode()) return nullptr;
   return img;
 }
 
@@ -125,7 +155,23 @@ std::shared_ptr<Image> Image::FromResource(const char* name) {
   if (!res) return nullptr;
   HGLOBAL loaded = LoadResource(module, res);
   if (!loaded) return nullptr;
-  return FromMemory(LockResource(loaded), SizeofResource(module, res));
+  // A resource stays mapped as long as the program runs: no copy needed.
+  return std::shared_ptr<Image>(new Image(LockResource(loaded), SizeofResource(module, res)));
+}
+
+int Image::Width() const {
+  if (!known_) Decode();
+  return width_;
+}
+
+int Image::Height() const {
+  if (!known_) Decode();
+  return height_;
+}
+
+int Image::FrameCount() const {
+  if (!known_) Decode();
+  return delaysMs_.empty() ? 1 : static_cast<int>(delaysMs_.size());
 }
 
 int Image::FrameDelayMs(int frame) const {
@@ -134,7 +180,7 @@ int Image::FrameDelayMs(int frame) const {
 }
 
 void Image::Draw(HDC dc, int x, int y, int width, int height, int frame) const {
-  if (!image_) return;
+  if (!Decode()) return;
   if (FrameCount() > 1) gdip.ImageSelectActiveFrame(image_, &kFrameDimensionTime, static_cast<UINT>(frame % FrameCount()));
   void* graphics = nullptr;
   if (gdip.CreateFromHDC(dc, &graphics) != 0) return;

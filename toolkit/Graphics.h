@@ -10,30 +10,56 @@
 // Binds GDI+ from the system directory and starts it. Harmless to call again.
 void InitGraphics();
 
+// A picture held as its compressed bytes and decoded when it is first
+// needed (its size asked for, or drawn). Release drops the decoded bitmap
+// again; the next use decodes anew. Pictures that no visible component shows
+// are released, so a skin of many pictures costs memory only for the few
+// on screen.
 class Image {
  public:
   ~Image();
   Image(const Image&) = delete;
   Image& operator=(const Image&) = delete;
 
-  // Null when the bytes are no picture GDI+ understands.
+  // Decoded at once to see it is a picture: null when the bytes are no
+  // picture GDI+ understands. The bytes are copied.
   static std::shared_ptr<Image> FromMemory(const void* data, size_t size);
-  // An RCDATA resource of the running program, by name.
+  // An RCDATA resource of the running program, by name; null when there is
+  // no such resource. Nothing is decoded until it is needed.
   static std::shared_ptr<Image> FromResource(const char* name);
 
-  int Width() const { return width_; }
-  int Height() const { return height_; }
-  int FrameCount() const { return static_cast<int>(delaysMs_.size()); }
+  int Width() const;
+  int Height() const;
+  int FrameCount() const;
   int FrameDelayMs(int frame) const;
   void Draw(HDC dc, int x, int y, int width, int height, int frame) const;
 
+  // Whether the bitmap is decoded now.
+  bool Decoded() const { return image_ != nullptr; }
+  // Frees the decoded bitmap (its size and frames stay known).
+  void Release() const;
+
+  // How many visible components show this picture; at 0 it is released.
+  void AddViewer() const { ++viewers_; }
+  void RemoveViewer() const;
+
  private:
-  Image() = default;
-  void* image_ = nullptr;  // owned GpImage
-  std::vector<HGLOBAL> memory_;
-  int width_ = 0;
-  int height_ = 0;
-  std::vector<int> delaysMs_;
+  Image(const void* data, size_t size) : data_(static_cast<const BYTE*>(data)), size_(size) {}
+  // Decodes the bytes if that has not been done; false when they are no
+  // picture.
+  bool Decode() const;
+
+  const BYTE* data_;            // not owned: the resource, or copy_
+  size_t size_;
+  std::vector<BYTE> copy_;      // FromMemory's own bytes
+  mutable void* image_ = nullptr;     // owned GpImage, while decoded
+  mutable HGLOBAL memory_ = nullptr;  // owned: the stream GDI+ reads from, while decoded
+  mutable bool known_ = false;        // size and frames read (they outlive a release)
+  mutable bool broken_ = false;       // the bytes are no picture
+  mutable int width_ = 0;
+  mutable int height_ = 0;
+  mutable std::vector<int> delaysMs_;
+  mutable int viewers_ = 0;
 };
 
 using ImagePtr = std::shared_ptr<Image>;

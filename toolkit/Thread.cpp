@@ -1,5 +1,9 @@
 #include "toolkit/Thread.h"
 
+#include <stdexcept>
+#include <string>
+
+#include "platform/Sys.h"
 #include "toolkit/Application.h"
 
 Thread::~Thread() {
@@ -11,7 +15,13 @@ Thread::~Thread() {
 
 void Thread::Start() {
   DWORD id = 0;
-  handle_ = CreateThread(nullptr, 0, &Thread::ThreadProc, this, 0, &id);
+  handle_ = Sys.CreateThread(nullptr, 0, &Thread::ThreadProc, this, 0, &id);
+  // A worker that never runs would never post its message, and whoever
+  // waits for that message would wait for ever: the creator must know.
+  if (!handle_) {
+    throw std::runtime_error("The worker thread could not be started (system error " + std::to_string(GetLastError()) +
+                             ").");
+  }
 }
 
 void Thread::WaitFor() {

@@ -26,7 +26,8 @@ class Thread {
   void WaitFor();
 
  protected:
-  // Starts the thread; a derived constructor calls it last.
+  // Starts the thread; a derived constructor calls it last. Throws
+  // std::runtime_error when the system cannot start it.
   void Start();
   virtual void Execute() = 0;
   void Synchronize(const std::function<void()>& fn);

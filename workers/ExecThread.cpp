@@ -9,9 +9,6 @@
 
 namespace {
 
-const char kSeparator[] = "*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*";
-const int kOutputCap = 500;
-
 bool DirectoryExists(const std::string& dir) {
   const DWORD attributes = Sys.GetFileAttributesA(dir.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -42,7 +39,7 @@ TExecThread::TExecThread(const std::string& command, Lines* output, uint16_t wai
                          bool isPing)
     : WorkDir_(DirectoryExists(workDir) ? workDir : CurrentDirectory()),
       Command_(command),
-      Output_(output),
+      Output_{output, kOutputCap},
       WaitSeconds_(waitSeconds),
       IsPing_(isPing) {
   Start();
@@ -50,24 +47,21 @@ TExecThread::TExecThread(const std::string& command, Lines* output, uint16_t wai
 
 TExecThread::~TExecThread() { WaitFor(); }
 
-void TExecThread::AddLine(const std::string& text) {
-  Synchronize([this, &text] {
-    if (!Output_) return;
-    if (Output_->Count() > kOutputCap) Output_->Clear();
-    Output_->Add(text);
-  });
-}
 
 void TExecThread::Execute() {
   try {
-    AddLine(kSeparator);
+    AddLine(kWorkerSeparator);
     AddLine(QuotedCommand(Command_) + " : Start executing, please wait...");
     // The whole output goes over in one piece once the command has ended.
-    AddLine(CaptureCommandOutput(Command_, WorkDir_, static_cast<DWORD>(WaitSeconds_) * 1000));
+    DWORD exitCode = STILL_ACTIVE;
+    const std::string output =
+        CaptureCommandOutput(Command_, WorkDir_, static_cast<DWORD>(WaitSeconds_) * 1000, &exitCode, &Abort_);
+    ExitCode_ = exitCode;
+    AddLine(output);
   } catch (...) {
     // The closing lines and the message follow whatever went wrong.
   }
-  for (const char* closing : {kSeparator, "Process Completed."}) {
+  for (const char* closing : {kWorkerSeparator, "Process Completed."}) {
     try {
       AddLine(closing);
     } catch (...) {

@@ -5,11 +5,14 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
 #include "toolkit/Lines.h"
 #include "toolkit/Thread.h"
+#include "workers/Utils_u.h"
+#include "workers/WorkerLines.h"
 
 // Posted to the main window once per run. WParam: -1 after a ping command,
 // else 0. LParam: 0.
@@ -25,6 +28,12 @@ class TExecThread : public Thread {
   ~TExecThread() override;
 
   const std::string& WorkDir() const { return WorkDir_; }
+  // The command interpreter's exit code once the run has ended; STILL_ACTIVE
+  // when the command did not start or had not ended within the wait.
+  DWORD ExitCode() const { return ExitCode_; }
+  // Ends the command and everything it started now (the program is
+  // closing); the run then finishes as usual. Any thread.
+  void Abort() { Abort_.Request(); }
 
  protected:
   void Execute() override;
@@ -32,11 +41,13 @@ class TExecThread : public Thread {
  private:
   // Appends on the main thread and waits until it is done; an output
   // already holding more than 500 lines is emptied first.
-  void AddLine(const std::string& text);
+  void AddLine(const std::string& text) { HandLine(Output_, text); }
 
   std::string WorkDir_;
   std::string Command_;
-  Lines* Output_;  // not owned
+  TLineTarget Output_;
   uint16_t WaitSeconds_;
   bool IsPing_;
+  std::atomic<DWORD> ExitCode_{STILL_ACTIVE};  // written by the worker, read after its message
+  CommandAbort Abort_;
 };

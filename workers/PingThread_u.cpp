@@ -1,6 +1,7 @@
 #include "workers/PingThread_u.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <stdexcept>
 
@@ -8,9 +9,6 @@
 #include "toolkit/Application.h"
 
 namespace {
-
-const char kSeparator[] = "*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*";
-const int kOutputCap = 500;
 
 const WORD kEchoDataSize = 32;
 const char kEchoFill = 'X';
@@ -23,23 +21,6 @@ static_assert(kReplyBufferSize >= sizeof(ICMP_ECHO_REPLY) + kEchoDataSize + 8, "
 const DWORD kStatusNoAddress = 0x666;   // the name resolved without an address
 const DWORD kStatusNoHost = 0x777;      // the name did not resolve
 const DWORD kStatusUnexpected = 0x888;  // something broke inside an attempt
-
-Lines* OutputLines = nullptr;  // not owned
-Lines* EventLines = nullptr;   // not owned
-
-void AddOutputLine(const std::string& text) {
-  Application.Synchronize([&text] {
-    if (!OutputLines) return;
-    if (OutputLines->Count() > kOutputCap) OutputLines->Clear();
-    OutputLines->Add(text);
-  });
-}
-
-void AddEventLine(const std::string& text) {
-  Application.Synchronize([&text] {
-    if (EventLines) EventLines->Add(text);
-  });
-}
 
 std::string StatusText(DWORD code) {
   switch (code) {
@@ -100,18 +81,9 @@ std::string StatusText(DWORD code) {
   }
 }
 
-// Local wall-clock time in milliseconds, as the elapsed time of an attempt
-// is measured.
-long long LocalTimeMs() {
-  SYSTEMTIME st{};
-  Sys.GetLocalTime(&st);
-  FILETIME ft{};
-  if (!SystemTimeToFileTime(&st, &ft)) return 0;
-  ULARGE_INTEGER ticks;
-  ticks.LowPart = ft.dwLowDateTime;
-  ticks.HighPart = ft.dwHighDateTime;
-  return static_cast<long long>(ticks.QuadPart / 10000);
-}
+// Milliseconds from a clock that only moves forward: setting the wall clock
+// during a test must neither stretch nor reverse an attempt's time.
+unsigned long long NowMs() { return Sys.GetTickCount64(); }
 
 std::vector<std::string> SplitTargets(const std::string& text) {
   std::vector<std::string> pieces;
@@ -153,17 +125,13 @@ class WinsockScope {
 
 }  // namespace
 
-void SetPingLogTargets(Lines* output, Lines* events) {
-  OutputLines = output;
-  EventLines = events;
-}
-
-TPingThread::TPingThread(HWND notifyWindow, const TPingItem* item, int echoCount, int timeoutMs)
+TPingThread::TPingThread(HWND notifyWindow, const TPingItem* item, int echoCount, int timeoutMs, const TPingLines& lines)
     : Target(item ? item->Target : std::string()),
       EchoCount(echoCount),
       TimeoutMs(timeoutMs),
       NotifyWindow(notifyWindow),
-      ItemIndex(item ? item->Index : 0) {
+      ItemIndex(item ? item->Index : 0),
+      Lines_(lines) {
   SetFreeOnTerminate(true);
   Start();
 }
@@ -178,20 +146,21 @@ void TPingThread::Execute() {
     if (!IsList) {
       result = PingTarget(Target);
     } else {
-      // Every target is pinged; the entry is judged on the means.
+      // Every target is pinged; the entry is judged on the means, summed
+      // wide enough that long averages cannot wrap around.
       TargetList = SplitTargets(Target);
-      uint16_t sumPercent = 0, sumAverage = 0;
+      unsigned long sumPercent = 0, sumAverage = 0;
       for (const std::string& entry : TargetList) {
         const TPingResult r = PingTarget(entry);
-        sumPercent = static_cast<uint16_t>(sumPercent + r.Percent);
-        sumAverage = static_cast<uint16_t>(sumAverage + r.AverageMs);
+        sumPercent += r.Percent;
+        sumAverage += r.AverageMs;
       }
-      const auto n = static_cast<unsigned>(TargetList.size());
+      const auto n = static_cast<unsigned long>(TargetList.size());
       result.Percent = static_cast<uint8_t>(sumPercent / n);
       result.AverageMs = static_cast<uint16_t>(sumAverage / n);
       AddOutputLine("Pinging result  = " + std::to_string(result.Percent) +
                     "%, Average time = " + std::to_string(result.AverageMs) + "ms");
-      AddOutputLine(kSeparator);
+      AddOutputLine(kWorkerSeparator);
     }
     if (result.Percent < 50 || result.AverageMs > 1500)
       verdict = 0;
@@ -214,14 +183,13 @@ TPingThread::TPingResult TPingThread::PingTarget(const std::string& target) {
   while (!StopRequested() && attempts < EchoCount) {
     ++attempts;
     try {
-      const long long start = LocalTimeMs();
+      const unsigned long long start = NowMs();
       ResolveFailed = false;
       const DWORD n = EchoOnce(target, TimeoutMs);
       if (n > 0) {
         ++replies;
-        // The whole attempt is timed: handle, lookup, echo and clean-up. A
-        // clock set back meanwhile gives 0, not a negative time.
-        const int ms = static_cast<int>(std::max(0LL, LocalTimeMs() - start));
+        // The whole attempt is timed: handle, lookup, echo and clean-up.
+        const int ms = static_cast<int>(std::min<unsigned long long>(NowMs() - start, INT_MAX));
         // Counted before the line goes out, so a reply whose line could not
         // be shown still weighs in the average.
         totalMs += ms;
@@ -251,7 +219,7 @@ TPingThread::TPingResult TPingThread::PingTarget(const std::string& target) {
   } else {
     AddEventLine("Pinging [" + target + "] FAIL, (100% loss)!");
   }
-  AddOutputLine(kSeparator);
+  AddOutputLine(kWorkerSeparator);
   return result;
 }
 
@@ -276,7 +244,16 @@ DWORD TPingThread::EchoOnce(const std::string& target, int timeoutMs) {
     const DWORD replies = Sys.IcmpSendEcho(echo.Get(), address, request, kEchoDataSize, nullptr, reply,
                                            kReplyBufferSize, static_cast<uint16_t>(timeoutMs));
     LastStatus = GetLastError();
-    if (replies > 0) LastTtl = reinterpret_cast<const ICMP_ECHO_REPLY*>(reply)->Options.Ttl;
+    if (replies == 0) return 0;
+    // A router that answers with an ICMP error (unreachable, TTL expired,
+    // prohibited ...) still gives one record: only a record whose status
+    // is success is an echo reply, and only a real reply has a TTL to show.
+    const auto* record = reinterpret_cast<const ICMP_ECHO_REPLY*>(reply);
+    if (record->Status != IP_SUCCESS) {
+      LastStatus = record->Status;
+      return 0;
+    }
+    LastTtl = record->Options.Ttl;
     return replies;
   } catch (...) {
     LastStatus = kStatusUnexpected;
@@ -286,8 +263,13 @@ DWORD TPingThread::EchoOnce(const std::string& target, int timeoutMs) {
 
 bool TPingThread::ResolveTarget(const std::string& target, ULONG& address) {
   if (!Sys.WSAStartup || !Sys.gethostbyname || !Sys.WSACleanup) throw std::runtime_error("name service not available");
+  // The name service answers an empty name with this machine's own
+  // addresses, which would always "reply": an empty target names no host.
+  if (target.empty()) {
+    LastStatus = kStatusNoHost;
+    return false;
+  }
   WinsockScope winsock;
-  // An empty name gives the local machine's own addresses.
   const hostent* host = Sys.gethostbyname(target.c_str());
   if (!host) {
     LastStatus = kStatusNoHost;

@@ -11,6 +11,7 @@
 
 #include "toolkit/Lines.h"
 #include "toolkit/Thread.h"
+#include "workers/WorkerLines.h"
 
 // Posted to the notify window exactly once per run, also after an error.
 // WParam: the verdict, 0 failure, 1 warning, 2 success. LParam: the entry's
@@ -24,15 +25,22 @@ struct TPingItem {
   uint8_t Index = 0;
 };
 
-// The lists every ping worker writes to (the main window's log memo and
-// event list); either may be null. Called on the main thread.
-void SetPingLogTargets(Lines* output, Lines* events);
+// Where a ping worker writes: its running log (capped like an output memo)
+// and the event list (no cap).
+struct TPingLines {
+  TLineTarget output;
+  TLineTarget events;
+};
+
+// The main window's log memo and event list as ping lines.
+inline TPingLines PingLinesOf(Lines* output, Lines* events) { return {{output, kOutputCap}, {events, 0}}; }
 
 class TPingThread : public Thread {
  public:
   // Copies the entry and starts at once. The object deletes itself when its
-  // run has ended: keep no pointer to it.
-  TPingThread(HWND notifyWindow, const TPingItem* item, int echoCount, int timeoutMs);
+  // run has ended: keep no pointer to it. Throws when no thread can be
+  // started (nothing is posted then).
+  TPingThread(HWND notifyWindow, const TPingItem* item, int echoCount, int timeoutMs, const TPingLines& lines);
 
  protected:
   // Only the thread itself deletes the object.
@@ -51,6 +59,8 @@ class TPingThread : public Thread {
   // The first IPv4 address of the name, as the name service gives it.
   bool ResolveTarget(const std::string& target, ULONG& address);
   bool StopRequested() const;
+  void AddOutputLine(const std::string& text) { HandLine(Lines_.output, text); }
+  void AddEventLine(const std::string& text) { HandLine(Lines_.events, text); }
 
   std::string Target;
   std::vector<std::string> TargetList;
@@ -62,4 +72,5 @@ class TPingThread : public Thread {
   UCHAR LastTtl = 0;  // time-to-live of the last echo reply
   bool ResolveFailed = false;
   bool IsList = false;
+  TPingLines Lines_;
 };

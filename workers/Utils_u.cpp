@@ -1,5 +1,6 @@
 #include "workers/Utils_u.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstddef>
 #include <cstring>
@@ -196,6 +197,56 @@ void ParsePingSummary(const Lines& lines, TPingSummary& s) {
   if (s.AverageMs == -1) s.LossPercent = -1;
 }
 
+namespace {
+
+// The numbers that follow "=" or "<" (blanks allowed around them) on a line,
+// each with whether "ms" follows it.
+struct MarkedNumber {
+  char mark;
+  long long value;
+  bool ms;
+};
+
+std::vector<MarkedNumber> MarkedNumbers(const std::string& line) {
+  std::vector<MarkedNumber> found;
+  for (size_t i = 0; i < line.size(); ++i) {
+    if (line[i] != '=' && line[i] != '<') continue;
+    size_t j = i + 1;
+    while (j < line.size() && line[j] == ' ') ++j;
+    if (j >= line.size() || line[j] < '0' || line[j] > '9') continue;
+    long long value = 0;
+    for (; j < line.size() && line[j] >= '0' && line[j] <= '9'; ++j) value = std::min(value * 10 + (line[j] - '0'), 1LL << 40);
+    size_t k = j;
+    while (k < line.size() && line[k] == ' ') ++k;
+    const bool ms = line.compare(k, 2, "ms") == 0;
+    found.push_back({line[i], value, ms});
+  }
+  return found;
+}
+
+}  // namespace
+
+void CountPingReplies(const Lines& lines, TPingReplies& r) {
+  r = TPingReplies{};
+  long long totalMs = 0;
+  bool haveSent = false;
+  const int n = lines.Count();
+  for (int i = 0; i < n; ++i) {
+    const std::string line = lines.Get(i);
+    const std::vector<MarkedNumber> numbers = MarkedNumbers(line);
+    const auto time = std::find_if(numbers.begin(), numbers.end(), [](const MarkedNumber& m) { return m.ms; });
+    if (time != numbers.end()) {
+      if (line.find("TTL=") == std::string::npos) continue;  // a times line, or no echo
+      ++r.Replies;
+      totalMs += time->mark == '<' ? 0 : time->value;  // "<1ms": under a millisecond
+    } else if (!haveSent && numbers.size() >= 3) {
+      r.Sent = static_cast<int>(std::min<long long>(numbers[0].value, INT_MAX));
+      haveSent = true;
+    }
+  }
+  if (r.Replies > 0) r.AverageMs = static_cast<int>(std::min<long long>(totalMs / r.Replies, INT_MAX));
+}
+
 void ReadProxySettings(TProxyItem& p) {
   p.Enabled = false;
   RegKey key;
@@ -254,21 +305,85 @@ bool IsUserAdmin() {
   // Never walk past what was actually returned, whatever the count says.
   const size_t room = (buffer.size() - offsetof(TOKEN_GROUPS, Groups)) / sizeof(SID_AND_ATTRIBUTES);
   const size_t count = groups->GroupCount < room ? groups->GroupCount : room;
-  // Deny-only entries (an administrator's filtered token) count as well.
+  // An administrator without elevation holds the group for deny checks
+  // only: such a user cannot switch the firewall, so that entry does not
+  // count.
   for (size_t i = 0; i < count; ++i) {
-    const PSID sid = groups->Groups[i].Sid;
-    if (sid && EqualSid(administrators.get(), sid)) return true;
+    const SID_AND_ATTRIBUTES& group = groups->Groups[i];
+    if ((group.Attributes & SE_GROUP_USE_FOR_DENY_ONLY) != 0) continue;
+    if (group.Sid && EqualSid(administrators.get(), group.Sid)) return true;
   }
   return false;
 }
 
-std::string CaptureCommandOutput(const std::string& command, const std::string& workDir, DWORD waitMs) {
+namespace {
+
+// Every command the tools run, and whatever it starts, lives in one job of
+// the program's, so that closing the program can end them all at once (and
+// the system ends them when the program goes, the job's last handle with it).
+HANDLE CommandJob() {
+  static HANDLE job = [] {
+    HANDLE h = Sys.CreateJobObjectA ? Sys.CreateJobObjectA(nullptr, nullptr) : nullptr;
+    if (h && Sys.SetInformationJobObject) {
+      JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+      limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+      Sys.SetInformationJobObject(h, JobObjectExtendedLimitInformation, &limits, sizeof(limits));
+    }
+    return h;
+  }();
+  return job;
+}
+
+// "cmd.exe /C " + command as a writable command line, and the interpreter by
+// its full path in the system directory: a bare "cmd.exe" would first be
+// looked for beside the program and in the current directory, where a
+// planted one could run instead.
+struct InterpreterCall {
+  std::string application;
+  std::vector<char> commandLine;
+};
+
+InterpreterCall Interpreter(const std::string& command) {
+  InterpreterCall call;
+  char systemDir[MAX_PATH] = {};
+  const UINT dirLength = GetSystemDirectoryA(systemDir, MAX_PATH);
+  if (dirLength > 0 && dirLength < MAX_PATH) call.application = std::string(systemDir) + "\\cmd.exe";
+  const std::string line = "cmd.exe /C " + command;
+  call.commandLine.assign(line.begin(), line.end());
+  call.commandLine.push_back('\0');
+  return call;
+}
+
+}  // namespace
+
+void CommandAbort::Request() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    requested_ = true;
+    // Where the job could not take it (a program already in a job of its
+    // own on older systems), the interpreter at least ends.
+    if (process_) Sys.TerminateProcess(process_, 1);
+  }
+  if (HANDLE job = CommandJob()) Sys.TerminateJobObject(job, 1);
+}
+
+bool CommandAbort::Requested() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return requested_;
+}
+
+std::string CaptureCommandOutput(const std::string& command, const std::string& workDir, DWORD waitMs,
+                                 DWORD* exitCode, CommandAbort* abort) {
+  if (exitCode) *exitCode = STILL_ACTIVE;
   std::string result;
   OwnedHandle readEnd, writeEnd;  // the read end is closed last
   SECURITY_ATTRIBUTES sa{};
   sa.nLength = sizeof(sa);
   sa.bInheritHandle = TRUE;
   Sys.CreatePipe(readEnd.Receive(), writeEnd.Receive(), &sa, 0);
+  // The command gets the write end only: a read end in its hands (or in
+  // anything it starts) would keep the pipe from ever breaking.
+  if (readEnd.Get()) SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
 
   STARTUPINFOA si{};
   si.cb = sizeof(si);
@@ -278,25 +393,27 @@ std::string CaptureCommandOutput(const std::string& command, const std::string& 
   si.hStdOutput = writeEnd.Get();
   si.hStdError = writeEnd.Get();
 
-  // The interpreter is named by its full path in the system directory: a
-  // bare "cmd.exe" would first be looked for beside the program and in the
-  // current directory, where a planted one could run instead.
-  char systemDir[MAX_PATH] = {};
-  const UINT dirLength = GetSystemDirectoryA(systemDir, MAX_PATH);
-  const std::string interpreter =
-      dirLength > 0 && dirLength < MAX_PATH ? std::string(systemDir) + "\\cmd.exe" : std::string();
-
-  const std::string line = "cmd.exe /C " + command;
-  std::vector<char> commandLine(line.begin(), line.end());
-  commandLine.push_back('\0');
+  InterpreterCall call = Interpreter(command);
   PROCESS_INFORMATION pi{};
-  const BOOL started =
-      Sys.CreateProcessA(interpreter.empty() ? nullptr : interpreter.c_str(), commandLine.data(), nullptr, nullptr,
-                         TRUE, 0, nullptr, workDir.empty() ? nullptr : workDir.c_str(), &si, &pi);
+  // Suspended until it is in the job, so nothing it starts escapes it.
+  const BOOL started = Sys.CreateProcessA(call.application.empty() ? nullptr : call.application.c_str(),
+                                          call.commandLine.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
+                                          workDir.empty() ? nullptr : workDir.c_str(), &si, &pi);
   // Our copy of the write end must go, or the pipe never breaks.
   writeEnd.Close();
   if (started) {
     OwnedHandle process(pi.hProcess), thread(pi.hThread);
+    if (HANDLE job = CommandJob()) Sys.AssignProcessToJobObject(job, process.Get());
+    bool stopped = false;
+    if (abort) {
+      std::lock_guard<std::mutex> lock(abort->mutex_);
+      stopped = abort->requested_;
+      abort->process_ = process.Get();
+    }
+    if (stopped)
+      Sys.TerminateProcess(process.Get(), 1);
+    else
+      Sys.ResumeThread(thread.Get());
     char chunk[256];
     for (;;) {
       DWORD got = 0;
@@ -305,10 +422,89 @@ std::string CaptureCommandOutput(const std::string& command, const std::string& 
       result += chunk;  // up to its first zero byte
     }
     Sys.WaitForSingleObject(process.Get(), waitMs);
+    if (exitCode && !Sys.GetExitCodeProcess(process.Get(), exitCode)) *exitCode = STILL_ACTIVE;
+    if (abort) {
+      std::lock_guard<std::mutex> lock(abort->mutex_);
+      abort->process_ = nullptr;  // before the handle goes
+    }
   }
   return result;
 }
 
 std::string RunCommandCapture(const std::string& command, const std::string& workDir) {
   return CaptureCommandOutput(command, workDir, INFINITE);
+}
+
+bool StartCommand(const std::string& command, const std::string& workDir) {
+  STARTUPINFOA si{};
+  si.cb = sizeof(si);
+  si.dwFlags = STARTF_USESHOWWINDOW;
+  si.wShowWindow = SW_HIDE;
+  InterpreterCall call = Interpreter(command);
+  PROCESS_INFORMATION pi{};
+  // Inherits nothing: a pipe end of a command running meanwhile must not be
+  // held open by a window the user may keep for hours.
+  if (!Sys.CreateProcessA(call.application.empty() ? nullptr : call.application.c_str(), call.commandLine.data(),
+                          nullptr, nullptr, FALSE, 0, nullptr, workDir.empty() ? nullptr : workDir.c_str(), &si, &pi))
+    return false;
+  Sys.CloseHandle(pi.hThread);
+  Sys.CloseHandle(pi.hProcess);
+  return true;
+}
+
+std::string DesktopFolder() {
+  char path[MAX_PATH] = {};
+  if (!Sys.SHGetFolderPathA || FAILED(Sys.SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, path))) return {};
+  return path;
+}
+
+namespace {
+
+std::string TwoDigits(WORD n) { return std::string(1, static_cast<char>('0' + n / 10 % 10)) + static_cast<char>('0' + n % 10); }
+
+// The system's words for an error code, as one line.
+std::string SystemText(DWORD code) {
+  char* text = nullptr;
+  const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string result = n && text ? std::string(text, n) : "System error " + std::to_string(code);
+  if (text) LocalFree(text);
+  while (!result.empty() && (result.back() == '\n' || result.back() == '\r' || result.back() == ' ')) result.pop_back();
+  return result;
+}
+
+}  // namespace
+
+std::string TimestampedFileName(const std::string& prefix) {
+  SYSTEMTIME t{};
+  Sys.GetLocalTime(&t);
+  return prefix + "-" + std::to_string(t.wYear) + TwoDigits(t.wMonth) + TwoDigits(t.wDay) + "-" + TwoDigits(t.wHour) +
+         TwoDigits(t.wMinute) + TwoDigits(t.wSecond) + ".txt";
+}
+
+std::string LocalTimeText() {
+  SYSTEMTIME t{};
+  Sys.GetLocalTime(&t);
+  return std::to_string(t.wYear) + "-" + TwoDigits(t.wMonth) + "-" + TwoDigits(t.wDay) + " " + TwoDigits(t.wHour) + ":" +
+         TwoDigits(t.wMinute) + ":" + TwoDigits(t.wSecond);
+}
+
+std::string WriteTextFile(const std::string& path, const std::string& text) {
+  if (path.empty()) return "There is no folder to write to.";
+  OwnedHandle file(Sys.CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.Get() == INVALID_HANDLE_VALUE || !file.Get()) return SystemText(GetLastError());
+  size_t done = 0;
+  while (done < text.size()) {
+    DWORD wrote = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(text.size() - done, 1 << 20));
+    if (!Sys.WriteFile(file.Get(), text.data() + done, chunk, &wrote, nullptr) || wrote == 0) {
+      const std::string why = SystemText(GetLastError());
+      // A half-written report would look whole: none is better.
+      file.Close();
+      Sys.DeleteFileA(path.c_str());
+      return why;
+    }
+    done += wrote;
+  }
+  return {};
 }

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 
@@ -48,6 +49,20 @@ uint8_t GetWindowsVersionCode();
 // ping; fields not found are -1.
 void ParsePingSummary(const Lines& lines, TPingSummary& s);
 
+// What the echo lines of a console ping show, in whatever language it
+// speaks: Sent is the first number of its statistics line (the line of three
+// or more "= <number>" with no time among them), 0 when there is none;
+// Replies counts only the lines with "TTL=" and a time ("=12ms", "<1ms",
+// "= 3 ms"), so an ICMP error that the console counts as received ("Reply
+// from 10.0.0.1: Destination host unreachable.") is no reply here;
+// AverageMs is the mean of their times, -1 without replies.
+struct TPingReplies {
+  int Sent = 0;
+  int Replies = 0;
+  int AverageMs = -1;
+};
+void CountPingReplies(const Lines& lines, TPingReplies& r);
+
 // Throws ERegistryException for a value of the wrong kind or one that
 // cannot be read. A missing key leaves Enabled false and the texts as they
 // were; a missing value reads as empty text or "proxy off".
@@ -58,11 +73,47 @@ void WriteProxySettings(const std::string& server, bool enable);
 
 bool IsUserAdmin();
 
+// The user's desktop folder, empty when the system has none for this user.
+std::string DesktopFolder();
+// "<prefix>-YYYYMMDD-HHMMSS.txt" with the local time now.
+std::string TimestampedFileName(const std::string& prefix);
+// The local time now as "YYYY-MM-DD hh:mm:ss".
+std::string LocalTimeText();
+// Writes text to path, replacing the file. Returns an empty text on
+// success, else why it could not be written (the system's words).
+std::string WriteTextFile(const std::string& path, const std::string& text);
+
 // Runs "cmd.exe /C " + command in workDir, waits for it to end and returns
 // everything it wrote to standard output and standard error.
 std::string RunCommandCapture(const std::string& command, const std::string& workDir);
 
+// Lets another thread end a capture's command (and everything it started)
+// while it runs; a request made before the command has started stops it
+// from ever running.
+class CommandAbort {
+ public:
+  void Request();
+  bool Requested() const;
+
+ private:
+  friend std::string CaptureCommandOutput(const std::string&, const std::string&, DWORD, DWORD*, CommandAbort*);
+  mutable std::mutex mutex_;
+  bool requested_ = false;
+  HANDLE process_ = nullptr;  // not owned: the running interpreter, while the capture holds it
+};
+
 // The capture behind RunCommandCapture and the command worker: waits at most
 // waitMs for the process once its output has ended (INFINITE for no limit).
-// A command that cannot be started gives an empty text.
-std::string CaptureCommandOutput(const std::string& command, const std::string& workDir, DWORD waitMs);
+// A command that cannot be started gives an empty text. exitCode, when
+// given, receives the interpreter's exit code, or STILL_ACTIVE when it did
+// not start or had not ended by the time the wait gave up. Every command
+// runs in the program's command job, so nothing it starts outlives the
+// program.
+std::string CaptureCommandOutput(const std::string& command, const std::string& workDir, DWORD waitMs,
+                                 DWORD* exitCode = nullptr, CommandAbort* abort = nullptr);
+
+// Starts "cmd.exe /C " + command in workDir and returns at once, without
+// capturing anything (the control-panel applets). False when it could not
+// be started.
+bool StartCommand(const std::string& command, const std::string& workDir);
+

@@ -478,7 +478,13 @@ def draw_help_view(img):
     key_cap(img, x + 2, 226, "F2", min_width=30)
     text(img, (x + 42, vcentre(font("sans", 12), 226, 17)), "Network Tools", font("sans", 12), TEXT)
 
-    heading(img, x, 264, "Mouse", 622)
+    heading(img, x, 258, "Report (in every view)", 622)
+    r = key_cap(img, x + 2, 280, "Ctrl+S", min_width=50)
+    text(img, (r + 8, vcentre(font("sans", 12), 280, 17)), "Save it to the desktop", font("sans", 12), TEXT)
+    r = key_cap(img, x + 2, 302, "Ctrl+C", min_width=50)
+    text(img, (r + 8, vcentre(font("sans", 12), 302, 17)), "Copy it for support", font("sans", 12), TEXT)
+
+    heading(img, x, 328, "Mouse", 622)
     lines = [
         "Click a button to run it.",
         "Click the OUTPUT strip at the left edge",
@@ -488,20 +494,20 @@ def draw_help_view(img):
         "Click ? to come back to this page.",
         "Drag the title bar to move the window.",
     ]
-    y = 288
+    y = 350
     for s in lines:
         text(img, (x + 2, y), s, font("sans", 11), TEXT, limit=268)
-        y += 17
+        y += 15
 
-    heading(img, x, 420, "Firewall", 622, colour=AMBER)
+    heading(img, x, 456, "Firewall", 622, colour=AMBER)
     for i, s in enumerate([
         "* The firewall switch needs administrator",
         "rights. Start the agent as administrator",
         "to use it; otherwise the button shows",
         "\"admin only\" and does nothing.",
     ]):
-        text(img, (x + 2, 444 + i * 17), s, font("sans", 11), TEXT, limit=268)
-    text(img, (x + 2, 522), "velnor.net  -  customer support", font("sans", 10), MUTED)
+        text(img, (x + 2, 478 + i * 15), s, font("sans", 11), TEXT, limit=268)
+    text(img, (x + 2, 540), "velnor.net  -  customer support", font("sans", 10), MUTED)
 
 
 def make_background():

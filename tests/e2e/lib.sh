@@ -43,13 +43,21 @@ stop_apps() {
   done
   for pid in "${APP_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
   # Whatever is left of the program in this test network (another checkout
-  # may run its own tests beside this one): Wine shows its command line with
-  # a Windows path (this script's own arguments use slashes).
-  local ns="${VELNOR_CLIENT_NS:-velnor-client}"
-  for pid in $(ip netns pids "$ns" 2>/dev/null); do
-    tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -q '[\\]VelnorAgent[.]exe' && kill "$pid" 2>/dev/null || true
-  done
+  # may run its own tests beside this one).
+  for pid in $(programs_running 'VelnorAgent[.]exe$'); do kill "$pid" 2>/dev/null || true; done
   APP_PIDS=()
+}
+
+# programs_running REGEX: the ids of the processes in this test network whose
+# program (the first word of the command line, as Wine shows it: the path the
+# program was started by, or its Windows path) matches. This script's own
+# arguments name the exe too, so only the first word counts.
+programs_running() {
+  local pid ns="${VELNOR_CLIENT_NS:-velnor-client}"
+  for pid in $(ip netns pids "$ns" 2>/dev/null); do
+    tr '\0' '\n' 2>/dev/null <"/proc/$pid/cmdline" | head -n 1 | grep -Eiq "$1" && echo "$pid"
+  done
+  return 0
 }
 
 trap stop_apps EXIT

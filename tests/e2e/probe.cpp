@@ -17,6 +17,9 @@
 //   probe visible <component>        1 when the window is visible, else 0
 //   probe loadlib <dll>              LoadLibraryA(dll) the ordinary way (control for planting tests)
 //   probe hwnd <title>               the window handle, in hexadecimal
+//   probe click-closes <component> <x> <y> <title>
+//                                    clicks like "click", then prints the milliseconds until the
+//                                    window with that title was hidden and until it was gone
 #include <windows.h>
 
 #include <cstdio>
@@ -182,6 +185,28 @@ int main(int argc, char** argv) {
     PostMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, at);
     PostMessageA(h, WM_LBUTTONUP, 0, at);
     return 0;
+  }
+  if (cmd == "click-closes") {
+    HWND h = ByComponent(arg(2));
+    HWND window = ByTitle(arg(5));
+    if (!h || !window) return Fail("no such component or window");
+    const LPARAM at = MAKELPARAM(atoi(arg(3).c_str()), atoi(arg(4).c_str()));
+    const DWORD start = GetTickCount();
+    PostMessageA(h, WM_MOUSEMOVE, 0, at);
+    PostMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(h, WM_LBUTTONUP, 0, at);
+    DWORD hidden = 0;
+    for (;;) {
+      const DWORD now = GetTickCount() - start;
+      const bool exists = IsWindow(window) != FALSE;
+      if (!hidden && (!exists || !IsWindowVisible(window))) hidden = now ? now : 1;
+      if (!exists) {
+        printf("%lu %lu\n", static_cast<unsigned long>(hidden), static_cast<unsigned long>(now));
+        return 0;
+      }
+      if (now > 60000) return Fail("the window stayed");
+      Sleep(5);
+    }
   }
   if (cmd == "close") {
     HWND h = ByTitle(arg(2));

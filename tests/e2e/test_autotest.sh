@@ -6,7 +6,8 @@ source "$(dirname "$0")/lib.sh"
 
 GW_NS="${VELNOR_GATEWAY_NS:-velnor-gw}"
 restore_provider() { ip -n "$GW_NS" addr replace 10.77.1.1/32 dev lo 2>/dev/null || true; }
-trap 'restore_provider; stop_apps' EXIT
+drop_reject() { ip netns exec "$GW_NS" nft delete table ip velnor_reject 2>/dev/null || true; }
+trap 'drop_reject; restore_provider; stop_apps' EXIT
 
 BROWSER_LOG="$ROOT/build/browser.log"
 rm -f "$BROWSER_LOG"
@@ -92,3 +93,26 @@ check "mark of stage 2" "$(mark_level "$OUT/failed-stage3.png" 2)" "1"
 for stage in 4 5 6 7; do
   check "row $stage stays empty" "$(mark_level "$OUT/failed-stage3.png" "$stage")" "0"
 done
+
+# The provider is there again, but its host answers every echo with an ICMP
+# error ("host unreachable"): that is no reply, and stage 3 fails.
+restore_provider
+ip netns exec "$GW_NS" nft add table ip velnor_reject
+ip netns exec "$GW_NS" nft add chain ip velnor_reject input '{ type filter hook input priority 0; }'
+ip netns exec "$GW_NS" nft add rule ip velnor_reject input ip daddr 10.77.1.1 icmp type echo-request \
+  reject with icmp type host-unreachable
+rm -f "$BROWSER_LOG"
+press_enter
+wait_until "the rejected pings stop the test" sh -c "'$WINE_RUN' '$PROBE' text memOutput 2>/dev/null | grep -q 'Ping Thread FAILED!'"
+read_results rejected
+grep -E "^Fail ping\[10.77.1.1\]: " <<<"$log" | head -n 1 | sed 's/^/seen: /'
+check "failed attempts on the provider" "$(grep -cE '^Fail ping\[10.77.1.1\]: ' <<<"$log")" "4"
+grep -qF "Fail ping[10.77.1.1]: Request timed out" <<<"$log" && fail "the ICMP errors were taken for silence"
+grep -qF "Reply from [10.77.1.1]" <<<"$log" && fail "an ICMP error was taken for a reply"
+grep -qF "Pinging [10.77.1.1] Passed by 0%" <<<"$events" || fail "no 0% line for the provider"
+[ -f "$BROWSER_LOG" ] && fail "the page was opened after a failure"
+screenshot rejected-stage3
+for stage in 4 5 6 7; do
+  check "row $stage has no mark" "$(mark_level "$OUT/rejected-stage3.png" "$stage")" "0"
+done
+echo "ok: an ICMP error answer fails the stage"

@@ -6,9 +6,9 @@
 
 #include "Endpoints.h"
 #include "FakeWorld.h"
+#include "platform/Sys.h"
 #include "workers/ExecThread.h"
-
-using namespace mainstate;
+#include "workers/Utils_u.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ class AutoTest : public FakeWorldTest {
     EXPECT_FALSE(Shown("imgLoading"));
     EXPECT_TRUE(form->btnStartAutoTest->Enabled());
     EXPECT_EQ(form->imgRefresh->Tag, 0);
-    EXPECT_TRUE(PingQueue->empty());
+    EXPECT_TRUE(form->PingQueue.empty());
   }
 };
 
@@ -67,17 +67,162 @@ TEST_F(AutoTest, ACompleteRunMarksAllSevenStages) {
   ExpectIdle();
 }
 
-TEST_F(AutoTest, StartIsRefusedWhileACommandRuns) {
+TEST_F(AutoTest, StartIsRefusedWhileACommandRunsAndTheTestPanelSaysSo) {
   Open();
   form->btnAuto->Click();
   form->memOutput->GetLines().Add("previous result");
-  CurrentExecThread = new TExecThread("ping -n 2 127.0.0.1", &form->memToolsOutput->GetLines(), 127, "", true);
+  form->CurrentExecThread = new TExecThread("ping -n 2 127.0.0.1", &form->memToolsOutput->GetLines(), 127, "", true);
   form->btnStartAutoTest->Click();
   EXPECT_TRUE(Shown("imgWarnIncomplete"));
-  EXPECT_EQ(Output(), std::vector<std::string>{"previous result"});
+  // The strip is on the hidden tools panel: the log the user sees tells it,
+  // below the previous result, which stays.
+  EXPECT_EQ(Output(), (std::vector<std::string>{
+                          "previous result",
+                          "WARNING: A tools command is still running. Start the test again when it has finished."}));
   EXPECT_TRUE(form->btnStartAutoTest->Enabled());
-  delete CurrentExecThread;
-  CurrentExecThread = nullptr;
+  delete form->CurrentExecThread;
+  form->CurrentExecThread = nullptr;
+}
+
+TEST_F(AutoTest, StageTwoPingsARealGatewayOrFailsWithoutAnEcho) {
+  FakeAdapter wired;  // first recorded
+  FakeAdapter wireless = wired;
+  wireless.index = 12;
+  wireless.type = IF_TYPE_IEEE80211;
+  wireless.mac = {0x00, 0x0C, 0x29, 0xAB, 0xCD, 0xEF};
+  wireless.address = "10.0.0.5";
+  struct Row {
+    const char* name;
+    std::string first, second;  // gateways of the two adapters
+    const char* pinged;         // null: stage 2 fails at once
+  } rows[] = {
+      {"first adapter's gateway", "192.168.1.1", "10.0.0.1", "192.168.1.1"},
+      {"first has none: the current adapter's", "", "10.0.0.1", "10.0.0.1"},
+      {"first has 0.0.0.0: the current adapter's", "0.0.0.0", "10.0.0.1", "10.0.0.1"},
+      {"no adapter has one", "", "0.0.0.0", nullptr},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    wired.gateway = row.first;
+    wireless.gateway = row.second;
+    FakeWorld::adapters = {wired, wireless};
+    FakeWorld::echoCounts.clear();
+    Open();
+    Start();
+    const auto queued = Queued(Events());
+    if (row.pinged) {
+      ASSERT_EQ(queued.size(), 4u);
+      EXPECT_EQ(queued[0], row.pinged);
+      EXPECT_EQ(FakeWorld::echoCounts[row.pinged], 4);
+      EXPECT_TRUE(Marked(2));
+    } else {
+      EXPECT_TRUE(queued.empty());
+      EXPECT_TRUE(FakeWorld::echoCounts.empty()) << "no echo at all, not even to this machine";
+      EXPECT_TRUE(Shown("imgFail02"));
+      EXPECT_TRUE(Has(Output(), "WARNING: No adapter has a default gateway to ping: the gateway test fails."));
+    }
+    ExpectIdle();
+    delete form;
+    frmMain = form = nullptr;
+  }
+}
+
+TEST_F(AutoTest, AnIcmpErrorFromARouterFailsTheStage) {
+  FakeWorld::answers = {{endpoints::ProviderServerAddress, Answer::Unreachable}};
+  Open();
+  Start();
+  EXPECT_TRUE(Marked(2));
+  EXPECT_TRUE(Shown("imgFail03"));
+  EXPECT_FALSE(Marked(3));
+  const auto out = Output();
+  const std::string provider = endpoints::ProviderServerAddress;
+  EXPECT_EQ(std::count(out.begin(), out.end(), "Fail ping[" + provider + "]: Destination host unreachable"), 4);
+  EXPECT_TRUE(std::none_of(out.begin(), out.end(),
+                           [&](const std::string& l) { return l.rfind("Reply from [" + provider + "]", 0) == 0; }));
+  EXPECT_TRUE(Has(Events(), "Pinging [" + provider + "] Passed by 0%, Average time: 0ms"));
+  EXPECT_TRUE(FakeWorld::opened.empty());
+  ExpectIdle();
+}
+
+TEST_F(AutoTest, ACommandEndingDuringATestLeavesTheTestLogAlone) {
+  FakeWorld::echoGate = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  Open();
+  form->btnAuto->Click();
+  form->btnStartAutoTest->Click();  // stage 1 now; the first echo waits at the gate
+  form->RunToolCommand("echo meanwhile", false);
+  const DWORD start = GetTickCount();
+  while (form->CurrentExecThread && GetTickCount() - start < 30000) {
+    Application.ProcessMessages();
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+  ASSERT_EQ(form->CurrentExecThread, nullptr) << "the command did not finish";
+  EXPECT_EQ(form->imgRefresh->Tag, 2) << "the test still runs";
+  const auto before = Output();
+  form->imgRefresh->Click();
+  EXPECT_EQ(Output(), before) << "a refresh wiped the running test's log";
+  EXPECT_TRUE(Has(Events(), "*************** Network Adapter Info ***************"));
+
+  SetEvent(FakeWorld::echoGate);
+  ASSERT_TRUE(RunUntilIdle());
+  CloseHandle(FakeWorld::echoGate);
+  FakeWorld::echoGate = nullptr;
+  for (int stage = 1; stage <= 7; ++stage) EXPECT_TRUE(Marked(stage)) << stage;
+  ExpectIdle();
+}
+
+namespace {
+HANDLE WINAPI NoThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD, LPDWORD) {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return nullptr;
+}
+}  // namespace
+
+TEST_F(AutoTest, AWorkerThatCannotStartEndsTheTestAndLeavesTheWindowUsable) {
+  Open();
+  {
+    SysSwap<decltype(Sys.CreateThread)> noThreads(&SysApi::CreateThread, &NoThread);
+    Start();
+    EXPECT_TRUE(Has(Output(), "Error: The worker thread could not be started (system error 8)."));
+    EXPECT_TRUE(Has(Output(), "Ping Thread FAILED!"));
+    EXPECT_TRUE(Shown("imgFail02"));
+    ExpectIdle();
+
+    form->btnNetUtil->Click();
+    form->RunToolCommand("echo never", false);
+    EXPECT_EQ(form->CurrentExecThread, nullptr);
+    EXPECT_FALSE(Shown("imgLoadingTools"));
+    EXPECT_EQ(form->imgRefresh->Tag, 0);
+    EXPECT_NE(form->memToolsOutput->Text().find("Error: The worker thread could not be started"), std::string::npos);
+  }
+  // Nothing stays stuck: the next test and the next command run.
+  Start();
+  for (int stage = 1; stage <= 7; ++stage) EXPECT_TRUE(Marked(stage)) << stage;
+  form->RunToolCommand("echo again", false);
+  EXPECT_NE(form->CurrentExecThread, nullptr);
+  ASSERT_TRUE(RunUntilIdle());
+}
+
+TEST_F(AutoTest, AnUnreadableProxySettingIsReportedAndTheToolsPanelStillShows) {
+  fakeregistry::FakeRegistry::values = {{"ProxyEnable", fakeregistry::Text("1")}};
+  std::vector<std::string> reports;
+  Application.OnException = [&](const std::string& message) { reports.push_back(message); };
+  Open();
+  EXPECT_EQ(reports, std::vector<std::string>{"Invalid data type for 'ProxyEnable'"});
+  EXPECT_EQ(form->PanelMode, 1);
+  EXPECT_TRUE(Shown("pnlUtil"));
+  EXPECT_FALSE(form->btnNetUtil->Enabled());
+  EXPECT_EQ(form->FirewallAllowed, IsUserAdmin());
+}
+
+TEST_F(AutoTest, ASuccessfulRefreshTakesTheMissingDataStripAway) {
+  FakeWorld::adapters.clear();
+  Open();
+  EXPECT_TRUE(Shown("imgFailGetData"));
+  FakeWorld::adapters = {FakeAdapter{}};
+  FakeWorld::Install();
+  form->imgRefreshClick(form->imgRefresh);
+  EXPECT_TRUE(form->AdapterInfoOK);
+  EXPECT_FALSE(Shown("imgFailGetData"));
 }
 
 TEST_F(AutoTest, AFailingAdapterListFailsStageOne) {
@@ -206,13 +351,13 @@ TEST_F(AutoTest, OnlyLiveWiredOrWirelessAdaptersAreRecorded) {
   noMask.address = "";  // no address row: no address and no mask
   FakeWorld::adapters = {good, vbox, vmware, down, noMask};
   Open();
-  EXPECT_TRUE(AdapterInfoOK);
-  EXPECT_EQ(AdapterSlots[1].IPAddress, "192.168.1.10");
-  EXPECT_EQ(AdapterSlots[1].MACAddress, "00-1A-2B-3C-4D-5E");
-  EXPECT_EQ(AdapterSlots[1].Gateway, "192.168.1.1");
-  EXPECT_EQ(AdapterSlots[1].DNSServer, "192.168.1.53");
-  EXPECT_EQ(CurrentAdapter.IPAddress, AdapterSlots[1].IPAddress);
-  EXPECT_EQ(CurrentAdapter.Gateway, AdapterSlots[1].Gateway);
+  EXPECT_TRUE(form->AdapterInfoOK);
+  EXPECT_EQ(form->AdapterSlots[1].IPAddress, "192.168.1.10");
+  EXPECT_EQ(form->AdapterSlots[1].MACAddress, "00-1A-2B-3C-4D-5E");
+  EXPECT_EQ(form->AdapterSlots[1].Gateway, "192.168.1.1");
+  EXPECT_EQ(form->AdapterSlots[1].DNSServer, "192.168.1.53");
+  EXPECT_EQ(form->CurrentAdapter.IPAddress, form->AdapterSlots[1].IPAddress);
+  EXPECT_EQ(form->CurrentAdapter.Gateway, form->AdapterSlots[1].Gateway);
   const auto selected = LinesOf(frmTCPIPMonitor->SelectedAdpMemo->GetLines());
   ASSERT_EQ(selected.size(), 1u);
   EXPECT_EQ(selected[0],
@@ -230,16 +375,16 @@ TEST_F(AutoTest, TheLastAdapterWithAGatewayIsCurrent) {
   second.gateway = "";
   FakeWorld::adapters = {first, second};
   Open();
-  EXPECT_EQ(AdapterSlots[2].IPAddress, "10.0.0.5");
-  EXPECT_EQ(CurrentAdapter.IPAddress, "192.168.1.10") << "only the first has a gateway";
+  EXPECT_EQ(form->AdapterSlots[2].IPAddress, "10.0.0.5");
+  EXPECT_EQ(form->CurrentAdapter.IPAddress, "192.168.1.10") << "only the first has a gateway";
   EXPECT_EQ(frmTCPIPMonitor->SelectedAdpMemo->GetLines().Count(), 2);
 
   delete form;
   frmMain = form = nullptr;
   FakeWorld::adapters[1].gateway = "10.0.0.1";
   Open();
-  EXPECT_EQ(CurrentAdapter.IPAddress, "10.0.0.5") << "both have one: the second wins";
-  EXPECT_EQ(CurrentAdapter.Gateway, "10.0.0.1");
+  EXPECT_EQ(form->CurrentAdapter.IPAddress, "10.0.0.5") << "both have one: the second wins";
+  EXPECT_EQ(form->CurrentAdapter.Gateway, "10.0.0.1");
 }
 
 TEST_F(AutoTest, AFifthQualifyingAdapterIsListedButNotRecorded) {
@@ -251,11 +396,10 @@ TEST_F(AutoTest, AFifthQualifyingAdapterIsListedButNotRecorded) {
     a.address = "192.168.1." + std::to_string(10 + i);
     FakeWorld::adapters.push_back(a);
   }
-  AdapterSlots[4] = TLANInfo{};
   Open();
   EXPECT_EQ(frmTCPIPMonitor->SelectedAdpMemo->GetLines().Count(), 5);
-  EXPECT_EQ(AdapterSlots[4].IPAddress, "192.168.1.13");
-  EXPECT_EQ(CurrentAdapter.IPAddress, "192.168.1.13") << "the fifth is not recorded";
+  EXPECT_EQ(form->AdapterSlots[4].IPAddress, "192.168.1.13");
+  EXPECT_EQ(form->CurrentAdapter.IPAddress, "192.168.1.13") << "the fifth is not recorded";
 }
 
 TEST_F(AutoTest, APppInterfaceWithAnAddressWarnsOfAVpn) {
@@ -281,51 +425,106 @@ TEST_F(AutoTest, APppInterfaceWithAnAddressWarnsOfAVpn) {
 }
 
 TEST_F(AutoTest, TheProxyIndicatorFollowsTheUsersSettings) {
+  using fakeregistry::FakeRegistry;
   Open();
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", 0, nullptr, 0,
-                            KEY_ALL_ACCESS, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  const DWORD on = 1, off = 0;
   const char server[] = "10.77.0.9:3128";
-  RegSetValueExA(key, "ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(server), sizeof(server));
-  RegSetValueExA(key, "ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on), sizeof(on));
+  FakeRegistry::values = {{"ProxyServer", fakeregistry::Text(server)}, {"ProxyEnable", fakeregistry::Number(1)}};
   form->imgRefreshClick(form->imgRefresh);
   EXPECT_TRUE(Shown("imgProxy"));
   EXPECT_TRUE(form->imgProxy->ShowHint());
   EXPECT_EQ(form->imgProxy->Hint(), server);
 
   // Switched off in the system: the next refresh hides it.
-  RegSetValueExA(key, "ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off), sizeof(off));
+  FakeRegistry::values["ProxyEnable"] = fakeregistry::Number(0);
   form->imgRefreshClick(form->imgRefresh);
   EXPECT_FALSE(Shown("imgProxy"));
   EXPECT_FALSE(form->imgProxy->ShowHint());
-  RegDeleteValueA(key, "ProxyServer");
-  RegDeleteValueA(key, "ProxyEnable");
-  RegCloseKey(key);
 }
 
-TEST_F(AutoTest, PingToolSummaryThresholds) {
+// Console ping outputs as Windows prints them, in English and in German.
+// The console counts a router's ICMP error as received; only the lines with
+// a time and "TTL=" are replies.
+const char kEnglishMixed[] =
+    "Pinging 10.77.1.1 with 32 bytes of data:\r\n"
+    "Reply from 10.77.1.1: bytes=32 time=9ms TTL=64\r\n"
+    "Reply from 10.77.0.1: Destination host unreachable.\r\n"
+    "Reply from 10.77.0.1: Destination host unreachable.\r\n"
+    "Reply from 10.77.0.1: Destination host unreachable.\r\n"
+    "\r\n"
+    "Ping statistics for 10.77.1.1:\r\n"
+    "    Packets: Sent = 4, Received = 4, Lost = 0 (0% loss),\r\n"
+    "Approximate round trip times in milli-seconds:\r\n"
+    "    Minimum = 9ms, Maximum = 9ms, Average = 9ms\r\n";
+const char kEnglishUnreachable[] =
+    "Pinging 10.77.1.1 with 32 bytes of data:\r\n"
+    "Reply from 10.77.0.1: Destination host unreachable.\r\n"
+    "Reply from 10.77.0.1: Destination host unreachable.\r\n"
+    "Reply from 10.77.0.1: Destination host unreachable.\r\n"
+    "Reply from 10.77.0.1: Destination host unreachable.\r\n"
+    "\r\n"
+    "Ping statistics for 10.77.1.1:\r\n"
+    "    Packets: Sent = 4, Received = 4, Lost = 0 (0% loss),\r\n";
+const char kEnglishQuarterLost[] =
+    "Pinging 10.77.1.1 with 32 bytes of data:\r\n"
+    "Reply from 10.77.1.1: bytes=32 time=30ms TTL=64\r\n"
+    "Reply from 10.77.1.1: bytes=32 time=50ms TTL=64\r\n"
+    "Request timed out.\r\n"
+    "Reply from 10.77.1.1: bytes=32 time=40ms TTL=64\r\n"
+    "\r\n"
+    "Ping statistics for 10.77.1.1:\r\n"
+    "    Packets: Sent = 4, Received = 3, Lost = 1 (25% loss),\r\n"
+    "Approximate round trip times in milli-seconds:\r\n"
+    "    Minimum = 30ms, Maximum = 50ms, Average = 40ms\r\n";
+const char kEnglishAllLost[] =
+    "Pinging 10.77.1.1 with 32 bytes of data:\r\n"
+    "Request timed out.\r\nRequest timed out.\r\nRequest timed out.\r\nRequest timed out.\r\n"
+    "\r\n"
+    "Ping statistics for 10.77.1.1:\r\n"
+    "    Packets: Sent = 4, Received = 0, Lost = 4 (100% loss),\r\n";
+const char kGermanHealthy[] =
+    "Ping wird ausgef\x81hrt f\x81r 10.77.1.1 mit 32 Bytes Daten:\r\n"
+    "Antwort von 10.77.1.1: Bytes=32 Zeit<1ms TTL=64\r\n"
+    "Antwort von 10.77.1.1: Bytes=32 Zeit=2ms TTL=64\r\n"
+    "Antwort von 10.77.1.1: Bytes=32 Zeit=1ms TTL=64\r\n"
+    "Antwort von 10.77.1.1: Bytes=32 Zeit=1ms TTL=64\r\n"
+    "\r\n"
+    "Ping-Statistik f\x81r 10.77.1.1:\r\n"
+    "    Pakete: Gesendet = 4, Empfangen = 4, Verloren = 0\r\n"
+    "    (0% Verlust),\r\n"
+    "Ca. Zeitangaben in Millisek.:\r\n"
+    "    Minimum = 0ms, Maximum = 2ms, Mittelwert = 1ms\r\n";
+const char kGermanMixed[] =
+    "Ping wird ausgef\x81hrt f\x81r 10.77.1.1 mit 32 Bytes Daten:\r\n"
+    "Antwort von 10.77.0.1: Zielhost nicht erreichbar.\r\n"
+    "Antwort von 10.77.1.1: Bytes=32 Zeit=12ms TTL=64\r\n"
+    "Antwort von 10.77.1.1: Bytes=32 Zeit=14ms TTL=64\r\n"
+    "Antwort von 10.77.1.1: Bytes=32 Zeit=13ms TTL=64\r\n"
+    "\r\n"
+    "Ping-Statistik f\x81r 10.77.1.1:\r\n"
+    "    Pakete: Gesendet = 4, Empfangen = 4, Verloren = 0\r\n"
+    "    (0% Verlust),\r\n"
+    "Ca. Zeitangaben in Millisek.:\r\n"
+    "    Minimum = 12ms, Maximum = 14ms, Mittelwert = 13ms\r\n";
+
+TEST_F(AutoTest, PingToolSummaryCountsOnlyRealReplies) {
   Open();
   struct Case {
+    const char* name;
     const char* output;
     const char* percent;
     const char* average;
     const char* strip;
   } cases[] = {
-      {"    Packets: Sent = 4, Received = 3, Lost = 1 (25% loss),\r\n"
-       "    Minimum = 30ms, Maximum = 50ms, Average = 40ms\r\n",
-       "75", "40", "imgToolWarn"},
-      {"    Packets: Sent = 4, Received = 4, Lost = 0 (0% loss),\r\n"
-       "    Minimum = 1ms, Maximum = 2ms, Average = 1ms\r\n",
-       "100", "1", "imgToolSucceed"},
-      {"    Packets: Sent = 4, Received = 1, Lost = 3 (75% loss),\r\n"
-       "    Minimum = 9ms, Maximum = 9ms, Average = 9ms\r\n",
-       "25", "9", "imgToolFail"},
-      {"Ping request could not find host nowhere.\r\n", "---", "---", "imgToolFail"},
+      {"English, one reply and three router errors", kEnglishMixed, "25", "9", "imgToolFail"},
+      {"English, router errors only", kEnglishUnreachable, "---", "---", "imgToolFail"},
+      {"English, a quarter lost", kEnglishQuarterLost, "75", "40", "imgToolWarn"},
+      {"English, all lost", kEnglishAllLost, "---", "---", "imgToolFail"},
+      {"German, every echo answered", kGermanHealthy, "100", "1", "imgToolSucceed"},
+      {"German, one router error", kGermanMixed, "75", "13", "imgToolWarn"},
+      {"no summary at all", "Ping request could not find host nowhere.\r\n", "---", "---", "imgToolFail"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.output);
+    SCOPED_TRACE(c.name);
     form->PrepareTest(0);
     form->memToolsOutput->GetLines().Add(c.output);
     form->ShowToolSummary();

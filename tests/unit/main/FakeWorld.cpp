@@ -10,6 +10,7 @@ INT_PTR FakeWorld::shellResult;
 std::vector<std::string> FakeWorld::opened;
 int FakeWorld::network;
 BOOL FakeWorld::online;
+HANDLE FakeWorld::echoGate;
 
 namespace {
 
@@ -48,11 +49,12 @@ hostent* WSAAPI FakeGethostbyname(const char* name) {
 }
 
 DWORD WINAPI FakeIcmpSendEcho(HANDLE, IPAddr to, LPVOID, WORD, PIP_OPTION_INFORMATION, LPVOID reply, DWORD replySize, DWORD) {
+  if (FakeWorld::echoGate) WaitForSingleObject(FakeWorld::echoGate, 30000);
   const std::string dotted = Dotted(to);
   const int n = ++FakeWorld::echoCounts[dotted];
   auto it = FakeWorld::answers.find(dotted);
   const Answer answer = it == FakeWorld::answers.end() ? Answer::Up : it->second;
-  const bool replies = answer == Answer::Up || (answer == Answer::Half && n % 2 == 1);
+  const bool replies = answer == Answer::Up || answer == Answer::Unreachable || (answer == Answer::Half && n % 2 == 1);
   if (!replies) {
     SetLastError(IP_REQ_TIMED_OUT);
     return 0;
@@ -60,7 +62,7 @@ DWORD WINAPI FakeIcmpSendEcho(HANDLE, IPAddr to, LPVOID, WORD, PIP_OPTION_INFORM
   std::memset(reply, 0, replySize);
   auto* r = static_cast<ICMP_ECHO_REPLY*>(reply);
   r->Address = to;
-  r->Status = IP_SUCCESS;
+  r->Status = answer == Answer::Unreachable ? IP_DEST_HOST_UNREACHABLE : IP_SUCCESS;
   r->Options.Ttl = 64;
   SetLastError(IP_SUCCESS);
   return 1;
@@ -96,6 +98,7 @@ void FakeWorld::Reset() {
   opened.clear();
   network = 1;
   online = TRUE;
+  echoGate = nullptr;
 }
 
 void FakeWorld::Install() {
@@ -142,6 +145,8 @@ void FakeWorldTest::SetUp() {
   Application.OnException = [](const std::string& message) { ADD_FAILURE() << "error report: " << message; };
   FakeWorld::Reset();
   UseExtAdapterApi = false;
+  registry_ = std::make_unique<fakeregistry::ScopedFakeRegistry>();
+  commands_ = std::make_unique<fakecommands::ScopedFakeCommands>();
   binding_ = std::make_unique<ScopedIpHelperBinding>(FakeSlots());
   swaps_ = {
       Swap(&SysApi::GetIfTable, &FakeGetIfTable),
@@ -166,6 +171,8 @@ void FakeWorldTest::TearDown() {
     frmMain = form = nullptr;
   }
   swaps_.clear();
+  commands_.reset();
+  registry_.reset();
   binding_.reset();
   Application.OnException = nullptr;
 }
@@ -184,7 +191,7 @@ bool FakeWorldTest::RunUntilIdle(DWORD timeoutMs) {
     Application.ProcessMessages();
     MSG m;
     const bool pending = PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE) != FALSE;
-    if (!pending && form->btnStartAutoTest->Enabled() && mainstate::PingQueue->empty() && form->imgRefresh->Tag != 2) {
+    if (!pending && form->btnStartAutoTest->Enabled() && form->PingQueue.empty() && form->imgRefresh->Tag != 2) {
       // A worker may still be about to post its message: look once more.
       MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
       if (!PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE)) return true;

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "../netdata/FakeIpHelper.h"
+#include "support/FakeCommands.h"
+#include "support/FakeRegistry.h"
 #include "main/Main_u.h"
 #include "monitor/uTCPIP.h"
 #include "platform/Sys.h"
@@ -30,8 +32,9 @@ struct FakeAdapter {
   DWORD operStatus = 5;
 };
 
-// How a fake host answers echoes.
-enum class Answer { Up, Down, Half };
+// How a fake host answers echoes: a reply, silence, every other one, or a
+// router's "host unreachable" record.
+enum class Answer { Up, Down, Half, Unreachable };
 
 struct FakeWorld {
   static std::vector<FakeAdapter> adapters;
@@ -42,6 +45,7 @@ struct FakeWorld {
   static std::vector<std::string> opened;
   static int network;  // SM_NETWORK
   static BOOL online;
+  static HANDLE echoGate;  // when set, every echo waits until it is signalled
 
   static void Reset();
   static void Install();  // builds the IP Helper fakes from `adapters`
@@ -65,4 +69,7 @@ class FakeWorldTest : public ::testing::Test {
  private:
   std::unique_ptr<ScopedIpHelperBinding> binding_;
   std::vector<std::shared_ptr<void>> swaps_;
+  // Nothing a test does reaches the machine's proxy settings or firewall.
+  std::unique_ptr<fakeregistry::ScopedFakeRegistry> registry_;
+  std::unique_ptr<fakecommands::ScopedFakeCommands> commands_;
 };

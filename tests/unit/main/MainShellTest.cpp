@@ -6,9 +6,6 @@
 #include <string>
 
 #include "MainFixture.h"
-#include "workers/ExecThread.h"
-
-using namespace mainstate;
 
 namespace {
 
@@ -27,7 +24,7 @@ struct ClickRecorder {
 }  // namespace
 
 TEST_F(MainWindowTest, AfterShowTheToolsPanelIsUp) {
-  EXPECT_EQ(PanelMode, 1);
+  EXPECT_EQ(form->PanelMode, 1);
   EXPECT_TRUE(form->pnlUtil->Visible());
   EXPECT_FALSE(form->pnlAuto->Visible());
   EXPECT_FALSE(form->btnNetUtil->Enabled());
@@ -63,7 +60,7 @@ TEST_F(MainWindowTest, KeyboardMapOfEveryMode) {
   ClickRecorder rec(form);
   for (const Case& c : cases) {
     rec.clicked.clear();
-    PanelMode = c.mode;
+    form->PanelMode = c.mode;
     WORD key = c.key;
     form->FormKeyDown(key, c.shift);
     SCOPED_TRACE("mode " + std::to_string(c.mode) + " key " + std::to_string(c.key) + " shift " + std::to_string(c.shift));
@@ -77,7 +74,7 @@ TEST_F(MainWindowTest, KeyboardMapOfEveryMode) {
   }
 
   // Enter on the test panel does nothing while a test runs.
-  PanelMode = 2;
+  form->PanelMode = 2;
   form->btnStartAutoTest->SetEnabled(false);
   rec.clicked.clear();
   WORD enter = VK_RETURN;
@@ -87,7 +84,7 @@ TEST_F(MainWindowTest, KeyboardMapOfEveryMode) {
 
 TEST_F(MainWindowTest, CtrlShiftF12OpensTheMonitorModally) {
   ClickRecorder rec(form);
-  PanelMode = 1;
+  form->PanelMode = 1;
   bool shown = false;
   bool mainDisabledMeanwhile = false;
   frmTCPIPMonitor->OnShow = [&](Component*) {
@@ -107,7 +104,7 @@ TEST_F(MainWindowTest, CtrlShiftF12OpensTheMonitorModally) {
 
 TEST_F(MainWindowTest, CtrlShiftAltF12ShakesAndPutsTheWindowBack) {
   ClickRecorder rec(form);
-  PanelMode = 1;
+  form->PanelMode = 1;
   RECT before{};
   GetWindowRect(form->Handle(), &before);
   int moves = 0;
@@ -139,7 +136,7 @@ TEST_F(MainWindowTest, CtrlShiftAltF12ShakesAndPutsTheWindowBack) {
 
 TEST_F(MainWindowTest, PanelSwitching) {
   form->btnAuto->Click();
-  EXPECT_EQ(PanelMode, 2);
+  EXPECT_EQ(form->PanelMode, 2);
   EXPECT_TRUE(form->pnlAuto->Visible());
   EXPECT_FALSE(form->pnlUtil->Visible());
   EXPECT_FALSE(form->btnAuto->Enabled());
@@ -148,7 +145,7 @@ TEST_F(MainWindowTest, PanelSwitching) {
   EXPECT_FALSE(form->imgUtilHover->Visible());
 
   form->imgHelpClick(form->imgHelp);
-  EXPECT_EQ(PanelMode, 0);
+  EXPECT_EQ(form->PanelMode, 0);
   EXPECT_FALSE(form->pnlAuto->Visible());
   EXPECT_FALSE(form->pnlUtil->Visible());
   EXPECT_TRUE(form->btnAuto->Enabled());
@@ -158,9 +155,9 @@ TEST_F(MainWindowTest, PanelSwitching) {
 
   // The firewall pictures lead to the help view as well.
   form->btnNetUtil->Click();
-  EXPECT_EQ(PanelMode, 1);
+  EXPECT_EQ(form->PanelMode, 1);
   form->imgFWDisable->Click();
-  EXPECT_EQ(PanelMode, 0);
+  EXPECT_EQ(form->PanelMode, 0);
 }
 
 TEST_F(MainWindowTest, DragsByTheHeaderWithTheLeftButtonOnly) {
@@ -179,13 +176,13 @@ TEST_F(MainWindowTest, DragsByTheHeaderWithTheLeftButtonOnly) {
 
   // Left button: the window follows the mouse exactly.
   SendMessageA(header, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 20));
-  EXPECT_TRUE(DragActive);
+  EXPECT_TRUE(form->DragActive);
   SendMessageA(header, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(130, 35));
   GetWindowRect(form->Handle(), &r);
   EXPECT_EQ(r.left, start.left + 30);
   EXPECT_EQ(r.top, start.top + 15);
   SendMessageA(header, WM_LBUTTONUP, 0, MAKELPARAM(100, 20));
-  EXPECT_FALSE(DragActive);
+  EXPECT_FALSE(form->DragActive);
   SendMessageA(header, WM_MOUSEMOVE, 0, MAKELPARAM(200, 40));
   GetWindowRect(form->Handle(), &r);
   EXPECT_EQ(r.left, start.left + 30) << "releasing ends the drag";
@@ -239,15 +236,38 @@ TEST_F(MainWindowTest, HoverPicturesAndTheBusyTag) {
   EXPECT_EQ(form->imgRefresh->Tag, 0);
 }
 
-TEST_F(MainWindowTest, CloseWaitsForARunningCommand) {
-  // A command that keeps running for about two seconds (loopback only).
-  CurrentExecThread = new TExecThread("ping -n 3 127.0.0.1", &form->memToolsOutput->GetLines(), 127, GetWindowsFolder(), true);
-  const DWORD start = GetTickCount();
-  bool canClose = false;
-  form->FormCloseQuery(canClose);
-  const DWORD spent = GetTickCount() - start;
-  EXPECT_TRUE(canClose);
-  EXPECT_EQ(CurrentExecThread, nullptr);
-  EXPECT_GE(spent, 1500u) << "closing waited for the command to end";
-  EXPECT_NE(form->memToolsOutput->Text().find("Process Completed."), std::string::npos);
+TEST_F(MainWindowTest, PicturesAreDecodedWhenShownAndReleasedWhenNothingShowsThem) {
+  UpdateWindow(form->Handle());
+  RedrawWindow(form->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  Application.ProcessMessages();
+  auto decoded = [&](const char* name) { return form->Find<Picture>(name)->GetPicture()->Decoded(); };
+  EXPECT_TRUE(decoded("imgBackground"));
+  EXPECT_TRUE(decoded("imgUtilBack"));
+  for (const char* hidden : {"imgSuccess", "imgRefHover", "imgAutoBack", "imgTesting", "imgLoading", "imgFail01", "imgWarn04",
+                             "imgToolFail", "imgConfirm", "imgVPN", "imgProxy", "imgLoadingTools"})
+    EXPECT_FALSE(decoded(hidden)) << hidden << " is decoded though nothing shows it";
+
+  // A stage mark shows the success picture; once no mark shows it, it is
+  // released again, and the next mark looks the same.
+  Picture* mark = form->Find<Picture>("Image3");
+  const ImagePtr success = form->imgSuccess->GetPicture();
+  mark->SetPicture(success);
+  EXPECT_EQ(mark->Width(), 18) << "the size is there before the first paint";
+  RedrawWindow(form->pnlAuto->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  form->btnAuto->Click();
+  RedrawWindow(form->pnlAuto->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  EXPECT_TRUE(success->Decoded());
+  mark->SetPicture(nullptr);
+  EXPECT_FALSE(success->Decoded());
+  EXPECT_EQ(success->Width(), 18);
+  EXPECT_EQ(success->FrameCount(), 1);
+
+  // An animation decodes when it shows and lets go when it hides.
+  const ImagePtr loading = form->imgLoading->GetPicture();
+  form->imgLoading->Show();
+  RedrawWindow(form->pnlAuto->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  EXPECT_TRUE(loading->Decoded());
+  EXPECT_EQ(loading->FrameCount(), 8);
+  form->imgLoading->Hide();
+  EXPECT_FALSE(loading->Decoded());
 }

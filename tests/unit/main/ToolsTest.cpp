@@ -9,8 +9,6 @@
 #include "FakeWorld.h"
 #include "workers/ExecThread.h"
 
-using namespace mainstate;
-
 namespace {
 
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 30000) {
@@ -35,7 +33,7 @@ BOOL WINAPI FakeGetVersionExA(LPOSVERSIONINFOA info) {
 class ToolsTest : public FakeWorldTest {
  protected:
   bool CommandDone() {
-    return PumpUntil([] { return CurrentExecThread == nullptr; }) &&
+    return PumpUntil([this] { return form->CurrentExecThread == nullptr; }) &&
            PumpUntil([this] { return !form->TimerCascade->Enabled(); });
   }
   std::string ToolsText() { return form->memToolsOutput->Text(); }
@@ -69,7 +67,7 @@ TEST_F(ToolsTest, WithoutAdapterDataTheAddressButtonsOnlyWarn) {
   form->btnIpAddr->Click();
   form->btnPingGateway->Click();
   EXPECT_EQ(form->lblResult->Caption(), "kept");
-  EXPECT_EQ(CurrentExecThread, nullptr) << "no gateway ping without adapter data";
+  EXPECT_EQ(form->CurrentExecThread, nullptr) << "no gateway ping without adapter data";
   EXPECT_TRUE(Shown("imgFailGetData"));
   const auto out = LinesOf(form->memOutput->GetLines());
   EXPECT_EQ(std::count(out.begin(), out.end(), "WARNING: Can`t Get Client Adapters Information!"), 2);
@@ -87,7 +85,7 @@ TEST_F(ToolsTest, ACommandRunsCapturedAndThePanelSlidesOut) {
   EXPECT_NE(text.find("Process Completed."), std::string::npos);
   EXPECT_FALSE(Shown("imgLoadingTools"));
   EXPECT_EQ(form->imgRefresh->Tag, 0);
-  EXPECT_TRUE(OutputPanelOpen);
+  EXPECT_TRUE(form->OutputPanelOpen);
   EXPECT_EQ(form->pnlOutput->Left(), -11);
   for (const char* strip : {"imgToolSucceed", "imgToolWarn", "imgToolFail"}) EXPECT_FALSE(Shown(strip)) << strip;
 
@@ -105,7 +103,7 @@ TEST_F(ToolsTest, ACommandRunsCapturedAndThePanelSlidesOut) {
   }));
   EXPECT_EQ(moves, 14);
   EXPECT_EQ(form->pnlOutput->Left(), -599);
-  EXPECT_FALSE(OutputPanelOpen);
+  EXPECT_FALSE(form->OutputPanelOpen);
 
   // While it is in, Esc and a click beside it do nothing.
   form->FormKeyDown(esc, 0);
@@ -134,7 +132,8 @@ TEST_F(ToolsTest, APingCommandShowsItsSummaryAndRefusesASecondCommand) {
   EXPECT_EQ(form->lblAverage->Caption(), "");
 }
 
-TEST_F(ToolsTest, FirewallSwitchByVersion) {
+TEST_F(ToolsTest, FirewallSwitchByVersionFlipsOnlyOnSuccess) {
+  using fakecommands::FakeCommands;
   struct Case {
     DWORD major, minor;
     const char* off;
@@ -144,44 +143,58 @@ TEST_F(ToolsTest, FirewallSwitchByVersion) {
   SysSwap<decltype(Sys.GetVersionExA)> version(&SysApi::GetVersionExA, &FakeGetVersionExA);
   Open();
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.off);
     fakeVersion = OSVERSIONINFOA{};
     fakeVersion.dwPlatformId = VER_PLATFORM_WIN32_NT;
     fakeVersion.dwMajorVersion = c.major;
     fakeVersion.dwMinorVersion = c.minor;
-    FirewallAllowed = true;
-    FirewallOff = 0;
+    FakeCommands::scripts = {{c.off, {"Ok.", 0}}, {c.on, {"Ok.", 0}}};
+    form->FirewallAllowed = true;
+    form->FirewallOff = 0;
     form->btnFirewall->Click();
-    EXPECT_TRUE(Shown("imgFWOff"));
+    EXPECT_FALSE(Shown("imgFWOff")) << "nothing switches before the command has said so";
     ASSERT_TRUE(CommandDone());
     EXPECT_NE(ToolsText().find(std::string("'") + c.off + "'"), std::string::npos) << ToolsText();
+    EXPECT_EQ(form->FirewallOff, 1);
+    EXPECT_TRUE(Shown("imgFWOff"));
     form->btnFirewall->Click();
-    EXPECT_FALSE(Shown("imgFWOff"));
     ASSERT_TRUE(CommandDone());
     EXPECT_NE(ToolsText().find(std::string("'") + c.on + "'"), std::string::npos) << ToolsText();
+    EXPECT_EQ(form->FirewallOff, 0);
+    EXPECT_FALSE(Shown("imgFWOff"));
   }
+
+  // Refused by the system (an administrator without elevation): the output
+  // says so and nothing switches.
+  FakeCommands::scripts = {
+      {"netsh firewall set opmode disable", {"The requested operation requires elevation (Run as administrator).", 1}}};
+  form->btnFirewall->Click();
+  ASSERT_TRUE(CommandDone());
+  EXPECT_NE(ToolsText().find("requires elevation"), std::string::npos) << ToolsText();
+  EXPECT_NE(ToolsText().find("The firewall was not switched: the command ended with code 1."), std::string::npos);
+  EXPECT_EQ(form->FirewallOff, 0);
+  EXPECT_FALSE(Shown("imgFWOff"));
+
   // Refused while another command runs: nothing flips.
   form->RunToolCommand("ping -n 2 127.0.0.1", true);
   form->btnFirewall->Click();
-  EXPECT_EQ(FirewallOff, 0);
-  EXPECT_FALSE(Shown("imgFWOff"));
   EXPECT_TRUE(Shown("imgWarnIncomplete"));
   ASSERT_TRUE(CommandDone());
+  EXPECT_EQ(form->FirewallOff, 0);
+  EXPECT_FALSE(Shown("imgFWOff"));
 
-  FirewallAllowed = false;
+  form->FirewallAllowed = false;
+  const size_t started = FakeCommands::started.size();
   form->btnFirewall->Click();
-  EXPECT_EQ(CurrentExecThread, nullptr) << "not allowed: nothing runs";
-  EXPECT_EQ(FirewallOff, 0);
+  EXPECT_EQ(form->CurrentExecThread, nullptr) << "not allowed: nothing runs";
+  EXPECT_EQ(FakeCommands::started.size(), started);
+  EXPECT_EQ(form->FirewallOff, 0);
 }
 
 TEST_F(ToolsTest, AnsweringYesSwitchesTheProxyOff) {
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", 0, nullptr, 0,
-                            KEY_ALL_ACCESS, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  const DWORD on = 1;
+  using fakeregistry::FakeRegistry;
   const char server[] = "10.77.0.9:3128";
-  RegSetValueExA(key, "ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(server), sizeof(server));
-  RegSetValueExA(key, "ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on), sizeof(on));
+  FakeRegistry::values = {{"ProxyServer", fakeregistry::Text(server)}, {"ProxyEnable", fakeregistry::Number(1)}};
   Open();
   ASSERT_TRUE(Shown("imgProxy"));
   form->imgProxy->Click();
@@ -191,14 +204,45 @@ TEST_F(ToolsTest, AnsweringYesSwitchesTheProxyOff) {
   EXPECT_FALSE(Shown("imgProxy"));
   EXPECT_FALSE(Shown("pnlConfirm"));
   EXPECT_TRUE(form->pnlMain->Enabled());
-  DWORD value = 7, size = sizeof(value), type = 0;
-  EXPECT_EQ(RegQueryValueExA(key, "ProxyEnable", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size), ERROR_SUCCESS);
-  EXPECT_EQ(value, 0u);
-  char kept[64] = {};
-  DWORD keptSize = sizeof(kept);
-  RegQueryValueExA(key, "ProxyServer", nullptr, &type, reinterpret_cast<BYTE*>(kept), &keptSize);
-  EXPECT_STREQ(kept, server) << "switching off leaves the server text";
-  RegDeleteValueA(key, "ProxyServer");
-  RegDeleteValueA(key, "ProxyEnable");
-  RegCloseKey(key);
+  ASSERT_EQ(FakeRegistry::writes.size(), 1u) << "switching off leaves the server text";
+  EXPECT_EQ(FakeRegistry::writes[0].first, "ProxyEnable");
+  EXPECT_EQ(FakeRegistry::writes[0].second.data, fakeregistry::Number(0).data);
+}
+
+TEST_F(ToolsTest, AGatewayThatNamesNoRouterIsNeitherPingedNorOpened) {
+  FakeWorld::adapters[0].gateway = "0.0.0.0";
+  Open();
+  ASSERT_TRUE(form->AdapterInfoOK);
+  form->CurrentAdapter = form->AdapterSlots[1];  // the only adapter, without a usable gateway
+  form->btnPingGateway->Click();
+  form->btnBrowseGW->Click();
+  EXPECT_EQ(form->CurrentExecThread, nullptr);
+  EXPECT_TRUE(FakeWorld::opened.empty());
+  EXPECT_NE(ToolsText().find("No adapter has a default gateway."), std::string::npos);
+}
+
+TEST_F(ToolsTest, ClosingEndsARunningCommandAtOnce) {
+  // About 29 s if left alone. Closed the moment the worker exists (its
+  // interpreter may not have started yet), or once the console ping runs:
+  // the command and what it started end now, and closing takes no time.
+  for (const bool justStarted : {true, false}) {
+    SCOPED_TRACE(justStarted ? "just started" : "running");
+    Open();
+    form->RunToolCommand("ping -n 30 127.0.0.1", true);
+    if (!justStarted) {
+      ASSERT_TRUE(PumpUntil([this] { return ToolsText().find("Start executing") != std::string::npos; }));
+      Sleep(500);  // the interpreter has started the ping by now
+    }
+    const DWORD start = GetTickCount();
+    bool canClose = false;
+    form->FormCloseQuery(canClose);
+    const DWORD spent = GetTickCount() - start;
+    EXPECT_TRUE(canClose);
+    EXPECT_EQ(form->CurrentExecThread, nullptr);
+    EXPECT_FALSE(IsWindowVisible(form->Handle())) << "the window goes first";
+    EXPECT_LT(spent, 10000u) << "the command was waited for instead of ended";
+    EXPECT_NE(ToolsText().find("Process Completed."), std::string::npos);
+    delete form;
+    frmMain = form = nullptr;
+  }
 }

@@ -135,6 +135,29 @@ TEST(ListBox, KeepsItemsWhole) {
   EXPECT_EQ(items.Count(), 0);
 }
 
+TEST(ListBox, KeepsItsNewestItemInView) {
+  TestForm form;
+  auto* box = form.Make<ListBox>(&form, "box", false);
+  box->SetBounds(0, 0, 200, 60);
+  box->SetItemHeight(12);
+  Lines& items = box->GetLines();
+  auto lastInView = [&] {
+    RECT client{}, last{};
+    GetClientRect(box->Handle(), &client);
+    const LRESULT count = SendMessageA(box->Handle(), LB_GETCOUNT, 0, 0);
+    SendMessageA(box->Handle(), LB_GETITEMRECT, static_cast<WPARAM>(count - 1), reinterpret_cast<LPARAM>(&last));
+    return last.top >= client.top && last.bottom <= client.bottom;
+  };
+  for (int i = 0; i < 30; ++i) items.Add("line " + std::to_string(i));
+  EXPECT_GT(SendMessageA(box->Handle(), LB_GETTOPINDEX, 0, 0), 0);
+  EXPECT_TRUE(lastInView()) << "one by one";
+  {
+    LinesUpdate batch(items);
+    for (int i = 30; i < 60; ++i) items.Add("line " + std::to_string(i));
+  }
+  EXPECT_TRUE(lastInView()) << "in one batch";
+}
+
 TEST(Application, GuardReportsAnEscapingErrorAndGoesOn) {
   std::vector<std::string> reports;
   Application.OnException = [&](const std::string& m) { reports.push_back(m); };

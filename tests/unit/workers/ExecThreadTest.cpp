@@ -114,7 +114,21 @@ struct StartRecord {
   DWORD flags = 0, startFlags = 0, cb = 0;
   WORD show = 0;
   bool outputIsErrorAndSet = false;
+  bool outputInheritable = false;
+  bool readEndInheritable = true;
 } LastStart;
+
+HANDLE LastReadEnd = nullptr;
+BOOL WINAPI RecordingCreatePipe(PHANDLE read, PHANDLE write, LPSECURITY_ATTRIBUTES sa, DWORD size) {
+  const BOOL ok = CreatePipe(read, write, sa, size);
+  LastReadEnd = ok ? *read : nullptr;
+  return ok;
+}
+
+bool Inheritable(HANDLE h) {
+  DWORD flags = 0;
+  return h && GetHandleInformation(h, &flags) && (flags & HANDLE_FLAG_INHERIT) != 0;
+}
 
 BOOL WINAPI FailingCreateProcessA(LPCSTR app, LPSTR cmd, LPSECURITY_ATTRIBUTES pa, LPSECURITY_ATTRIBUTES ta,
                                   BOOL inherit, DWORD flags, LPVOID env, LPCSTR dir, LPSTARTUPINFOA si,
@@ -128,12 +142,15 @@ BOOL WINAPI FailingCreateProcessA(LPCSTR app, LPSTR cmd, LPSECURITY_ATTRIBUTES p
   LastStart.startFlags = si->dwFlags;
   LastStart.show = si->wShowWindow;
   LastStart.outputIsErrorAndSet = si->hStdOutput && si->hStdOutput == si->hStdError;
+  LastStart.outputInheritable = Inheritable(si->hStdOutput);
+  LastStart.readEndInheritable = Inheritable(LastReadEnd);
   SetLastError(ERROR_FILE_NOT_FOUND);
   return FALSE;
 }
 
 TEST(ExecThread, AnInterpreterThatCannotStartGivesAnEmptyCapture) {
   SysSwap<decltype(Sys.CreateProcessA)> swap(&SysApi::CreateProcessA, &FailingCreateProcessA);
+  SysSwap<decltype(Sys.CreatePipe)> pipe(&SysApi::CreatePipe, &RecordingCreatePipe);
   StringList output;
   RunCommand("ipconfig /all", &output, false, GetWindowsFolder().c_str());
   EXPECT_EQ(output.Items(),
@@ -146,7 +163,11 @@ TEST(ExecThread, AnInterpreterThatCannotStartGivesAnEmptyCapture) {
   EXPECT_EQ(LastStart.commandLine, "cmd.exe /C ipconfig /all");
   EXPECT_EQ(LastStart.currentDir, GetWindowsFolder());
   EXPECT_TRUE(LastStart.inherit);
-  EXPECT_EQ(LastStart.flags, 0u);
+  // Only the pipe's write end goes to the command; the read end stays ours.
+  EXPECT_TRUE(LastStart.outputInheritable);
+  EXPECT_FALSE(LastStart.readEndInheritable);
+  // Started suspended, so it is in the program's command job before it runs.
+  EXPECT_EQ(LastStart.flags, static_cast<DWORD>(CREATE_SUSPENDED));
   EXPECT_EQ(LastStart.cb, sizeof(STARTUPINFOA));
   EXPECT_EQ(LastStart.startFlags, static_cast<DWORD>(STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW));
   EXPECT_EQ(LastStart.show, SW_HIDE);
@@ -177,6 +198,60 @@ TEST(ExecThread, DestroyingARunningWorkerWaitsForTheCommand) {
 
   ASSERT_TRUE(sink.WaitFor(WM_EXEC_FINISHED, 1, 1000));
   EXPECT_EQ(sink.Of(WM_EXEC_FINISHED)[0].wParam, static_cast<WPARAM>(-1));
+}
+
+// An applet: started and left running; the caller does not wait for it, and
+// it inherits none of the program's handles (a command's pipe among them).
+struct FakeApplet {
+  static StartRecord start;
+  static HANDLE process, thread;  // never signalled: the applet "runs" for ever
+  static std::vector<HANDLE> closed;
+
+  static BOOL WINAPI Create(LPCSTR app, LPSTR cmd, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL inherit, DWORD flags,
+                            LPVOID, LPCSTR dir, LPSTARTUPINFOA si, LPPROCESS_INFORMATION pi) {
+    start.application = app ? app : "";
+    start.commandLine = cmd ? cmd : "";
+    start.currentDir = dir ? dir : "";
+    start.inherit = inherit;
+    start.flags = flags;
+    start.show = si->wShowWindow;
+    pi->hProcess = process;
+    pi->hThread = thread;
+    pi->dwProcessId = 4242;
+    return TRUE;
+  }
+  static BOOL WINAPI Close(HANDLE h) {
+    closed.push_back(h);
+    return TRUE;
+  }
+  static DWORD WINAPI Wait(HANDLE, DWORD) {
+    ADD_FAILURE() << "waited for the applet";
+    return WAIT_TIMEOUT;
+  }
+};
+StartRecord FakeApplet::start;
+HANDLE FakeApplet::process, FakeApplet::thread;
+std::vector<HANDLE> FakeApplet::closed;
+
+TEST(StartCommand, StartsTheAppletAndReturnsWithoutWaitingOrInheriting) {
+  FakeApplet::process = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  FakeApplet::thread = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  {
+    SysSwap<decltype(Sys.CreateProcessA)> create(&SysApi::CreateProcessA, &FakeApplet::Create);
+    SysSwap<decltype(Sys.CloseHandle)> close(&SysApi::CloseHandle, &FakeApplet::Close);
+    SysSwap<decltype(Sys.WaitForSingleObject)> noWait(&SysApi::WaitForSingleObject, &FakeApplet::Wait);
+    EXPECT_TRUE(StartCommand("ncpa.cpl", GetWindowsFolder()));
+  }
+  char systemDir[MAX_PATH] = {};
+  GetSystemDirectoryA(systemDir, MAX_PATH);
+  EXPECT_EQ(FakeApplet::start.application, std::string(systemDir) + "\\cmd.exe");
+  EXPECT_EQ(FakeApplet::start.commandLine, "cmd.exe /C ncpa.cpl");
+  EXPECT_EQ(FakeApplet::start.currentDir, GetWindowsFolder());
+  EXPECT_FALSE(FakeApplet::start.inherit);
+  EXPECT_EQ(FakeApplet::start.show, SW_HIDE);
+  EXPECT_EQ(FakeApplet::closed, (std::vector<HANDLE>{FakeApplet::thread, FakeApplet::process}));
+  CloseHandle(FakeApplet::process);
+  CloseHandle(FakeApplet::thread);
 }
 
 TEST(RunCommandCapture, ReturnsTheOutputOnTheCallingThread) {

@@ -2,6 +2,7 @@
 // fake Sleep: no packet leaves the process and pacing costs no time.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -17,14 +18,17 @@ const char kSeparator[] = "*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*";
 const HANDLE kEchoHandle = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x5150));
 const UCHAR kTtl = 57;
 
-// One echo: a reply after ms, or no reply with an IP status.
+// One echo: a reply after ms, no reply with an IP status, or a record with
+// an error status (a router's ICMP answer, which the service returns as one
+// "reply").
 struct Echo {
   bool reply;
   int ms;
   DWORD status;
 };
-Echo R(int ms) { return {true, ms, 0}; }
+Echo R(int ms) { return {true, ms, IP_SUCCESS}; }
 Echo Lost(DWORD status = 11010) { return {false, 0, status}; }
+Echo Answered(DWORD status) { return {true, 5, status}; }
 std::vector<Echo> Times(int n, Echo e) { return std::vector<Echo>(static_cast<size_t>(n), e); }
 std::vector<Echo> operator+(std::vector<Echo> a, const std::vector<Echo>& b) {
   a.insert(a.end(), b.begin(), b.end());
@@ -70,20 +74,8 @@ struct FakeNet {
     hosts[name] = h;
   }
 
-  static void WINAPI GetLocalTime(LPSYSTEMTIME st) {
-    // 23:59:59.900 on new year's eve plus the fake clock: attempts run over
-    // midnight and the year's end, which a clock that looks only at
-    // time-of-day fields would get wrong.
-    ULARGE_INTEGER t;
-    FILETIME base;
-    SYSTEMTIME start = {2025, 12, 3, 31, 23, 59, 59, 900};
-    SystemTimeToFileTime(&start, &base);
-    t.LowPart = base.dwLowDateTime;
-    t.HighPart = base.dwHighDateTime;
-    t.QuadPart += static_cast<ULONGLONG>(clockMs) * 10000;
-    FILETIME now{t.LowPart, t.HighPart};
-    FileTimeToSystemTime(&now, st);
-  }
+  // A monotonic clock well past 32 bits, so no time is computed in 32.
+  static ULONGLONG WINAPI GetTickCount64() { return 0x500000000ULL + static_cast<ULONGLONG>(clockMs); }
   static void WINAPI Sleep(DWORD ms) {
     sleeps.push_back(ms);
     clockMs += ms;
@@ -155,6 +147,7 @@ struct FakeNet {
     }
     memset(reply, 0, replySize);
     auto* r = static_cast<ICMP_ECHO_REPLY*>(reply);
+    r->Status = e.status;
     r->Address = to;
     // Not what the worker shows: its time covers the whole attempt.
     r->RoundTripTime = static_cast<ULONG>(e.ms / 2 + 1);
@@ -192,32 +185,27 @@ std::vector<std::string> L(std::initializer_list<std::string> lines) { return li
 
 class PingThreadTest : public testing::Test {
  protected:
-  PingThreadTest() {
-    FakeNet::Reset();
-    SetPingLogTargets(&output, &events);
-  }
-  ~PingThreadTest() override {
-    SetPingLogTargets(nullptr, nullptr);
-    EXPECT_EQ(output.addsOffMainThread + events.addsOffMainThread, 0);
-  }
+  PingThreadTest() { FakeNet::Reset(); }
+  ~PingThreadTest() override { EXPECT_EQ(output.addsOffMainThread + events.addsOffMainThread, 0); }
 
   // Starts a worker for target and waits for its message; the worker frees
   // itself. Returns every WM_PING_FINISHED that arrived.
-  static std::vector<MSG> Ping(const std::string& target, int echoCount = 4, uint8_t index = 3) {
+  std::vector<MSG> Ping(const std::string& target, int echoCount = 4, uint8_t index = 3) {
     MessageSink sink;
     TPingItem item;
     item.Target = target;
     item.Index = index;
-    new TPingThread(sink.Handle(), &item, echoCount, 2000);
+    new TPingThread(sink.Handle(), &item, echoCount, 2000, Lines());
     EXPECT_TRUE(sink.WaitFor(WM_PING_FINISHED, 1, 10000)) << target;
     sink.Pump(20);  // a second message would show up here
     return sink.Of(WM_PING_FINISHED);
   }
 
+  TPingLines Lines() { return PingLinesOf(&output, &events); }
   RecordingLines output, events;
 
  private:
-  SysSwap<decltype(Sys.GetLocalTime)> clock_{&SysApi::GetLocalTime, &FakeNet::GetLocalTime};
+  SysSwap<decltype(Sys.GetTickCount64)> clock_{&SysApi::GetTickCount64, &FakeNet::GetTickCount64};
   SysSwap<decltype(Sys.Sleep)> sleep_{&SysApi::Sleep, &FakeNet::Sleep};
   SysSwap<decltype(Sys.IcmpCreateFile)> create_{&SysApi::IcmpCreateFile, &FakeNet::IcmpCreateFile};
   SysSwap<decltype(Sys.IcmpSendEcho)> echo_{&SysApi::IcmpSendEcho, &FakeNet::IcmpSendEcho};
@@ -302,14 +290,23 @@ TEST_F(PingThreadTest, JudgesEachEntryFromItsRepliesAndTimes) {
        {EventLine("a", 100, 40), EventLine("b", 0, 0)},
        1,
        std::nullopt},
-      {"trailing bar pings an empty name",
+      {"trailing bar: the empty name is no host, never this machine",
        "a|",
        {{"a", {R(20)}}, {"", {R(10)}}},
        2,
-       Replies("a", 2, 20) + L({kSeparator}) + Replies("", 2, 10) +
-           L({kSeparator, "Pinging result  = 100%, Average time = 15ms", kSeparator}),
-       {EventLine("a", 100, 20), EventLine("", 100, 10)},
-       2,
+       Replies("a", 2, 20) + L({kSeparator, FailLine("", "Error getting HostName"), kSeparator,
+                                "Pinging result  = 50%, Average time = 10ms", kSeparator}),
+       {EventLine("a", 100, 20), EventLine("", 0, 0)},
+       1,
+       std::nullopt},
+      {"long averages of a joined entry do not wrap around",
+       "a|b",
+       {{"a", {R(33000)}}, {"b", {R(33000)}}},
+       4,
+       Replies("a", 4, 33000) + L({kSeparator}) + Replies("b", 4, 33000) +
+           L({kSeparator, "Pinging result  = 100%, Average time = 33000ms", kSeparator}),
+       {EventLine("a", 100, 33000), EventLine("b", 100, 33000)},
+       0,
        std::nullopt},
       {"no attempts asked for",
        "a",
@@ -337,6 +334,7 @@ TEST_F(PingThreadTest, JudgesEachEntryFromItsRepliesAndTimes) {
     EXPECT_TRUE(FakeNet::faults.empty()) << row.name << ": " << testing::PrintToString(FakeNet::faults);
     EXPECT_EQ(FakeNet::handlesMade, FakeNet::handlesClosed) << row.name;
     EXPECT_EQ(FakeNet::wsaStarts, FakeNet::wsaCleanups) << row.name;
+    EXPECT_EQ(std::count(FakeNet::lookups.begin(), FakeNet::lookups.end(), ""), 0) << row.name << ": an empty name was looked up";
   }
 }
 
@@ -353,6 +351,12 @@ TEST_F(PingThreadTest, NamesEachFailureAndStopsOnlyWhenTheNameIsBad) {
       {"TTL expired", "a", {Lost(11013)}, false, {"TTL expired in transit", "TTL expired in transit"}},
       {"general failure", "a", {Lost(11050)}, false, {"General failure", "General failure"}},
       {"a status without a text", "a", {Lost(11022)}, false, {"ICMP error #11022", "ICMP error #11022"}},
+      // A router's ICMP error comes back as a record: it is a lost echo.
+      {"host unreachable answer", "a", {Answered(11003)}, false, {"Destination host unreachable", "Destination host unreachable"}},
+      {"network unreachable answer", "a", {Answered(11002)}, false,
+       {"Destination network unreachable", "Destination network unreachable"}},
+      {"TTL expired answer", "a", {Answered(11013)}, false, {"TTL expired in transit", "TTL expired in transit"}},
+      {"an answer of another status", "a", {Answered(11022)}, false, {"ICMP error #11022", "ICMP error #11022"}},
       {"name without an address: stops", "no-address", {}, false, {"Error getting IP from HostName"}},
       {"name service breaks: attempts go on", "broken", {}, false, {"ICMP error #2184", "ICMP error #2184"}},
   };
@@ -385,7 +389,7 @@ TEST_F(PingThreadTest, AStopRequestLetsTheAttemptInProgressFinish) {
   item.Target = "a";
   item.Index = 2;
   // Alive until its run ends, and the run cannot end while the echo blocks.
-  TPingThread* worker = new TPingThread(sink.Handle(), &item, 4, 2000);
+  TPingThread* worker = new TPingThread(sink.Handle(), &item, 4, 2000, Lines());
   ASSERT_EQ(PumpingWait(FakeNet::echoEntered, 10000), WAIT_OBJECT_0);
   worker->Terminate();
   SetEvent(FakeNet::echoRelease);
@@ -471,14 +475,12 @@ TEST_F(PingThreadTest, TheOutputIsEmptiedOnlyWhenItHoldsMoreThan500Lines) {
 TEST(PingThreadLoopback, ShowsTheRealReplysTimeToLive) {
   SysSwap<decltype(Sys.Sleep)> noPause(&SysApi::Sleep, &FakeNet::Sleep);
   RecordingLines output, events;
-  SetPingLogTargets(&output, &events);
   MessageSink sink;
   TPingItem item;
   item.Target = "127.0.0.1";
   item.Index = 2;
-  new TPingThread(sink.Handle(), &item, 1, 2000);
+  new TPingThread(sink.Handle(), &item, 1, 2000, PingLinesOf(&output, &events));
   ASSERT_TRUE(sink.WaitFor(WM_PING_FINISHED, 1, 10000));
-  SetPingLogTargets(nullptr, nullptr);
 
   ASSERT_EQ(output.Count(), 2) << testing::PrintToString(output.Items());
   int ms = -1, ttl = -1;

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "platform/Sys.h"
+#include "support/FakeRegistry.h"
 #include "workers/Utils_u.h"
 
 namespace {
@@ -143,99 +144,11 @@ TEST(ParsePingSummary, ReadsTheEnglishSummaryAndNothingElse) {
 
 // ---- proxy settings --------------------------------------------------------
 
-const char kProxyKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-const HKEY kFakeKey = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x4242));
-
-struct FakeValue {
-  DWORD type;
-  std::vector<BYTE> data;
-};
-
-FakeValue Text(const std::string& s, DWORD type = REG_SZ) {
-  return {type, std::vector<BYTE>(s.c_str(), s.c_str() + s.size() + 1)};
-}
-FakeValue Number(DWORD v) {
-  const auto* p = reinterpret_cast<const BYTE*>(&v);
-  return {REG_DWORD, std::vector<BYTE>(p, p + sizeof v)};
-}
-
-struct FakeRegistry {
-  static bool keyExists;
-  static std::map<std::string, FakeValue> values;
-  static std::set<std::string> unreadable;  // queries fail with access denied
-  static std::set<std::string> unwritable;
-  static std::vector<REGSAM> opens;
-  static int closes;
-  static std::vector<std::pair<std::string, FakeValue>> writes;
-  static std::vector<DWORD> options;
-
-  static void Reset() {
-    keyExists = true;
-    values.clear();
-    unreadable.clear();
-    unwritable.clear();
-    opens.clear();
-    closes = 0;
-    writes.clear();
-    options.clear();
-  }
-
-  static LONG WINAPI Open(HKEY root, LPCSTR sub, DWORD, REGSAM sam, PHKEY out) {
-    if (root != HKEY_CURRENT_USER || std::string(sub) != kProxyKey || !keyExists) return ERROR_FILE_NOT_FOUND;
-    opens.push_back(sam);
-    *out = kFakeKey;
-    return ERROR_SUCCESS;
-  }
-  static LONG WINAPI Close(HKEY key) {
-    if (key == kFakeKey) ++closes;
-    return ERROR_SUCCESS;
-  }
-  static LONG WINAPI Query(HKEY key, LPCSTR name, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD size) {
-    if (key != kFakeKey) return ERROR_INVALID_HANDLE;
-    if (unreadable.count(name)) return ERROR_ACCESS_DENIED;
-    auto it = values.find(name);
-    if (it == values.end()) return ERROR_FILE_NOT_FOUND;
-    const FakeValue& v = it->second;
-    if (type) *type = v.type;
-    const DWORD needed = static_cast<DWORD>(v.data.size());
-    if (data && *size < needed) {
-      *size = needed;
-      return ERROR_MORE_DATA;
-    }
-    if (data) memcpy(data, v.data.data(), needed);
-    *size = needed;
-    return ERROR_SUCCESS;
-  }
-  static LONG WINAPI Set(HKEY key, LPCSTR name, DWORD, DWORD type, const BYTE* data, DWORD size) {
-    if (key != kFakeKey) return ERROR_INVALID_HANDLE;
-    if (unwritable.count(name)) return ERROR_ACCESS_DENIED;
-    writes.push_back({name, {type, std::vector<BYTE>(data, data + size)}});
-    return ERROR_SUCCESS;
-  }
-  static BOOL WINAPI SetOption(HINTERNET handle, DWORD option, LPVOID buffer, DWORD length) {
-    if (handle || buffer || length) return FALSE;
-    options.push_back(option);
-    return TRUE;
-  }
-};
-bool FakeRegistry::keyExists;
-std::map<std::string, FakeValue> FakeRegistry::values;
-std::set<std::string> FakeRegistry::unreadable;
-std::set<std::string> FakeRegistry::unwritable;
-std::vector<REGSAM> FakeRegistry::opens;
-int FakeRegistry::closes;
-std::vector<std::pair<std::string, FakeValue>> FakeRegistry::writes;
-std::vector<DWORD> FakeRegistry::options;
+using namespace fakeregistry;
 
 class ProxySettings : public testing::Test {
  protected:
-  ProxySettings() { FakeRegistry::Reset(); }
-
-  SysSwap<decltype(Sys.RegOpenKeyExA)> open_{&SysApi::RegOpenKeyExA, &FakeRegistry::Open};
-  SysSwap<decltype(Sys.RegCloseKey)> close_{&SysApi::RegCloseKey, &FakeRegistry::Close};
-  SysSwap<decltype(Sys.RegQueryValueExA)> query_{&SysApi::RegQueryValueExA, &FakeRegistry::Query};
-  SysSwap<decltype(Sys.RegSetValueExA)> set_{&SysApi::RegSetValueExA, &FakeRegistry::Set};
-  SysSwap<decltype(Sys.InternetSetOptionA)> option_{&SysApi::InternetSetOptionA, &FakeRegistry::SetOption};
+  ScopedFakeRegistry registry_;
 };
 
 TEST_F(ProxySettings, ReadsTheThreeValuesOrFailsNamingTheValue) {
@@ -401,6 +314,7 @@ struct FakeToken {
   static bool processTokenOk;
   static bool infoFails;
   static std::vector<std::vector<BYTE>> groups;
+  static std::vector<DWORD> attributes;  // per group; enabled when not given
   static std::vector<HANDLE> opened, closed;
 
   static BOOL WINAPI OpenThread(HANDLE thread, DWORD access, BOOL openAsSelf, PHANDLE token) {
@@ -440,8 +354,8 @@ struct FakeToken {
     for (size_t i = 0; i < groups.size(); ++i) {
       memcpy(sids, groups[i].data(), groups[i].size());
       list->Groups[i].Sid = sids;
-      // Membership under UAC without elevation: present for deny checks only.
-      list->Groups[i].Attributes = SE_GROUP_USE_FOR_DENY_ONLY;
+      list->Groups[i].Attributes =
+          i < attributes.size() ? attributes[i] : SE_GROUP_ENABLED | SE_GROUP_ENABLED_BY_DEFAULT | SE_GROUP_MANDATORY;
       sids += groups[i].size();
     }
     return TRUE;
@@ -455,6 +369,7 @@ DWORD FakeToken::threadError;
 bool FakeToken::processTokenOk;
 bool FakeToken::infoFails;
 std::vector<std::vector<BYTE>> FakeToken::groups;
+std::vector<DWORD> FakeToken::attributes;
 std::vector<HANDLE> FakeToken::opened, FakeToken::closed;
 
 TEST(IsUserAdmin, FindsAdministratorsAnywhereInTheGroupList) {
@@ -481,6 +396,7 @@ TEST(IsUserAdmin, FindsAdministratorsAnywhereInTheGroupList) {
     std::vector<std::vector<BYTE>> groups;
     bool expected;
     HANDLE token;  // the one opened (and closed), or null
+    std::vector<DWORD> attributes = {};
   } rows[] = {
       {"2000 groups, Administrators last", ERROR_NO_TOKEN, true, false, groupList(1999, 1999), true, kProcessToken},
       {"2000 groups, no Administrators", ERROR_NO_TOKEN, true, false, groupList(2000, -1), false, kProcessToken},
@@ -489,12 +405,20 @@ TEST(IsUserAdmin, FindsAdministratorsAnywhereInTheGroupList) {
       {"thread token refused otherwise", ERROR_ACCESS_DENIED, true, false, groupList(3, 0), false, nullptr},
       {"no process token", ERROR_NO_TOKEN, false, false, groupList(3, 0), false, nullptr},
       {"group list unreadable", ERROR_NO_TOKEN, true, true, groupList(3, 0), false, kProcessToken},
+      // An administrator without elevation under user account control: the
+      // group is there for deny checks only, and netsh would be refused.
+      {"Administrators for deny only", ERROR_NO_TOKEN, true, false, groupList(3, 0), false, kProcessToken,
+       {SE_GROUP_USE_FOR_DENY_ONLY}},
+      {"Administrators enabled after a deny-only entry", ERROR_NO_TOKEN, true, false,
+       {administrators, MakeSid(5, {32, 545}), administrators}, true, kProcessToken,
+       {SE_GROUP_USE_FOR_DENY_ONLY, SE_GROUP_ENABLED, SE_GROUP_ENABLED | SE_GROUP_MANDATORY}},
   };
   for (const Row& row : rows) {
     FakeToken::threadError = row.threadError;
     FakeToken::processTokenOk = row.processTokenOk;
     FakeToken::infoFails = row.infoFails;
     FakeToken::groups = row.groups;
+    FakeToken::attributes = row.attributes;
     FakeToken::opened.clear();
     FakeToken::closed.clear();
     EXPECT_EQ(IsUserAdmin(), row.expected) << row.name;

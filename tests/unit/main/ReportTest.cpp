@@ -1,0 +1,225 @@
+// The report of the real window on a fake machine: what it holds before and
+// after a test, the keys that save and copy it, a folder it cannot be
+// written to, and the command line that runs a test for a script.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "Endpoints.h"
+#include "FakeWorld.h"
+#include "workers/Utils_u.h"
+
+namespace {
+
+std::vector<std::string> ReportLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t from = 0;
+  for (size_t at; (at = text.find("\r\n", from)) != std::string::npos; from = at + 2) lines.push_back(text.substr(from, at - from));
+  EXPECT_EQ(from, text.size()) << "every line ends in CR LF";
+  return lines;
+}
+
+// The lines of the report between a section's title and the next blank line.
+std::vector<std::string> SectionOf(const std::vector<std::string>& lines, const std::string& title) {
+  std::vector<std::string> section;
+  auto it = std::find(lines.begin(), lines.end(), title);
+  if (it == lines.end()) return section;
+  for (++it; it != lines.end() && !it->empty(); ++it) section.push_back(*it);
+  return section;
+}
+
+std::string StageLine(int number, const char* name, const char* result) {
+  std::string label = std::to_string(number) + " " + name;
+  label.resize(24, ' ');
+  return label + ": " + result;
+}
+
+const char* kNames[] = {"", "Local configuration", "Default gateway", "Provider's server", "International backbone",
+                        "Public web hosts", "Provider's web page", "Internet connection"};
+
+std::vector<std::string> Stages(std::initializer_list<const char*> results) {
+  std::vector<std::string> lines;
+  int n = 0;
+  for (const char* r : results) ++n, lines.push_back(StageLine(n, kNames[n], r));
+  return lines;
+}
+
+// The desktop of these tests: a folder of their own.
+std::string Desktop;
+HRESULT WINAPI FakeDesktop(HWND, int folder, HANDLE, DWORD, LPSTR path) {
+  if (folder != CSIDL_DESKTOPDIRECTORY || Desktop.empty()) return E_FAIL;
+  lstrcpynA(path, Desktop.c_str(), MAX_PATH);
+  return S_OK;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+}  // namespace
+
+class ReportTest : public FakeWorldTest {
+ protected:
+  void SetUp() override {
+    FakeWorldTest::SetUp();
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    Desktop = std::string(temp) + "velnor-report-test-" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(Desktop.c_str(), nullptr);
+  }
+  void TearDown() override {
+    for (const std::string& f : Saved()) DeleteFileA((Desktop + "\\" + f).c_str());
+    RemoveDirectoryA(Desktop.c_str());
+    FakeWorldTest::TearDown();
+  }
+  std::vector<std::string> Saved() const {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA((Desktop + "\\*.txt").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do names.push_back(found.cFileName);
+    while (FindNextFileA(h, &found));
+    FindClose(h);
+    return names;
+  }
+  void RunTest() {
+    form->btnAuto->Click();
+    form->btnStartAutoTest->Click();
+    ASSERT_TRUE(RunUntilIdle());
+  }
+  std::vector<std::string> Report() { return ReportLines(form->ReportText()); }
+
+  SysSwap<decltype(Sys.SHGetFolderPathA)> desktop_{&SysApi::SHGetFolderPathA, &FakeDesktop};
+};
+
+TEST_F(ReportTest, BeforeAnythingRanItSaysSo) {
+  Open();
+  const auto lines = Report();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[0], "Velnor Network Agent - connection report");
+  auto test = SectionOf(lines, "AUTOMATIC TEST");
+  ASSERT_FALSE(test.empty());
+  EXPECT_EQ(test[0], "No test has run yet.");
+  test.erase(test.begin());
+  EXPECT_EQ(test, Stages({"not run", "not run", "not run", "not run", "not run", "not run", "not run"}));
+  EXPECT_EQ(SectionOf(lines, "LAST TOOLS COMMAND"), std::vector<std::string>{"No tools command has run yet."});
+  const auto adapters = SectionOf(lines, "ADAPTERS (type | hardware address | IP address | DNS server | gateway | Mbps | description)");
+  EXPECT_EQ(adapters, LinesOf(form->AdapterTable));
+  const auto readings = SectionOf(lines, "LOCAL READINGS");
+  ASSERT_GE(readings.size(), 4u);
+  EXPECT_EQ(readings[0], "IP address              : 192.168.1.10");
+  EXPECT_EQ(readings[3], "Default gateway         : 192.168.1.1");
+}
+
+TEST_F(ReportTest, TheVerdictsAndListsAreWhatTheWindowShows) {
+  struct Row {
+    const char* name;
+    std::map<std::string, Answer> answers;
+    std::vector<std::string> stages;
+    int verdict;
+  } rows[] = {
+      {"every stage passes", {}, Stages({"passed", "passed", "passed", "passed", "passed", "passed", "passed"}), 0},
+      {"the second backbone silent", {{"10.77.1.3", Answer::Down}},
+       Stages({"passed", "passed", "passed", "warning", "passed", "passed", "passed"}), 1},
+      {"the gateway half there", {{"192.168.1.1", Answer::Half}},
+       Stages({"passed", "warning", "passed", "passed", "passed", "passed", "passed"}), 1},
+      {"the provider gone", {{endpoints::ProviderServerAddress, Answer::Down}},
+       Stages({"passed", "passed", "failed", "not run", "not run", "not run", "not run"}), 2},
+  };
+  Open();
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    FakeWorld::answers = row.answers;
+    RunTest();
+    const auto lines = Report();
+    EXPECT_EQ(SectionOf(lines, "AUTOMATIC TEST"), row.stages);
+    EXPECT_EQ(form->TestVerdict(), row.verdict);
+    EXPECT_EQ(SectionOf(lines, "TEST LOG"), Output());
+    EXPECT_EQ(SectionOf(lines, "EVENTS"), Events());
+  }
+}
+
+TEST_F(ReportTest, CtrlSSavesOnTheDesktopAndCtrlCCopies) {
+  Open();
+  form->RunToolCommand("echo for the report", false);
+  ASSERT_TRUE(RunUntilIdle());
+  WORD s = 'S';
+  form->FormKeyDown(s, ssCtrl);
+  const auto saved = Saved();
+  ASSERT_EQ(saved.size(), 1u);
+  EXPECT_EQ(saved[0].size(), std::string("VelnorAgent-report-20261210-104708.txt").size()) << saved[0];
+  EXPECT_EQ(saved[0].rfind("VelnorAgent-report-", 0), 0u) << saved[0];
+  EXPECT_EQ(form->lblStatus->Caption(), "Report saved: " + Desktop + "\\" + saved[0]);
+  const std::string text = ReadFile(Desktop + "\\" + saved[0]);
+  const auto tools = SectionOf(ReportLines(text), "LAST TOOLS COMMAND");
+  ASSERT_GE(tools.size(), 2u);
+  EXPECT_EQ(tools[0], "echo for the report");
+  EXPECT_NE(std::find(tools.begin(), tools.end(), "for the report"), tools.end());
+
+  WORD c = 'C';
+  form->FormKeyDown(c, ssCtrl);
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  HANDLE data = GetClipboardData(CF_TEXT);
+  const std::string copied = data ? static_cast<const char*>(GlobalLock(data)) : "";
+  if (data) GlobalUnlock(data);
+  CloseClipboard();
+  // The same report but for the time it was made.
+  auto withoutTime = [](std::vector<std::string> l) { return l.size() > 1 ? (l.erase(l.begin() + 1), l) : l; };
+  EXPECT_EQ(withoutTime(ReportLines(copied)), withoutTime(ReportLines(text)));
+  EXPECT_EQ(form->lblStatus->Caption(), "Report copied to the clipboard.");
+
+  // Other modifiers are not the report keys.
+  for (TShiftState other : {0u, ssShift | ssCtrl, ssAlt | ssCtrl}) {
+    WORD key = 'S';
+    form->FormKeyDown(key, other);
+  }
+  EXPECT_EQ(Saved().size(), 1u);
+}
+
+TEST_F(ReportTest, AFolderItCannotWriteToIsReportedAndNothingShownIsLost) {
+  std::vector<std::string> messages;
+  Application.OnMessage = [&](const std::string& m) { messages.push_back(m); };
+  Open();
+  form->memOutput->GetLines().Add("kept");
+  Desktop += "\\no such folder";
+  WORD s = 'S';
+  form->FormKeyDown(s, ssCtrl);
+  Application.OnMessage = nullptr;
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].rfind("The report could not be saved to " + Desktop + "\\VelnorAgent-report-", 0), 0u) << messages[0];
+  EXPECT_EQ(form->lblStatus->Caption(), messages[0]);
+  EXPECT_EQ(Output(), std::vector<std::string>{"kept"});
+  Desktop.resize(Desktop.size() - std::string("\\no such folder").size());
+
+  // No desktop at all.
+  const std::string saved = Desktop;
+  Desktop.clear();
+  EXPECT_FALSE(form->WriteReport("", true));
+  EXPECT_EQ(form->lblStatus->Caption(), "The report could not be saved: This user has no desktop folder.");
+  Desktop = saved;
+}
+
+TEST(ParseTestRun, ReadsTheTestAndItsReportFile) {
+  struct Row {
+    const char* arguments;
+    bool active;
+    const char* report;
+  } rows[] = {
+      {"", false, ""},
+      {"/test", true, ""},
+      {"/TEST", true, ""},
+      {"/test /report C:\\out\\r.txt", true, "C:\\out\\r.txt"},
+      {"/report \"C:\\my reports\\r.txt\" /test", true, "C:\\my reports\\r.txt"},
+      {"/report", false, ""},
+      {"/testing", false, ""},
+  };
+  for (const Row& row : rows) {
+    const TfrmMain::TTestRun run = ParseTestRun(row.arguments);
+    EXPECT_EQ(run.active, row.active) << row.arguments;
+    EXPECT_EQ(run.reportPath, row.report) << row.arguments;
+  }
+}
