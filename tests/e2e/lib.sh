@@ -7,6 +7,10 @@ EXE="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
 BUILD="$(dirname "$EXE")"
 PROBE="$BUILD/tests/velnor_probe.exe"
 WINE_RUN="$ROOT/tools/wine-run"
+# Everything a test starts under Wine (reg included) shares the program's
+# prefix: the 64-bit or the 32-bit one, by the exe under test.
+VELNOR_WINE_ARCH="$("$WINE_RUN" --arch "$EXE")"
+export VELNOR_WINE_ARCH
 TITLE="Velnor Network Util"
 OUT="$BUILD/e2e/$(basename "$0" .sh)"
 mkdir -p "$OUT"
