@@ -219,10 +219,11 @@ void TfrmMain::CreateComponents() {
   for (const Row& row : Layout()) {
     Panel* parent = row.parent ? this->*row.parent : this;
     Control* c = row.component.make(*this, parent, row.component.name);
+    // Hidden before its picture comes: a picture nothing shows is not decoded.
+    c->SetVisible(row.visible);
     if (row.skin) static_cast<Picture*>(c)->SetPicture(SkinPicture(row.component.name));
     if (row.autoSize) static_cast<Picture*>(c)->AutoSize = true;
     c->SetBounds(row.left, row.top, row.width, row.height);
-    c->SetVisible(row.visible);
     c->SetCursor(row.cursor);
     if (row.click) c->OnClick = [this, h = row.click](Component* s) { (this->*h)(s); };
     for (auto [slot, handler] : {std::pair{&Control::OnMouseDown, row.down}, std::pair{&Control::OnMouseMove, row.move},

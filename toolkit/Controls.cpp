@@ -234,7 +234,7 @@ void Picture::SetEnabled(bool enabled) {
 
 void Picture::UpdateAnimation() {
   // Only a shown picture is asked for its frames: that decodes it.
-  const bool want = visible_ && enabled_ && parent_ && picture_ && picture_->FrameCount() > 1;
+  const bool want = visible_ && enabled_ && parent_ && picture_ && picture_->MayAnimate() && picture_->FrameCount() > 1;
   if (want == animating_) return;
   animating_ = want;
   if (want)

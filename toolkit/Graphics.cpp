@@ -1,5 +1,6 @@
 #include "toolkit/Graphics.h"
 
+#include <cstring>
 #include <map>
 #include <tuple>
 
@@ -77,6 +78,8 @@ Image::~Image() { Release(); }
 void Image::Release() const {
   if (image_ && gdip.DisposeImage) gdip.DisposeImage(image_);
   image_ = nullptr;
+  if (bitmap_) DeleteObject(bitmap_);
+  bitmap_ = nullptr;
   if (memory_) GlobalFree(memory_);
   memory_ = nullptr;
 }
@@ -85,8 +88,41 @@ void Image::RemoveViewer() const {
   if (viewers_ > 0 && --viewers_ == 0) Release();
 }
 
+namespace {
+
+// A 24-bit bitmap of the picture, drawn by GDI+ once.
+HBITMAP RenderStill(void* image, int width, int height) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!bitmap) return nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  void* graphics = nullptr;
+  bool drawn = false;
+  if (gdip.CreateFromHDC(dc, &graphics) == 0) {
+    drawn = gdip.DrawImageRectI(graphics, image, 0, 0, width, height) == 0;
+    gdip.DeleteGraphics(graphics);
+  }
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  if (!drawn) {
+    DeleteObject(bitmap);
+    return nullptr;
+  }
+  return bitmap;
+}
+
+}  // namespace
+
 bool Image::Decode() const {
-  if (image_) return true;
+  if (image_ || bitmap_) return true;
   if (broken_) return false;
   InitGraphics();
   if (!gdip.ready || !data_ || size_ == 0) {
@@ -112,7 +148,23 @@ bool Image::Decode() const {
   }
   image_ = bitmap;
   memory_ = global;  // GDI+ may read the stream lazily while the bitmap lives
-  if (known_) return true;
+  if (!known_) ReadFormat();
+  // A still picture is drawn once into a plain bitmap: the decoder, and the
+  // copy of the picture it keeps for frames it never has, can go.
+  if (!MayAnimate() && width_ > 0 && height_ > 0) {
+    if (HBITMAP still = RenderStill(image_, width_, height_)) {
+      gdip.DisposeImage(image_);
+      image_ = nullptr;
+      GlobalFree(memory_);
+      memory_ = nullptr;
+      bitmap_ = still;
+    }
+  }
+  return true;
+}
+
+void Image::ReadFormat() const {
+  void* bitmap = image_;
   known_ = true;
   UINT w = 0, h = 0;
   gdip.GetImageWidth(bitmap, &w);
@@ -136,7 +188,6 @@ bool Image::Decode() const {
       }
     }
   }
-  return true;
 }
 
 std::shared_ptr<Image> Image::FromMemory(const void* data, size_t size) {
@@ -169,6 +220,8 @@ int Image::Height() const {
   return height_;
 }
 
+bool Image::MayAnimate() const { return size_ >= 3 && data_ && memcmp(data_, "GIF", 3) == 0; }
+
 int Image::FrameCount() const {
   if (!known_) Decode();
   return delaysMs_.empty() ? 1 : static_cast<int>(delaysMs_.size());
@@ -181,6 +234,17 @@ int Image::FrameDelayMs(int frame) const {
 
 void Image::Draw(HDC dc, int x, int y, int width, int height, int frame) const {
   if (!Decode()) return;
+  if (bitmap_) {
+    HDC source = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(source, bitmap_);
+    if (width == width_ && height == height_)
+      BitBlt(dc, x, y, width, height, source, 0, 0, SRCCOPY);
+    else
+      StretchBlt(dc, x, y, width, height, source, 0, 0, width_, height_, SRCCOPY);
+    SelectObject(source, old);
+    DeleteDC(source);
+    return;
+  }
   if (FrameCount() > 1) gdip.ImageSelectActiveFrame(image_, &kFrameDimensionTime, static_cast<UINT>(frame % FrameCount()));
   void* graphics = nullptr;
   if (gdip.CreateFromHDC(dc, &graphics) != 0) return;

@@ -30,12 +30,14 @@ class Image {
 
   int Width() const;
   int Height() const;
+  // Only a GIF can have frames to animate; telling costs no decoding.
+  bool MayAnimate() const;
   int FrameCount() const;
   int FrameDelayMs(int frame) const;
   void Draw(HDC dc, int x, int y, int width, int height, int frame) const;
 
   // Whether the bitmap is decoded now.
-  bool Decoded() const { return image_ != nullptr; }
+  bool Decoded() const { return image_ != nullptr || bitmap_ != nullptr; }
   // Frees the decoded bitmap (its size and frames stay known).
   void Release() const;
 
@@ -48,11 +50,14 @@ class Image {
   // Decodes the bytes if that has not been done; false when they are no
   // picture.
   bool Decode() const;
+  // Size, frames and frame delays of the decoded picture.
+  void ReadFormat() const;
 
   const BYTE* data_;            // not owned: the resource, or copy_
   size_t size_;
   std::vector<BYTE> copy_;      // FromMemory's own bytes
-  mutable void* image_ = nullptr;     // owned GpImage, while decoded
+  mutable void* image_ = nullptr;     // owned GpImage, while decoded (animations keep theirs)
+  mutable HBITMAP bitmap_ = nullptr;  // owned: a still picture, drawn once from its decoder
   mutable HGLOBAL memory_ = nullptr;  // owned: the stream GDI+ reads from, while decoded
   mutable bool known_ = false;        // size and frames read (they outlive a release)
   mutable bool broken_ = false;       // the bytes are no picture

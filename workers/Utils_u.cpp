@@ -367,11 +367,6 @@ void CommandAbort::Request() {
   if (HANDLE job = CommandJob()) Sys.TerminateJobObject(job, 1);
 }
 
-bool CommandAbort::Requested() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return requested_;
-}
-
 std::string CaptureCommandOutput(const std::string& command, const std::string& workDir, DWORD waitMs,
                                  DWORD* exitCode, CommandAbort* abort) {
   if (exitCode) *exitCode = STILL_ACTIVE;

@@ -93,11 +93,10 @@ std::string RunCommandCapture(const std::string& command, const std::string& wor
 class CommandAbort {
  public:
   void Request();
-  bool Requested() const;
 
  private:
   friend std::string CaptureCommandOutput(const std::string&, const std::string&, DWORD, DWORD*, CommandAbort*);
-  mutable std::mutex mutex_;
+  std::mutex mutex_;
   bool requested_ = false;
   HANDLE process_ = nullptr;  // not owned: the running interpreter, while the capture holds it
 };

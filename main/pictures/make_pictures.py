@@ -991,7 +991,7 @@ def build():
 
 def write(p, anim):
     for name, img in p.items():
-        img.save(os.path.join(HERE, name), "JPEG", quality=JPEG_QUALITY, subsampling=0, optimize=False)
+        img.save(os.path.join(HERE, name), "JPEG", quality=JPEG_QUALITY, subsampling=0, optimize=True)
     for name, (frames, duration) in anim.items():
         save_gif(os.path.join(HERE, name), frames, duration)
     make_force_update().save(os.path.join(HERE, "ForceUpdate.bmp"), "BMP")

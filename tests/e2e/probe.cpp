@@ -17,6 +17,7 @@
 //   probe visible <component>        1 when the window is visible, else 0
 //   probe loadlib <dll>              LoadLibraryA(dll) the ordinary way (control for planting tests)
 //   probe hwnd <title>               the window handle, in hexadecimal
+//   probe clipboard                  the text on the clipboard
 //   probe click-closes <component> <x> <y> <title>
 //                                    clicks like "click", then prints the milliseconds until the
 //                                    window with that title was hidden and until it was gone
@@ -24,6 +25,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -207,6 +209,15 @@ int main(int argc, char** argv) {
       if (now > 60000) return Fail("the window stayed");
       Sleep(5);
     }
+  }
+  if (cmd == "clipboard") {
+    if (!OpenClipboard(nullptr)) return Fail("clipboard busy");
+    HANDLE data = GetClipboardData(CF_TEXT);
+    const char* text = data ? static_cast<const char*>(GlobalLock(data)) : nullptr;
+    if (text) fwrite(text, 1, strlen(text), stdout);
+    if (data) GlobalUnlock(data);
+    CloseClipboard();
+    return text ? 0 : Fail("no text on the clipboard");
   }
   if (cmd == "close") {
     HWND h = ByTitle(arg(2));
