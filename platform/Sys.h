@@ -19,7 +19,15 @@
 // directory by name. The echo functions are taken from IPHLPAPI.DLL, which
 // exports them on every supported system: ICMP.DLL only forwards to it, and
 // resolving that forward would search the program's folder again.
+//
+// The loader's own settings come first: SetDefaultDllDirectories exists from
+// Windows 8 on (and on a Windows 7 with its 2011 loader update),
+// SetSearchPathMode from Windows 7 on; where a system lacks one, its member
+// stays null and the program starts all the same.
 #define VELNOR_SYS_CALLS(X)                      \
+  X(kernel32, SetDllDirectoryA)                  \
+  X(kernel32, SetDefaultDllDirectories)          \
+  X(kernel32, SetSearchPathMode)                 \
   X(kernel32, CreateMutexA)                      \
   X(kernel32, Sleep)                             \
   X(kernel32, GetTickCount64)                    \
@@ -83,13 +91,16 @@ struct SysApi {
 // Bound when the program starts (before main).
 extern SysApi Sys;
 
-// Restricts this process's DLL search to the system directory. Called before
-// anything is loaded by name; harmless to call again.
+// Takes the current directory out of this process's DLL search, makes the
+// file search safe and, where the system can, restricts the default DLL
+// search to the system directory. Harmless to call again.
 void RestrictDllSearch();
 
 // Loads a library by name from the system directory only (never the
-// program's folder or the current directory). Returns null when it is not
-// there. The handle is the caller's to free.
+// program's folder or the current directory): by its full path there, and
+// the libraries it needs from its own folder first. Works alike on every
+// supported system. Returns null when it is not there. The handle is the
+// caller's to free.
 HMODULE LoadSystemLibrary(const char* name);
 
 // Replaces one member of Sys for the lifetime of the guard.

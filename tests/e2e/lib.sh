@@ -7,6 +7,12 @@ EXE="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
 BUILD="$(dirname "$EXE")"
 PROBE="$BUILD/tests/velnor_probe.exe"
 WINE_RUN="$ROOT/tools/wine-run"
+# Everything a test starts under Wine (reg included) shares the program's
+# prefix: the 64-bit or the 32-bit one, by the exe under test. WINEPREFIX
+# names that prefix's folder for the tests that look into it.
+VELNOR_WINE_ARCH="$("$WINE_RUN" --arch "$EXE")"
+WINEPREFIX="$("$WINE_RUN" --prefix "$EXE")"
+export VELNOR_WINE_ARCH WINEPREFIX
 TITLE="Velnor Network Util"
 OUT="$BUILD/e2e/$(basename "$0" .sh)"
 mkdir -p "$OUT"

@@ -55,26 +55,22 @@ std::string ComponentName(HWND h) {
   return name;
 }
 
+// A window callback: a plain function, since the 32-bit system calls it
+// with its own calling convention, which a lambda does not have.
+BOOL CALLBACK Collect(HWND h, LPARAM p) {
+  reinterpret_cast<std::vector<HWND>*>(p)->push_back(h);
+  return TRUE;
+}
+
 std::vector<HWND> TopLevel() {
   std::vector<HWND> all;
-  EnumWindows(
-      [](HWND h, LPARAM p) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(p)->push_back(h);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&all));
+  EnumWindows(Collect, reinterpret_cast<LPARAM>(&all));
   return all;
 }
 
 std::vector<HWND> Descendants(HWND parent) {
   std::vector<HWND> all;
-  EnumChildWindows(
-      parent,
-      [](HWND h, LPARAM p) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(p)->push_back(h);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&all));
+  EnumChildWindows(parent, Collect, reinterpret_cast<LPARAM>(&all));
   return all;
 }
 

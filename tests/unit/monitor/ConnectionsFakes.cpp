@@ -176,9 +176,10 @@ Process* ProcessOf(HANDLE handle) {
   if (!fakes.openHandles.count(handle)) return nullptr;
   return &fakes.processes[(reinterpret_cast<uintptr_t>(handle) - 0x10000) / 4];
 }
-// Module handles: the process's place and the module's place, shaped like an address.
+// Module handles: the process's place and the module's place, shaped like an
+// aligned address that fits 32 bits for up to 65535 processes of 4095 modules.
 HMODULE ModuleOf(std::size_t process, std::size_t module) {
-  return reinterpret_cast<HMODULE>(static_cast<uintptr_t>(((process + 1) << 24) | ((module + 1) << 12)));
+  return reinterpret_cast<HMODULE>(static_cast<uintptr_t>(((process + 1) << 16) | ((module + 1) << 4)));
 }
 
 HANDLE WINAPI FakeOpenProcess(DWORD access, WINBOOL, DWORD pid) {
@@ -225,8 +226,8 @@ DWORD WINAPI FakeGetModuleFileNameExW(HANDLE handle, HMODULE module, LPWSTR name
   if (!p) return 0;
   const std::size_t place = p - fakes.processes.data();
   const auto value = reinterpret_cast<uintptr_t>(module);
-  if ((value >> 24) != place + 1) return 0;
-  const std::size_t index = ((value >> 12) & 0xFFF) - 1;
+  if ((value >> 16) != place + 1) return 0;
+  const std::size_t index = ((value >> 4) & 0xFFF) - 1;
   if (index >= p->modules.size() || p->modules[index].empty()) return 0;
   const std::wstring& path = p->modules[index];
   // Cut to the buffer, without a terminator when it is full.
