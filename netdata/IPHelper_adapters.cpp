@@ -6,6 +6,7 @@
 
 #include "netdata/IPHelper.h"
 #include "netdata/IPHelper_internal.h"
+#include "platform/Sys.h"
 
 namespace {
 
@@ -23,6 +24,13 @@ constexpr std::size_t kLongFieldsEnd =
     offsetof(IP_ADAPTER_ADDRESSES_LH, TunnelType) + sizeof(IP_ADAPTER_ADDRESSES_LH::TunnelType);
 static_assert(offsetof(IP_ADAPTER_ADDRESSES_LH, FirstPrefix) == offsetof(IP_ADAPTER_ADDRESSES_XP, FirstPrefix),
               "the long record starts with the short one");
+
+// Vista and later fill each unicast entry's prefix length.
+bool SystemGivesPrefixLengths() {
+  OSVERSIONINFOA version{};
+  version.dwOSVersionInfoSize = sizeof(version);
+  return Sys.GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion >= 6;
+}
 
 // Entry sizes of the oldest form of each list; an entry whose Length is
 // below its kind's ends that list.
@@ -190,9 +198,13 @@ TAdaptorInfo ExtendedRecord(const TTableBuffer& buffer, const IP_ADAPTER_ADDRESS
   r.OperStatus = a.OperStatus;
 
   // Newer systems give each address its own prefix length, and so its mask.
+  // On 32-bit systems the older entry has the same length (the prefix
+  // length sits in what was its padding), so the system's version decides.
+  const bool givesPrefixLengths = SystemGivesPrefixLengths();
   std::vector<bool> ownMask;
   ForEachSized(buffer, a.FirstUnicastAddress, kUnicastEntrySize, [&](const IP_ADAPTER_UNICAST_ADDRESS_LH& entry) {
-    const ULONG prefixLength = entry.Length >= kUnicastWithPrefixSize && buffer.Holds(&entry, kUnicastWithPrefixSize)
+    const ULONG prefixLength = givesPrefixLengths && entry.Length >= kUnicastWithPrefixSize &&
+                                       buffer.Holds(&entry, kUnicastWithPrefixSize)
                                    ? entry.OnLinkPrefixLength
                                    : 0;
     const bool own = prefixLength >= 1 && prefixLength <= 32;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "FakeIpHelper.h"
+#include "platform/Sys.h"
 
 using AdaptersTest = FakeIpHelperTest;
 using Strings = std::vector<std::string>;
@@ -344,6 +345,15 @@ TEST_F(AdaptersTest, ExtendedMasksFollowPrefixesByPosition) {
   EXPECT_EQ(r.PrefixAddresses[5], "");  // at most one prefix more than there are addresses
 }
 
+namespace {
+BOOL WINAPI WindowsXpVersion(LPOSVERSIONINFOA info) {
+  info->dwPlatformId = VER_PLATFORM_WIN32_NT;
+  info->dwMajorVersion = 5;
+  info->dwMinorVersion = 1;
+  return TRUE;
+}
+}  // namespace
+
 TEST_F(AdaptersTest, ExtendedMasksComeFromEachAddressesOwnPrefixLength) {
   ExtendedAdapter a;
   a.unicast = {"10.0.0.1", "172.16.0.1", "192.168.7.1"};
@@ -360,9 +370,11 @@ TEST_F(AdaptersTest, ExtendedMasksComeFromEachAddressesOwnPrefixLength) {
   EXPECT_EQ(r.PrefixAddresses[1], "172. 16.  0.  0");
 
   // Entries of the oldest systems have no prefix length: whatever lies
-  // where newer ones keep it is not taken for one.
+  // where newer ones keep it is not taken for one (on 32-bit systems both
+  // entries have the same length: only the version tells them apart).
   a.oldUnicastEntries = true;
   Extended({a});
+  SysSwap<decltype(Sys.GetVersionExA)> xp(&SysApi::GetVersionExA, &WindowsXpVersion);
   Read old;
   ASSERT_EQ(old.count, 1);
   EXPECT_EQ(Strings(old.rows[0].IpMasks.begin(), old.rows[0].IpMasks.begin() + 3),
