@@ -118,11 +118,7 @@ bool TfrmMain::ReadAdapterSummary() {
 
 void TfrmMain::ShowSelectedAdapters() {
   // The monitor's debug page shows the same table.
-  if (!frmTCPIPMonitor) return;
-  Lines& selected = frmTCPIPMonitor->SelectedAdpMemo->GetLines();
-  LinesUpdate update(selected);
-  selected.Clear();
-  selected.AddLines(AdapterTable);
+  if (frmTCPIPMonitor) frmTCPIPMonitor->ShowSelectedAdapters(AdapterTable);
 }
 
 bool TfrmMain::AdapterInfoReady() {

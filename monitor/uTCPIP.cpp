@@ -1,7 +1,9 @@
 #include "monitor/uTCPIP.h"
 
+#include <algorithm>
 #include <array>
 #include <functional>
+#include <tuple>
 
 #include "monitor/Connections.h"
 #include "monitor/Statistics.h"
@@ -11,6 +13,7 @@
 #include "netdata/uAdapterInfo.h"
 #include "toolkit/Application.h"
 #include "toolkit/Thread.h"
+#include "workers/Utils_u.h"
 
 TfrmTCPIPMonitor* frmTCPIPMonitor = nullptr;
 
@@ -28,6 +31,134 @@ const UINT kPagesRead = WM_APP + 40;
 // and how soon it goes on: between two goes it answers whatever waits.
 const DWORD kPagesBudgetMs = 30;
 const int kPagesIntervalMs = 10;
+
+using M = TfrmTCPIPMonitor;
+
+// How a memo looks and what it lets the user do.
+enum class MemoStyle {
+  Lines,        // read-only, vertical scroll bar, word wrap
+  Columns,      // read-only, vertical scroll bar, no wrap
+  WideColumns,  // read-only, both scroll bars, no wrap
+  Editable,     // editable, vertical scroll bar, no wrap
+  EditableAll,  // editable, both scroll bars, no wrap
+  Figures,      // read-only, vertical scroll bar (counters)
+};
+
+// A place on a page; a zero width means "below the heading, filling the
+// rest of the page".
+struct Place {
+  int left, top, width, height;
+};
+constexpr Place kRestOfPage{0, 0, 0, 0};
+
+struct HeadingRow {
+  const char* name;
+  const char* caption;
+  Place place;  // kRestOfPage: along the top edge, 17 pixels high
+  bool centred = false;
+  bool courier = false;  // Courier New instead of Lucida Console
+};
+
+struct MemoRow {
+  Memo* TfrmTCPIPMonitor::*member;
+  const char* name;
+  MemoStyle style;
+  Place place;
+  bool large = false;                 // 9 pt instead of 8 pt
+  const char* designText = nullptr;  // shown until the first refresh
+};
+
+// One page of the monitor: its sheet, caption, headings and memos.
+struct PageRow {
+  TabSheet* TfrmTCPIPMonitor::*sheet;
+  const char* name;
+  const char* caption;
+  std::vector<HeadingRow> headings;
+  std::vector<MemoRow> memos;
+};
+
+const std::vector<PageRow>& Pages() {
+  static const std::vector<PageRow> pages = {
+      {&M::DebugSheet, "DebugSheet", "Adapters[Debug]",
+       {{"StaticText11", "ADAPTERS LIST JUST FOR DEBUG ...", {3, 3, 769, 15}},
+        {"StaticText13",
+         "   TYPE    |   MAC_ADDRESS   |   IP-ADDRESS   |      DNS       |    GATEWAY     |(Mbps)|   DESCRIPTION",
+         {2, 251, 772, 15}}},
+       {{&M::AdapterMemo, "AdapterMemo", MemoStyle::Lines, {1, 18, 772, 231}},
+        {&M::SelectedAdpMemo, "SelectedAdpMemo", MemoStyle::WideColumns, {1, 267, 771, 226}}}},
+      {&M::ConnSheet, "ConnSheet", "CONNECTIONS TCP",
+       {{"StaticText2",
+         "   TCP LOCAL IP: PORT        REMOTE IP: PORT    STATE     PROCESS    APPLICATION             CREATED",
+         kRestOfPage}},
+       {{&M::TCPMemo, "TCPMemo", MemoStyle::Editable, kRestOfPage, true}}},
+      {&M::UDPConnSheet, "UDPConnSheet", "CONNECTIONS UDP",
+       {{"StaticText3",
+         "  UDP LOCAL IP  :  PORT    PROCESS                        APPLICATION                         CREATED",
+         kRestOfPage}},
+       {{&M::UDPMemo, "UDPMemo", MemoStyle::Editable, kRestOfPage, true}}},
+      {&M::IP1Sheet, "IP1Sheet", "IP-ADRESS TABLE",
+       {{"StaticText6", "INTRFIndx   IP_ADDR       SUBNET_MASK      BCAST_ ADDR    REASM.SIZE", kRestOfPage}},
+       {{&M::IPAddrMemo, "IPAddrMemo", MemoStyle::Columns, kRestOfPage}}},
+      {&M::IP2Sheet, "IP2Sheet", "IP-ROUTING TABLE",
+       {{"StaticText8",
+         " FORW_DEST_IP    FORW_MASK       IP_ NEXT_HOP   IF_INDEX   TYPE   NEXT_AS_NR  FORW_PROTO  FORW_METRIC",
+         kRestOfPage, false, true}},
+       {{&M::IPForwMemo, "IPForwMemo", MemoStyle::Columns, kRestOfPage}}},
+      {&M::AdaptSheet, "AdaptSheet", "ADAPTER/IF INFO",
+       {{"StaticText9",
+         "ADAPIdx   Type     MAC_ADDRESS    DHCP   GATEWAY_IP    DHCP_IP     PRIMARY   WINS   CURRENT  DNS   STATUS",
+         {3, 3, 769, 15}},
+        {"StaticText15",
+         "   TYPE        MAC_ADDRESS     MTU(Bs)  SPEED(bps)   STATUS      IN          OUT         DESCRIPTION",
+         {3, 200, 772, 15}}},
+       {{&M::AdaptMemo, "AdaptMemo", MemoStyle::Lines, {5, 22, 770, 174}},
+        {&M::IfMemo, "IfMemo", MemoStyle::WideColumns, {5, 216, 768, 263}}}},
+      {&M::ARPSheet, "ARPSheet", "ARP",
+       {{"StaticText1", "ADAPT.INDEX   REMOTE  MAC         REMOTE  IP           TYPE", {5, 4, 491, 17}},
+        {"StaticText10", "FIXED NETWORK INFO", {500, 3, 271, 17}, true}},
+       {{&M::ARPMemo, "ARPMemo", MemoStyle::Editable, {5, 22, 491, 455}, true},
+        {&M::NwMemo, "NwMemo", MemoStyle::EditableAll, {501, 22, 269, 454}}}},
+      {&M::StatisticsSheet, "StatisticsSheet", "STATISTICS",
+       {{"StaticText7", "TCP", {5, 4, 340, 17}, true},
+        {"StaticText4", "UDP", {365, 4, 405, 17}, true},
+        {"StaticText5", "IP", {6, 214, 340, 15}, true},
+        {"StaticText12", "ICMP -  INPUT           ICMP - OUTPUT", {364, 214, 404, 15}, true}},
+       {{&M::TCPStatMemo, "TCPStatMemo", MemoStyle::Figures, {5, 22, 340, 190}, false, "TCPStatMemo"},
+        {&M::UDPStatsMemo, "UDPStatsMemo", MemoStyle::Figures, {364, 22, 404, 190}, false, "UDPStatsMemo"},
+        {&M::IPStatsMemo, "IPStatsMemo", MemoStyle::Figures, {5, 232, 340, 244}, false, "IPStatsMemo"},
+        {&M::ICMPInMemo, "ICMPInMemo", MemoStyle::Figures, {364, 232, 200, 244}},
+        {&M::ICMPOutMemo, "ICMPOutMemo", MemoStyle::Figures, {569, 232, 200, 244}}}},
+  };
+  return pages;
+}
+
+Memo::Options OptionsOf(MemoStyle style) {
+  Memo::Options o;
+  o.border = true;
+  o.vScroll = true;
+  switch (style) {
+    case MemoStyle::Lines:
+    case MemoStyle::Figures:
+      break;
+    case MemoStyle::Columns:
+      o.wordWrap = false;
+      break;
+    case MemoStyle::WideColumns:
+      o.hScroll = true;
+      o.wordWrap = false;
+      break;
+    case MemoStyle::Editable:
+      o.readOnly = false;
+      o.wordWrap = false;
+      break;
+    case MemoStyle::EditableAll:
+      o.readOnly = false;
+      o.wordWrap = false;
+      o.hScroll = true;
+      break;
+  }
+  return o;
+}
 
 // The memos a refresh fills, in the order their reports run.
 enum Page {
@@ -49,11 +180,9 @@ enum Page {
 };
 
 Memo* TfrmTCPIPMonitor::*const kPageMemos[kPageCount] = {
-    &TfrmTCPIPMonitor::NwMemo,      &TfrmTCPIPMonitor::ARPMemo,     &TfrmTCPIPMonitor::TCPMemo,
-    &TfrmTCPIPMonitor::TCPStatMemo, &TfrmTCPIPMonitor::UDPMemo,     &TfrmTCPIPMonitor::IPStatsMemo,
-    &TfrmTCPIPMonitor::IPAddrMemo,  &TfrmTCPIPMonitor::IPForwMemo,  &TfrmTCPIPMonitor::UDPStatsMemo,
-    &TfrmTCPIPMonitor::AdaptMemo,   &TfrmTCPIPMonitor::ICMPInMemo,  &TfrmTCPIPMonitor::ICMPOutMemo,
-    &TfrmTCPIPMonitor::IfMemo,      &TfrmTCPIPMonitor::AdapterMemo,
+    &M::NwMemo,     &M::ARPMemo,      &M::TCPMemo,   &M::TCPStatMemo, &M::UDPMemo,
+    &M::IPStatsMemo, &M::IPAddrMemo,  &M::IPForwMemo, &M::UDPStatsMemo, &M::AdaptMemo,
+    &M::ICMPInMemo, &M::ICMPOutMemo, &M::IfMemo,    &M::AdapterMemo,
 };
 
 std::vector<std::string> LinesOfMemo(Memo* memo) {
@@ -150,6 +279,7 @@ void TfrmTCPIPMonitor::CreateComponents() {
   // Lucida Console must be fixed-pitch too.
   HFONT lucida8 = GetFixedPitchFont("Lucida Console", k8pt);
   HFONT lucida9 = GetFixedPitchFont("Lucida Console", k9pt);
+  HFONT courier8 = GetFixedPitchFont("Courier New", k8pt);
 
   Panel1 = Make<Panel>(this, "Panel1");
   Panel1->Align = TAlign::Bottom;
@@ -158,117 +288,36 @@ void TfrmTCPIPMonitor::CreateComponents() {
   pgCtrlMain->Align = TAlign::Client;
   pgCtrlMain->SetFont(lucida8);
 
-  auto sheet = [&](const char* name, const char* caption) { return Make<TabSheet>(pgCtrlMain, name, caption); };
-  DebugSheet = sheet("DebugSheet", "Adapters[Debug]");
-  ConnSheet = sheet("ConnSheet", "CONNECTIONS TCP");
-  UDPConnSheet = sheet("UDPConnSheet", "CONNECTIONS UDP");
-  IP1Sheet = sheet("IP1Sheet", "IP-ADRESS TABLE");
-  IP2Sheet = sheet("IP2Sheet", "IP-ROUTING TABLE");
-  AdaptSheet = sheet("AdaptSheet", "ADAPTER/IF INFO");
-  ARPSheet = sheet("ARPSheet", "ARP");
-  StatisticsSheet = sheet("StatisticsSheet", "STATISTICS");
-
-  auto heading = [&](Panel* parent, const char* name, const char* caption, bool centred, int l, int t, int w, int h,
-                     HFONT font) {
-    StaticText* st = Make<StaticText>(parent, name, caption, centred);
-    st->BackColor = kHeadingBack;
-    st->TextColor = kWhite;
-    st->SetFont(font ? font : lucida8);
-    st->SetBounds(l, t, w, h);
-    return st;
-  };
-  auto topHeading = [&](Panel* parent, const char* name, const char* caption, HFONT font) {
-    StaticText* st = heading(parent, name, caption, false, 0, 0, 0, 17, font);
-    st->Align = TAlign::Top;
-    return st;
-  };
-  auto memo = [&](Panel* parent, const char* name, Memo::Options o, HFONT font, int l, int t, int w, int h) {
-    Memo* m = Make<Memo>(parent, name, o);
-    m->BackColor = kWhite;
-    m->SetFont(font ? font : lucida8);
-    m->SetBounds(l, t, w, h);
-    return m;
-  };
-  Memo::Options readOnlyV;
-  readOnlyV.border = true;
-  readOnlyV.vScroll = true;
-  Memo::Options readOnlyVNoWrap = readOnlyV;
-  readOnlyVNoWrap.wordWrap = false;
-  Memo::Options readOnlyBoth = readOnlyV;
-  readOnlyBoth.hScroll = true;
-  readOnlyBoth.wordWrap = false;
-  Memo::Options editableNoWrap = readOnlyVNoWrap;
-  editableNoWrap.readOnly = false;
-  // Every memo can show all of its text: where the design gives none, a
-  // memo whose lines may not fit gets the scroll bars it needs.
-  Memo::Options readOnlyPlain;
-  readOnlyPlain.border = true;
-  readOnlyPlain.vScroll = true;
-  Memo::Options editablePlain;
-  editablePlain.border = true;
-  editablePlain.readOnly = false;
-  editablePlain.wordWrap = false;
-  editablePlain.vScroll = true;
-  editablePlain.hScroll = true;
-
-  heading(DebugSheet, "StaticText11", "ADAPTERS LIST JUST FOR DEBUG ...", false, 3, 3, 769, 15, nullptr);
-  AdapterMemo = memo(DebugSheet, "AdapterMemo", readOnlyV, nullptr, 1, 18, 772, 231);
-  heading(DebugSheet, "StaticText13",
-          "   TYPE    |   MAC_ADDRESS   |   IP-ADDRESS   |      DNS       |    GATEWAY     |(Mbps)|   DESCRIPTION",
-          false, 2, 251, 772, 15, nullptr);
-  SelectedAdpMemo = memo(DebugSheet, "SelectedAdpMemo", readOnlyBoth, nullptr, 1, 267, 771, 226);
-
-  topHeading(ConnSheet, "StaticText2",
-             "   TCP LOCAL IP: PORT        REMOTE IP: PORT    STATE     PROCESS    APPLICATION             CREATED",
-             nullptr);
-  TCPMemo = memo(ConnSheet, "TCPMemo", editableNoWrap, lucida9, 0, 0, 0, 0);
-  TCPMemo->Align = TAlign::Client;
-
-  topHeading(UDPConnSheet, "StaticText3",
-             "  UDP LOCAL IP  :  PORT    PROCESS                        APPLICATION                         CREATED",
-             nullptr);
-  UDPMemo = memo(UDPConnSheet, "UDPMemo", editableNoWrap, lucida9, 0, 0, 0, 0);
-  UDPMemo->Align = TAlign::Client;
-
-  topHeading(IP1Sheet, "StaticText6", "INTRFIndx   IP_ADDR       SUBNET_MASK      BCAST_ ADDR    REASM.SIZE", nullptr);
-  IPAddrMemo = memo(IP1Sheet, "IPAddrMemo", readOnlyVNoWrap, nullptr, 0, 0, 0, 0);
-  IPAddrMemo->Align = TAlign::Client;
-
-  topHeading(IP2Sheet, "StaticText8",
-             " FORW_DEST_IP    FORW_MASK       IP_ NEXT_HOP   IF_INDEX   TYPE   NEXT_AS_NR  FORW_PROTO  FORW_METRIC",
-             GetFixedPitchFont("Courier New", k8pt));
-  IPForwMemo = memo(IP2Sheet, "IPForwMemo", readOnlyVNoWrap, nullptr, 0, 0, 0, 0);
-  IPForwMemo->Align = TAlign::Client;
-
-  heading(AdaptSheet, "StaticText9",
-          "ADAPIdx   Type     MAC_ADDRESS    DHCP   GATEWAY_IP    DHCP_IP     PRIMARY   WINS   CURRENT  DNS   STATUS",
-          false, 3, 3, 769, 15, nullptr);
-  AdaptMemo = memo(AdaptSheet, "AdaptMemo", readOnlyV, nullptr, 5, 22, 770, 174);
-  heading(AdaptSheet, "StaticText15",
-          "   TYPE        MAC_ADDRESS     MTU(Bs)  SPEED(bps)   STATUS      IN          OUT         DESCRIPTION", false,
-          3, 200, 772, 15, nullptr);
-  IfMemo = memo(AdaptSheet, "IfMemo", readOnlyBoth, nullptr, 5, 216, 768, 263);
-
-  heading(ARPSheet, "StaticText1", "ADAPT.INDEX   REMOTE  MAC         REMOTE  IP           TYPE", false, 5, 4, 491, 17,
-          nullptr);
-  ARPMemo = memo(ARPSheet, "ARPMemo", editableNoWrap, lucida9, 5, 22, 491, 455);
-  heading(ARPSheet, "StaticText10", "FIXED NETWORK INFO", true, 500, 3, 271, 17, nullptr);
-  NwMemo = memo(ARPSheet, "NwMemo", editablePlain, nullptr, 501, 22, 269, 454);
-
-  heading(StatisticsSheet, "StaticText7", "TCP", true, 5, 4, 340, 17, nullptr);
-  TCPStatMemo = memo(StatisticsSheet, "TCPStatMemo", readOnlyPlain, nullptr, 5, 22, 340, 190);
-  heading(StatisticsSheet, "StaticText4", "UDP", true, 365, 4, 405, 17, nullptr);
-  UDPStatsMemo = memo(StatisticsSheet, "UDPStatsMemo", readOnlyPlain, nullptr, 364, 22, 404, 190);
-  heading(StatisticsSheet, "StaticText5", "IP", true, 6, 214, 340, 15, nullptr);
-  IPStatsMemo = memo(StatisticsSheet, "IPStatsMemo", readOnlyPlain, nullptr, 5, 232, 340, 244);
-  heading(StatisticsSheet, "StaticText12", "ICMP -  INPUT           ICMP - OUTPUT", true, 364, 214, 404, 15, nullptr);
-  ICMPInMemo = memo(StatisticsSheet, "ICMPInMemo", readOnlyPlain, nullptr, 364, 232, 200, 244);
-  ICMPOutMemo = memo(StatisticsSheet, "ICMPOutMemo", readOnlyPlain, nullptr, 569, 232, 200, 244);
-  TCPStatMemo->GetLines().Add("TCPStatMemo");
-  UDPStatsMemo->GetLines().Add("UDPStatsMemo");
-  IPStatsMemo->GetLines().Add("IPStatsMemo");
+  for (const PageRow& page : Pages()) {
+    TabSheet* sheet = this->*page.sheet = Make<TabSheet>(pgCtrlMain, page.name, page.caption);
+    for (const HeadingRow& h : page.headings) {
+      StaticText* st = Make<StaticText>(sheet, h.name, h.caption, h.centred);
+      st->BackColor = kHeadingBack;
+      st->TextColor = kWhite;
+      st->SetFont(h.courier ? courier8 : lucida8);
+      if (h.place.width == 0) {
+        st->SetBounds(0, 0, 0, 17);
+        st->Align = TAlign::Top;
+      } else {
+        st->SetBounds(h.place.left, h.place.top, h.place.width, h.place.height);
+      }
+    }
+    for (const MemoRow& m : page.memos) {
+      Memo* memo = this->*m.member = Make<Memo>(sheet, m.name, OptionsOf(m.style));
+      memo->BackColor = kWhite;
+      memo->SetFont(m.large ? lucida9 : lucida8);
+      if (m.place.width == 0)
+        memo->Align = TAlign::Client;
+      else
+        memo->SetBounds(m.place.left, m.place.top, m.place.width, m.place.height);
+      if (m.designText) memo->GetLines().Add(m.designText);
+    }
+  }
 
   HFONT tahoma = GetFont("Tahoma", k8pt);
+  lblSaved = Make<Label>(Panel1, "lblSaved");
+  lblSaved->SetBounds(580, 13, 212, 16);
+  lblSaved->SetFont(tahoma);
   SpeedButton1 = Make<FlatButton>(Panel1, "SpeedButton1");
   SpeedButton1->SetBounds(13, 7, 122, 28);
   SpeedButton1->Caption = "Force Update";
@@ -299,6 +348,10 @@ void TfrmTCPIPMonitor::CreateComponents() {
 }
 
 void TfrmTCPIPMonitor::FormCreate() {
+  KeyPreview = true;
+  OnKeyDown = [this](WORD& key, TShiftState shift) {
+    if (key == 'S' && (shift & (ssShift | ssCtrl | ssAlt)) == ssCtrl) SavePages();
+  };
   pgCtrlMain->SetActivePage(DebugSheet);
   SetCaption(Caption() + " " + "Velnor v1.0.1 - 19 February 2012");
   // Bound here, on the UI thread, before any refresh reads a table. The
@@ -480,4 +533,55 @@ bool ListInterfaceDetails(Lines* lines) {
     return false;
   }
   return true;
+}
+
+void TfrmTCPIPMonitor::ShowSelectedAdapters(const Lines& lines) {
+  Lines& selected = SelectedAdpMemo->GetLines();
+  LinesUpdate update(selected);
+  selected.Clear();
+  selected.AddLines(lines);
+}
+
+std::string TfrmTCPIPMonitor::PagesText() const {
+  std::string text = "Velnor Network Agent - monitor pages\r\nMade: " + LocalTimeText() + "\r\n";
+  for (const PageRow& page : Pages()) {
+    text += "\r\n== " + std::string(page.caption) + " ==\r\n";
+    // Reading order: the left column before the right, each from the top.
+    struct Item {
+      bool right;
+      int top, left;
+      const HeadingRow* heading;
+      const MemoRow* memo;
+    };
+    std::vector<Item> items;
+    for (const HeadingRow& h : page.headings) items.push_back({h.place.left > 360, h.place.top, h.place.left, &h, nullptr});
+    for (const MemoRow& m : page.memos) items.push_back({m.place.left > 360, m.place.top, m.place.left, nullptr, &m});
+    std::stable_sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
+      return std::tie(a.right, a.top, a.left) < std::tie(b.right, b.top, b.left);
+    });
+    for (const Item& item : items) {
+      if (item.heading) {
+        text += std::string(item.heading->caption) + "\r\n";
+        continue;
+      }
+      const Lines& lines = (this->*item.memo->member)->GetLines();
+      for (int i = 0; i < lines.Count(); ++i) text += lines.Get(i) + "\r\n";
+    }
+  }
+  return text;
+}
+
+void TfrmTCPIPMonitor::SavePages() {
+  const std::string folder = DesktopFolder();
+  const std::string path = folder.empty() ? std::string() : folder + "\\" + TimestampedFileName("VelnorAgent-monitor");
+  const std::string why = path.empty() ? std::string("This user has no desktop folder.") : WriteTextFile(path, PagesText());
+  if (why.empty()) {
+    lblSaved->SetCaption("Saved: " + path.substr(folder.size() + 1));
+    lblSaved->SetHint(path);
+    lblSaved->SetShowHint(true);
+    return;
+  }
+  lblSaved->SetCaption("Not saved");
+  Application.ShowMessage("The pages could not be saved" + (path.empty() ? std::string() : " to " + path) + ": " + why,
+                          MB_ICONWARNING);
 }

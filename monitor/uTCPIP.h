@@ -29,6 +29,14 @@ class TfrmTCPIPMonitor : public Form {
   // (false then). Tests and the benchmark wait with it.
   bool WaitForRefresh(DWORD timeoutMs = INFINITE);
 
+  // The main window's table of the adapters it recorded, for the debug page.
+  void ShowSelectedAdapters(const Lines& lines);
+  // Every page under its caption, headings and memos in reading order, as
+  // one text (CR LF); Ctrl+S saves it on the desktop beside the main
+  // window's report.
+  std::string PagesText() const;
+  void SavePages();
+
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
   PageControl* pgCtrlMain;
@@ -63,6 +71,7 @@ class TfrmTCPIPMonitor : public Form {
   CheckBox* ShowProgPath;
   CheckBox* ExtAdapApi;
   Timer* Timer1;
+  Label* lblSaved;  // where the pages were saved
 
   // Puts the pages into the memos a piece at a time (see Memo::BeginReplace).
   Timer* PageTimer;

@@ -90,3 +90,24 @@ sleep 1
 check "the program goes on" "$(probe count "$TITLE")" "1"
 check "the log is still there" "$(probe text memOutput)" "$(section "TEST LOG" "$OUT/saved.txt")"
 rm -f "$DESKTOP" && mkdir -p "$DESKTOP"
+
+# The monitor's Ctrl+S: all eight pages, each under its caption, beside the
+# main window's report.
+MONITOR="TCP/IP/ARP Monitor:  Velnor v1.0.1 - 19 February 2012"
+probe click pnlMain 720 130  # btnNetUtil: Ctrl+Shift+F12 belongs to the tools panel
+sleep 1
+press_key ctrl+shift+F12
+probe wait "$MONITOR" 30000 || fail "the monitor did not open"
+sleep 2
+xid=$(xdotool search --name "^TCP/IP/ARP Monitor:" | head -n 1)
+xdotool windowfocus --sync "$xid" key ctrl+s
+wait_until "the monitor's pages on the desktop" sh -c "ls '$DESKTOP'/VelnorAgent-monitor-*.txt"
+pages=$(ls "$DESKTOP"/VelnorAgent-monitor-*.txt | head -n 1)
+tr -d '\r' <"$pages" >"$OUT/monitor.txt"
+check "the monitor's captions" "$(grep '^== ' "$OUT/monitor.txt" | paste -sd ';')" \
+  "== Adapters[Debug] ==;== CONNECTIONS TCP ==;== CONNECTIONS UDP ==;== IP-ADRESS TABLE ==;== IP-ROUTING TABLE ==;== ADAPTER/IF INFO ==;== ARP ==;== STATISTICS =="
+grep -q "HOSTNAME          : " "$OUT/monitor.txt" || fail "the fixed network information is not in the saved pages"
+screenshot monitor-saved
+probe close "$MONITOR"
+wait_until "the monitor hidden again" sh -c "[ \"\$('$WINE_RUN' '$PROBE' visible frmTCPIPMonitor 2>/dev/null | tr -d '\r')\" = 0 ]"
+check "the program goes on after the monitor" "$(probe count "$TITLE")" "1"

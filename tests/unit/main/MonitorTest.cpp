@@ -3,7 +3,10 @@
 // machine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "FakeWorld.h"
@@ -330,4 +333,61 @@ TEST_F(MonitorTest, ARefreshKeepsEachMemosFirstVisibleLine) {
   Refresh();
   EXPECT_LT(SendMessageA(details, EM_GETFIRSTVISIBLELINE, 0, 0), 12);
   EXPECT_EQ(mon->AdapterMemo->GetLines().Count(), 12);
+}
+
+namespace {
+std::string SaveFolder;
+HRESULT WINAPI FakeDesktopFolder(HWND, int, HANDLE, DWORD, LPSTR path) {
+  if (SaveFolder.empty()) return E_FAIL;
+  lstrcpynA(path, SaveFolder.c_str(), MAX_PATH);
+  return S_OK;
+}
+}  // namespace
+
+TEST_F(MonitorTest, CtrlSSavesEveryPageUnderItsCaption) {
+  Refresh();
+  char temp[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, temp);
+  SaveFolder = std::string(temp) + "velnor-monitor-test-" + std::to_string(GetCurrentProcessId());
+  CreateDirectoryA(SaveFolder.c_str(), nullptr);
+  SysSwap<decltype(Sys.SHGetFolderPathA)> desktop(&SysApi::SHGetFolderPathA, &FakeDesktopFolder);
+  WORD s = 'S';
+  mon->KeyDown(s, ssCtrl);
+
+  WIN32_FIND_DATAA found;
+  HANDLE h = FindFirstFileA((SaveFolder + "\\VelnorAgent-monitor-*.txt").c_str(), &found);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE) << "nothing saved";
+  FindClose(h);
+  const std::string path = SaveFolder + "\\" + found.cFileName;
+  std::ifstream file(path, std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  file.close();
+  DeleteFileA(path.c_str());
+  RemoveDirectoryA(SaveFolder.c_str());
+  EXPECT_EQ(mon->lblSaved->Caption(), std::string("Saved: ") + found.cFileName);
+
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(text, line);) {
+    ASSERT_FALSE(line.empty() || line.back() != '\r') << "every line ends in CR LF: [" << line << "] after " << lines.size();
+    lines.push_back(line.substr(0, line.size() - 1));
+  }
+  std::vector<std::string> captions;
+  for (const std::string& l : lines)
+    if (l.rfind("== ", 0) == 0) captions.push_back(l);
+  EXPECT_EQ(captions, (std::vector<std::string>{"== Adapters[Debug] ==", "== CONNECTIONS TCP ==", "== CONNECTIONS UDP ==",
+                                                "== IP-ADRESS TABLE ==", "== IP-ROUTING TABLE ==", "== ADAPTER/IF INFO ==",
+                                                "== ARP ==", "== STATISTICS ==", }));
+  // Each page's memos follow its caption, in reading order.
+  auto at = [&](const std::string& l) { return std::find(lines.begin(), lines.end(), l) - lines.begin(); };
+  // The statistics page: its left column (TCP, IP) before its right one.
+  EXPECT_LT(at("== STATISTICS =="), at("TCP"));
+  EXPECT_LT(at("TCP"), at("IP"));
+  EXPECT_LT(at("IP"), at("UDP"));
+  EXPECT_LT(at("UDP"), at("ICMP -  INPUT           ICMP - OUTPUT"));
+  EXPECT_LT(at("ICMP -  INPUT           ICMP - OUTPUT"), static_cast<long>(lines.size()));
+  const auto fixed = Lines_(mon->NwMemo);
+  ASSERT_FALSE(fixed.empty());
+  EXPECT_LT(at("== ARP =="), at(fixed[0]));
+  EXPECT_LT(at("FIXED NETWORK INFO"), at(fixed[0]));
 }
