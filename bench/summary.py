@@ -27,11 +27,15 @@ def verdict(value, limit):
 
 def main(folder: Path) -> int:
     refresh, paint, soak = {}, {}, []
-    for line in (folder / "refresh.txt").read_text().split("\n"):
+    def lines_of(name):
+        path = folder / name
+        return path.read_text().split("\n") if path.exists() else []
+
+    for line in lines_of("refresh.txt"):
         f = line.split()
         if len(f) >= 3:
             refresh.setdefault(int(f[0]), []).append((f[1], [float(x) for x in f[2:]]))
-    for line in (folder / "paint.txt").read_text().split("\n"):
+    for line in lines_of("paint.txt"):
         f = line.split()
         if len(f) == 3:
             paint.setdefault(int(f[0]), []).append((f[1], float(f[2])))
@@ -91,6 +95,17 @@ def main(folder: Path) -> int:
             at50 = values[49] if len(values) >= 50 else values[0]
             out.append(f"  {name}: first {values[0]}, at 50 {at50}, last {values[-1]}; "
                        f"after 50: {min(after)}-{max(after)} (growth {values[-1] - at50:+d})")
+
+    program = folder / "program.txt"
+    if program.exists():
+        out.append("")
+        out.append("The program itself: exe size, and private memory (resident anonymous kB) over a session")
+        for line in program.read_text().split("\n"):
+            f = line.split()
+            if len(f) == 3 and f[0] == "size":
+                out.append(f"  {f[1]} exe: {int(f[2])} bytes ({int(f[2]) / 1048576:.2f} MiB; target <= 1.2 MB)")
+            elif len(f) == 4 and f[0] == "memory":
+                out.append(f"  {f[1]} {f[2]}: {int(f[3])} kB ({int(f[3]) / 1024:.1f} MiB; target <= 12 MB)")
 
     text = "\n".join(out) + "\n"
     (folder / "summary.txt").write_text(text)

@@ -10,7 +10,8 @@
 //   probe dialog-text                text of every static in every message box (#32770)
 //   probe dialog-ok                  presses OK in every message box
 //   probe key <title> <vk>           posts a key down and up to that window
-//   probe click <component> <x> <y>  posts a left click at a point of that panel
+//   probe click <component> <x> <y> [<count> <ms>]
+//                                    posts a left click at a point of that panel (count times, ms apart)
 //   probe close <title>              posts WM_CLOSE
 //   probe rect <title>               left top right bottom of the window
 //   probe enabled <component>        1 when the window is enabled, else 0
@@ -183,9 +184,14 @@ int main(int argc, char** argv) {
     HWND h = ByComponent(arg(2));
     if (!h) return Fail("no such component");
     const LPARAM at = MAKELPARAM(atoi(arg(3).c_str()), atoi(arg(4).c_str()));
-    PostMessageA(h, WM_MOUSEMOVE, 0, at);
-    PostMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageA(h, WM_LBUTTONUP, 0, at);
+    const int count = argc > 5 ? atoi(arg(5).c_str()) : 1;
+    const DWORD pause = argc > 6 ? static_cast<DWORD>(atoi(arg(6).c_str())) : 0;
+    for (int i = 0; i < count; ++i) {
+      if (i > 0) Sleep(pause);
+      PostMessageA(h, WM_MOUSEMOVE, 0, at);
+      PostMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, at);
+      PostMessageA(h, WM_LBUTTONUP, 0, at);
+    }
     return 0;
   }
   if (cmd == "click-closes") {
