@@ -112,6 +112,8 @@ class TfrmMain : public Form {
   void StartTestRun(const TTestRun& run);
   // 0 every stage passed, 1 a stage warned, 2 a stage failed.
   int TestVerdict() const;
+  // Hands the recorded adapters' table to the monitor, where there is one.
+  void ShowSelectedAdapters();
 
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
@@ -247,7 +249,6 @@ class TfrmMain : public Form {
   static const Stage& StageOf(int number);
   void WarnStage(int number);
   void FinishTestRun();
-  void ShowSelectedAdapters();
   void MarkStage(int number);
   void FailStage(int number);
   void HandlePingFinished(WPARAM verdict, LPARAM index);

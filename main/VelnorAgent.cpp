@@ -25,8 +25,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int) {
   Application.SetTitle("Velnor\xA9 Network Agent");
   Application.CreateAppWindow();
   frmMain = new TfrmMain();
-  frmTCPIPMonitor = new TfrmTCPIPMonitor();
   frmMain->ShowForm();
+  // The hidden monitor is made once the window the user waits for is on the
+  // screen; it gets the adapter table the first refresh recorded.
+  RedrawWindow(frmMain->Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  frmTCPIPMonitor = new TfrmTCPIPMonitor();
+  frmMain->ShowSelectedAdapters();
   if (testRun.active) frmMain->StartTestRun(testRun);
   Application.Run();
   // A ping worker may still be inside an echo or a lookup, and libraries it
