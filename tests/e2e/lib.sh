@@ -35,22 +35,36 @@ check() {  # check "what" actual expected
 
 screenshot() { import -window root "$OUT/$1.png" 2>/dev/null && echo "screenshot: $OUT/$1.png"; }
 
+# The program's Linux process keeps the id it was started with: the subshell
+# and tools/wine-run each exec the next step.
 start_app() {  # start_app [exe]
   local exe="${1:-$EXE}"
   (cd "$(dirname "$exe")" && exec "$WINE_RUN" "$exe") >"$OUT/app.log" 2>&1 &
   APP_PIDS+=($!)
 }
 
+# Closes the program's window (the program then ends what it started) and
+# stops the programs this test started, by the ids recorded at their start:
+# nothing else, so a checkout running its own tests beside this one, or a
+# program of the user's, is never touched.
 stop_apps() {
+  local pid alive
   probe close "$TITLE" || true
   for _ in $(seq 50); do
     [ "$(probe count "$TITLE")" = "0" ] && break
     sleep 0.2
   done
   for pid in "${APP_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
-  # Whatever is left of the program in this test network (another checkout
-  # may run its own tests beside this one).
-  for pid in $(programs_running 'VelnorAgent[.]exe$'); do kill "$pid" 2>/dev/null || true; done
+  for _ in $(seq 25); do
+    alive=0
+    for pid in "${APP_PIDS[@]}"; do
+      ps -o stat= -p "$pid" 2>/dev/null | grep -qv Z && alive=1
+    done
+    [ "$alive" = 0 ] && break
+    sleep 0.2
+  done
+  for pid in "${APP_PIDS[@]}"; do kill -9 "$pid" 2>/dev/null || true; done
+  for pid in "${APP_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
   APP_PIDS=()
 }
 
