@@ -590,6 +590,27 @@ LRESULT CALLBACK Panel::StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
   return self->WndProc(msg, wp, lp);
 }
 
+namespace {
+
+// The bitmap a panel paints into before one copy to the screen: a 32-bit
+// section of its own memory, given back whole when it is deleted. (Under Wine
+// a compatible bitmap of this size is taken from the C heap, where each paint
+// would leave a few megabytes behind.)
+HBITMAP BackBuffer(HDC dc, LONG width, LONG height) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  if (HBITMAP section = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0)) return section;
+  return CreateCompatibleBitmap(dc, width, height);
+}
+
+}  // namespace
+
 LRESULT Panel::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_ERASEBKGND:
@@ -600,7 +621,7 @@ LRESULT Panel::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       RECT client{};
       GetClientRect(hwnd_, &client);
       HDC mem = CreateCompatibleDC(dc);
-      HBITMAP bmp = CreateCompatibleBitmap(dc, std::max<LONG>(client.right, 1), std::max<LONG>(client.bottom, 1));
+      HBITMAP bmp = BackBuffer(dc, std::max<LONG>(client.right, 1), std::max<LONG>(client.bottom, 1));
       HGDIOBJ oldBmp = SelectObject(mem, bmp);
       PaintChildren(mem);
       BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left, ps.rcPaint.bottom - ps.rcPaint.top, mem,
