@@ -472,7 +472,7 @@ std::string SystemText(DWORD code) {
 std::string TimestampedFileName(const std::string& prefix) {
   SYSTEMTIME t{};
   Sys.GetLocalTime(&t);
-  // Two digits each, the last two of a field that had more.
+  // Every field after the year in two digits (its last two, were it ever longer).
   return FormatLine("%s-%u%02u%02u-%02u%02u%02u.txt", prefix, t.wYear, t.wMonth % 100, t.wDay % 100, t.wHour % 100,
                     t.wMinute % 100, t.wSecond % 100);
 }
