@@ -29,6 +29,7 @@
 
 #include "monitor/uTCPIP.h"
 #include "netdata/IPHLPAPI.h"
+#include "platform/Locale.h"
 #include "toolkit/Application.h"
 
 namespace {
@@ -341,6 +342,8 @@ int Paint(const char* exe, const char* windowClass) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The monitor's lines cost what they cost in the program.
+  UseUserLocaleInText();
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "refresh" && argc == 3) return Refresh(std::atoi(argv[2]));
   if (mode == "soak" && argc == 3) return Soak(std::atoi(argv[2]));

@@ -11,6 +11,7 @@
 #include "monitor/uTCPIP.h"
 #include "netdata/IPHelper.h"
 #include "platform/Sys.h"
+#include "text/Format.h"
 #include "toolkit/Application.h"
 #include "workers/ExecThread.h"
 #include "workers/Utils_u.h"

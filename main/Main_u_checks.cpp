@@ -8,6 +8,7 @@
 #include "monitor/uTCPIP.h"
 #include "netdata/IPHelper.h"
 #include "netdata/uAdapterInfo.h"
+#include "text/Format.h"
 #include "toolkit/Application.h"
 
 namespace {
@@ -160,8 +161,8 @@ void TfrmMain::ShowToolSummary() {
   CountPingReplies(memToolsOutput->GetLines(), counted);
   const int replies = std::min(counted.Replies, counted.Sent);
   const int loss = counted.Sent > 0 && replies > 0 ? (counted.Sent - replies) * 100 / counted.Sent : -1;
-  lblPercent->SetCaption(std::to_string(100 - loss));
-  lblAverage->SetCaption(std::to_string(counted.AverageMs));
+  lblPercent->SetCaption(FormatLine("%d", 100 - loss));
+  lblAverage->SetCaption(FormatLine("%d", counted.AverageMs));
   if (loss >= 75) {
     imgToolFail->Show();
   } else if (loss == 0) {

@@ -4,6 +4,7 @@
 
 #include "main/Main_u.h"
 #include "monitor/uTCPIP.h"
+#include "platform/Locale.h"
 #include "platform/Sys.h"
 #include "toolkit/Application.h"
 
@@ -12,6 +13,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int) {
   // Before anything is loaded by name (Sys binds the rest of its table the
   // same way when the program starts).
   RestrictDllSearch();
+  UseUserLocaleInText();
 
   HANDLE mutex = Sys.CreateMutexA(nullptr, TRUE, "VelnorAgent");
   if (!mutex || GetLastError() != 0) {

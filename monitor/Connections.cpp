@@ -24,6 +24,9 @@
 #include "netdata/IPHelper.h"
 #include "netdata/IPHelper_internal.h"
 #include "platform/Sys.h"
+#include "text/Format.h"
+#include "text/NameTables.h"
+#include "text/TextForms.h"
 
 // ---------------------------------------------------------------------------
 // Process-status library binding

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "toolkit/Lines.h"
+#include "text/Lines.h"
 
 // One TCP connection or UDP listener.
 struct TConnInfo {

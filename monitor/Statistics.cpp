@@ -5,6 +5,7 @@
 
 #include "netdata/IPHLPAPI.h"
 #include "netdata/IPHelper.h"
+#include "text/NameTables.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // labelled value per line.
 #pragma once
 
-#include "toolkit/Lines.h"
+#include "text/Lines.h"
 
 // TCP counters. The list is emptied first, so without the library it stays
 // empty; a failed query shows the system's text for its code.

@@ -5,6 +5,9 @@
 
 #include "netdata/IPHelper.h"
 #include "netdata/IPHelper_internal.h"
+#include "text/Format.h"
+#include "text/NameTables.h"
+#include "text/TextForms.h"
 
 DWORD ReadIfRows(DWORD& count, TIfRows& rows) {
   if (!LoadIpHelper() || !IpHlp.GetIfTable) return ERROR_NOT_SUPPORTED;

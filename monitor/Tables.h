@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "netdata/IPHLPAPI.h"
-#include "toolkit/Lines.h"
+#include "text/Lines.h"
 
 // The interface table's rows, copied whole; the caller owns them.
 using TIfRows = std::vector<MIB_IFROW>;

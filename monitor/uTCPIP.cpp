@@ -11,6 +11,7 @@
 #include "netdata/IPHLPAPI.h"
 #include "netdata/IPHelper.h"
 #include "netdata/uAdapterInfo.h"
+#include "text/Format.h"
 #include "toolkit/Application.h"
 #include "toolkit/Thread.h"
 #include "workers/Utils_u.h"

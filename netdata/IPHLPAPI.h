@@ -12,6 +12,8 @@
 
 #include <cstddef>
 
+#include "text/NameTables.h"
+
 // Prototypes the platform headers hide for a Vista-or-later target (and
 // declare without WINAPI where they show them). The library exports them
 // with the standard calling convention; declared here only so the slots
@@ -84,26 +86,6 @@ class ScopedIpHelperBinding {
  private:
   struct Saved;
   Saved* saved_;  // owned
-};
-
-// A name table indexed directly by a platform code. A code the table does
-// not cover gives empty text, the same as the codes inside it that have no
-// name, so a report never reads outside the table whatever a row holds.
-class TNameTable {
- public:
-  template <std::size_t N>
-  constexpr TNameTable(const char* const (&names)[N], DWORD firstCode) : names_(names), count_(N), first_(firstCode) {}
-
-  const char* operator[](DWORD code) const {
-    return code >= first_ && code - first_ < count_ ? names_[code - first_] : "";
-  }
-  DWORD FirstCode() const { return first_; }
-  DWORD LastCode() const { return first_ + static_cast<DWORD>(count_) - 1; }
-
- private:
-  const char* const* names_;  // not owned: static text
-  std::size_t count_;
-  DWORD first_;
 };
 
 // NetBIOS node types 0..8 (1 broadcast, 2 peer-to-peer, 4 mixed, 8 hybrid).

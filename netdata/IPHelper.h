@@ -1,6 +1,7 @@
-// The network-data layer's shared text forms and name tables, and the readers
+// The network-data layer's report options and table buffers, and the readers
 // and lists of the machine's configuration: fixed network parameters, the
-// IPv4 address table and the adapters.
+// IPv4 address table and the adapters. The text forms, name tables and the
+// line formatter the lists use are the text layer's (text/).
 //
 // Readers never raise for a platform failure: they return the platform's
 // result code (0 success, 50 when the IP Helper library is missing) or
@@ -15,58 +16,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <initializer_list>
 #include <memory>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "netdata/IPHLPAPI.h"
-#include "toolkit/Lines.h"
-
-// ---------------------------------------------------------------------------
-// Text forms
-
-// "00-1A-2B-3C-4D-5E": the first length bytes as two upper-case hex digits
-// each, joined by "-". Length 0 gives "00-00-00-00-00-00"; a length above 8
-// is taken as 8, the size of the array.
-std::string MacAddrToStr(const BYTE (&address)[8], DWORD length);
-
-// An IPv4 address as the platform's tables store it (first octet in the
-// lowest byte). Plain: "192.168.1.10"; padded: every octet right-aligned in
-// three characters, "192.168.  1. 10", always 15 characters.
-std::string IpAddrToStr(DWORD address, bool padded);
-
-// The port field of a platform table (network byte order) as a number.
-DWORD PortToHostOrder(DWORD port);
-
-struct TWellKnownPort {
-  DWORD Port;
-  const char* ServiceName;
-};
-extern const std::array<TWellKnownPort, 27> WellKnownPorts;
-
-// The service name of a well-known port, else the number right-aligned in
-// four characters (" 22", "8080").
-std::string PortToServiceName(DWORD port);
-
-// Reverses count bytes in place.
-void ReverseBytes(void* buffer, std::size_t count);
-
-// The 8 bytes at place as a signed little-endian number.
-int64_t FileTimeToInt64(const void* place);
-// A count of 100-ns ticks since 1601-01-01 as days since 1899-12-30.
-double FileTimeToDateTime(const void* place);
-
-// ---------------------------------------------------------------------------
-// Name tables indexed by platform codes (see TNameTable: out-of-range codes
-// give empty text).
-
-extern const TNameTable ArpEntryTypeNames;     // 0..4
-extern const TNameTable TcpStateNames;         // 0..12
-extern const TNameTable TcpRtoAlgorithmNames;  // 0..4
-extern const TNameTable RouteTypeNames;        // 0..4
-extern const TNameTable RouteProtocolNames;    // 0..18
+#include "text/Lines.h"
 
 // ---------------------------------------------------------------------------
 // Report options, false at start; the monitor stores its check boxes here
@@ -81,48 +36,6 @@ extern bool UseExtAdapterApi;
 // The system's own text for an error code, as one line without a trailing
 // line break. A code the system has no text for gives "System error <code>".
 std::string SysErrorMessage(DWORD code);
-
-// One argument of FormatLine: an integer of any width, a floating-point
-// number, or text.
-class FormatArg {
- public:
-  enum class Kind { Signed, Unsigned, Float, Text };
-
-  template <class T, std::enable_if_t<std::is_integral_v<T> || std::is_enum_v<T>, int> = 0>
-  FormatArg(T value)
-      : kind_(std::is_signed_v<T> ? Kind::Signed : Kind::Unsigned),
-        value_(static_cast<int64_t>(value)),
-        bytes_(sizeof(T)) {}
-  FormatArg(double value) : kind_(Kind::Float), real_(value) {}
-  FormatArg(const char* text) : kind_(Kind::Text), text_(text ? text : "") {}
-  FormatArg(const std::string& text) : kind_(Kind::Text), text_(text) {}
-
-  Kind kind() const { return kind_; }
-  int64_t value() const { return value_; }
-  // The bits of the value as an unsigned number of the argument's own width
-  // (an int -1 is FFFFFFFF, as printf shows it).
-  uint64_t bits() const;
-  const std::string& text() const { return text_; }
-  double real() const { return real_; }
-
- private:
-  Kind kind_;
-  int64_t value_ = 0;
-  double real_ = 0;
-  std::size_t bytes_ = 0;
-  std::string text_;
-};
-
-// printf-style formatting for report lines: %d %u %x %f %s and %%, with the
-// flags "-" (left-align) and "0", a width and a precision. A width pads but
-// never cuts; the precision of an integer is its least count of digits
-// ("%8.8x" of 11 is "0000000B"); "%x" prints upper-case digits; "%f" uses
-// the decimal separator of the user's locale.
-std::string FormatLineV(const char* format, std::initializer_list<FormatArg> args);
-template <class... Args>
-std::string FormatLine(const char* format, const Args&... args) {
-  return FormatLineV(format, {FormatArg(args)...});
-}
 
 // A zero-filled buffer for one platform table, released when it goes out of
 // scope. Every table the readers fetch lives in one of these, so a test can

@@ -3,6 +3,8 @@
 
 #include "netdata/IPHelper.h"
 #include "netdata/IPHelper_internal.h"
+#include "text/Format.h"
+#include "text/TextForms.h"
 
 DWORD ReadNetworkParams(TNetworkParams& params) {
   if (!LoadIpHelper() || !IpHlp.GetNetworkParams) return ERROR_NOT_SUPPORTED;

@@ -5,6 +5,8 @@
 #include "netdata/IPHelper.h"
 #include "netdata/IPHelper_internal.h"
 #include "platform/Sys.h"
+#include "text/Format.h"
+#include "text/TextForms.h"
 
 namespace {
 

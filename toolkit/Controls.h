@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "text/Lines.h"
 #include "toolkit/Graphics.h"
-#include "toolkit/Lines.h"
 
 class Form;
 class Panel;

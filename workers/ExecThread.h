@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "toolkit/Lines.h"
+#include "text/Lines.h"
 #include "toolkit/Thread.h"
 #include "workers/Utils_u.h"
 #include "workers/WorkerLines.h"

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "platform/Sys.h"
+#include "text/Format.h"
 #include "toolkit/Application.h"
 
 namespace {
@@ -77,7 +78,7 @@ std::string StatusText(DWORD code) {
     case 11255:
       return "Pending";
     default:
-      return "ICMP error #" + std::to_string(code);
+      return FormatLine("ICMP error #%u", code);
   }
 }
 
@@ -158,8 +159,7 @@ void TPingThread::Execute() {
       const auto n = static_cast<unsigned long>(TargetList.size());
       result.Percent = static_cast<uint8_t>(sumPercent / n);
       result.AverageMs = static_cast<uint16_t>(sumAverage / n);
-      AddOutputLine("Pinging result  = " + std::to_string(result.Percent) +
-                    "%, Average time = " + std::to_string(result.AverageMs) + "ms");
+      AddOutputLine(FormatLine("Pinging result  = %d%%, Average time = %dms", result.Percent, result.AverageMs));
       AddOutputLine(kWorkerSeparator);
     }
     if (result.Percent < 50 || result.AverageMs > 1500)
@@ -193,8 +193,7 @@ TPingThread::TPingResult TPingThread::PingTarget(const std::string& target) {
         // Counted before the line goes out, so a reply whose line could not
         // be shown still weighs in the average.
         totalMs += ms;
-        AddOutputLine("Reply from [" + target + "] bytes=" + std::to_string(kEchoDataSize) +
-                      " time=" + std::to_string(ms) + "ms TTL=" + std::to_string(LastTtl));
+        AddOutputLine(FormatLine("Reply from [%s] bytes=%d time=%dms TTL=%d", target, kEchoDataSize, ms, LastTtl));
         if (ms < 500) Sys.Sleep(500);
       } else {
         AddOutputLine("Fail ping[" + target + "]: " + StatusText(LastStatus));
@@ -214,8 +213,7 @@ TPingThread::TPingResult TPingThread::PingTarget(const std::string& target) {
     result.Percent = static_cast<uint8_t>(replies * 100 / attempts);
     // Over the attempts, not the replies: lost echoes pull the average down.
     result.AverageMs = static_cast<uint16_t>(std::min<long long>(totalMs / attempts, 0xFFFF));
-    AddEventLine("Pinging [" + target + "] Passed by " + std::to_string(result.Percent) +
-                 "%, Average time: " + std::to_string(result.AverageMs) + "ms");
+    AddEventLine(FormatLine("Pinging [%s] Passed by %d%%, Average time: %dms", target, result.Percent, result.AverageMs));
   } else {
     AddEventLine("Pinging [" + target + "] FAIL, (100% loss)!");
   }

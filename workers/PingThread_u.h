@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "toolkit/Lines.h"
+#include "text/Lines.h"
 #include "toolkit/Thread.h"
 #include "workers/WorkerLines.h"
 

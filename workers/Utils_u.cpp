@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/Sys.h"
+#include "text/Format.h"
 
 namespace {
 
@@ -455,14 +456,12 @@ std::string DesktopFolder() {
 
 namespace {
 
-std::string TwoDigits(WORD n) { return std::string(1, static_cast<char>('0' + n / 10 % 10)) + static_cast<char>('0' + n % 10); }
-
 // The system's words for an error code, as one line.
 std::string SystemText(DWORD code) {
   char* text = nullptr;
   const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                  nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string result = n && text ? std::string(text, n) : "System error " + std::to_string(code);
+  std::string result = n && text ? std::string(text, n) : FormatLine("System error %u", code);
   if (text) LocalFree(text);
   while (!result.empty() && (result.back() == '\n' || result.back() == '\r' || result.back() == ' ')) result.pop_back();
   return result;
@@ -473,15 +472,16 @@ std::string SystemText(DWORD code) {
 std::string TimestampedFileName(const std::string& prefix) {
   SYSTEMTIME t{};
   Sys.GetLocalTime(&t);
-  return prefix + "-" + std::to_string(t.wYear) + TwoDigits(t.wMonth) + TwoDigits(t.wDay) + "-" + TwoDigits(t.wHour) +
-         TwoDigits(t.wMinute) + TwoDigits(t.wSecond) + ".txt";
+  // Every field after the year in two digits (its last two, were it ever longer).
+  return FormatLine("%s-%u%02u%02u-%02u%02u%02u.txt", prefix, t.wYear, t.wMonth % 100, t.wDay % 100, t.wHour % 100,
+                    t.wMinute % 100, t.wSecond % 100);
 }
 
 std::string LocalTimeText() {
   SYSTEMTIME t{};
   Sys.GetLocalTime(&t);
-  return std::to_string(t.wYear) + "-" + TwoDigits(t.wMonth) + "-" + TwoDigits(t.wDay) + " " + TwoDigits(t.wHour) + ":" +
-         TwoDigits(t.wMinute) + ":" + TwoDigits(t.wSecond);
+  return FormatLine("%u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth % 100, t.wDay % 100, t.wHour % 100,
+                    t.wMinute % 100, t.wSecond % 100);
 }
 
 std::string WriteTextFile(const std::string& path, const std::string& text) {

@@ -12,7 +12,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "toolkit/Lines.h"
+#include "text/Lines.h"
 
 // The four address texts of one adapter.
 struct TLANInfo {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "toolkit/Lines.h"
+#include "text/Lines.h"
 
 // The line both workers frame their output with: 43 characters, "*" and "-"
 // alternating.

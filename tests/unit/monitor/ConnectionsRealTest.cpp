@@ -12,7 +12,7 @@
 #include "netdata/IPHLPAPI.h"
 #include "netdata/IPHelper.h"
 #include "platform/Sys.h"
-#include "toolkit/Lines.h"
+#include "text/Lines.h"
 
 namespace {
 

@@ -19,6 +19,9 @@
 #include "monitor/Tables.h"
 #include "netdata/IPHelper.h"
 #include "platform/Sys.h"
+#include "text/Format.h"
+#include "text/NameTables.h"
+#include "text/TextForms.h"
 
 namespace {
 

@@ -13,7 +13,8 @@
 
 #include "netdata/IPHelper.h"
 #include "netdata/uAdapterInfo.h"
-#include "toolkit/Lines.h"
+#include "text/Lines.h"
+#include "text/TextForms.h"
 
 namespace {
 

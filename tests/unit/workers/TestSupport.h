@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "text/Lines.h"
 #include "toolkit/Application.h"
-#include "toolkit/Lines.h"
 
 // Collects every WM_USER+ message posted to it. The test thread plays the
 // main thread, so while waiting it also serves the workers' Synchronize.

@@ -86,6 +86,29 @@ TEST(IsNetworkPresent, ReadsOnlyTheLowestBit) {
   }
 }
 
+// ---- time stamps -------------------------------------------------------------
+
+SYSTEMTIME FakeNow{};
+void WINAPI FakeGetLocalTime(LPSYSTEMTIME t) { *t = FakeNow; }
+
+TEST(TimeStamps, FileNameAndReportTimeInTwoDigitFields) {
+  struct Case {
+    WORD year, month, day, hour, minute, second;
+    const char* fileName;
+    const char* text;
+  } cases[] = {
+      {2026, 3, 7, 5, 9, 4, "velnor-20260307-050904.txt", "2026-03-07 05:09:04"},
+      {1999, 12, 31, 23, 59, 0, "velnor-19991231-235900.txt", "1999-12-31 23:59:00"},
+      {987, 1, 1, 0, 0, 0, "velnor-9870101-000000.txt", "987-01-01 00:00:00"},  // the year as it is
+  };
+  SysSwap<decltype(Sys.GetLocalTime)> swap(&SysApi::GetLocalTime, &FakeGetLocalTime);
+  for (const Case& c : cases) {
+    FakeNow = SYSTEMTIME{c.year, c.month, 0, c.day, c.hour, c.minute, c.second, 0};
+    EXPECT_EQ(TimestampedFileName("velnor"), c.fileName);
+    EXPECT_EQ(LocalTimeText(), c.text);
+  }
+}
+
 // ---- console ping summary -------------------------------------------------
 
 struct SummaryRow {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "toolkit/Lines.h"
+#include "text/Lines.h"
 
 TEST(SplitLineBreaks, SplitsEveryKindOfBreak) {
   struct Case {

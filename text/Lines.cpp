@@ -1,6 +1,8 @@
-#include "toolkit/Lines.h"
+#include "text/Lines.h"
 
 #include <stdexcept>
+
+#include "text/Format.h"
 
 std::string Lines::Text() const {
   std::string text;
@@ -19,7 +21,7 @@ void Lines::AddLines(const Lines& other) {
 }
 
 std::string StringList::Get(int index) const {
-  if (index < 0 || index >= Count()) throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
+  if (index < 0 || index >= Count()) throw std::out_of_range(FormatLine("List index out of bounds (%d)", index));
   return items_[static_cast<size_t>(index)];
 }
 

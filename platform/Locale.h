@@ -1,0 +1,8 @@
+// The platform's side of the text layer: what text/ needs from the user's
+// settings but cannot ask the system for itself.
+#pragma once
+
+// Makes "%f" of FormatLine write the decimal separator of the user's locale.
+// The program's entry calls it first thing, and so does every program that
+// formats report lines (the test programs, the benchmark).
+void UseUserLocaleInText();
