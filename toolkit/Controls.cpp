@@ -590,27 +590,6 @@ LRESULT CALLBACK Panel::StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
   return self->WndProc(msg, wp, lp);
 }
 
-namespace {
-
-// The bitmap a panel paints into before one copy to the screen: a 32-bit
-// section of its own memory, given back whole when it is deleted. (Under Wine
-// a compatible bitmap of this size is taken from the C heap, where each paint
-// would leave a few megabytes behind.)
-HBITMAP BackBuffer(HDC dc, LONG width, LONG height) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;  // top-down
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  if (HBITMAP section = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0)) return section;
-  return CreateCompatibleBitmap(dc, width, height);
-}
-
-}  // namespace
-
 LRESULT Panel::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_ERASEBKGND:
@@ -621,7 +600,12 @@ LRESULT Panel::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       RECT client{};
       GetClientRect(hwnd_, &client);
       HDC mem = CreateCompatibleDC(dc);
-      HBITMAP bmp = BackBuffer(dc, std::max<LONG>(client.right, 1), std::max<LONG>(client.bottom, 1));
+      // The bitmap the children paint into before one copy to the screen: a
+      // section of its own memory (under Wine a compatible bitmap this size
+      // comes from the C heap, where each paint would leave megabytes behind).
+      const LONG width = std::max<LONG>(client.right, 1), height = std::max<LONG>(client.bottom, 1);
+      HBITMAP bmp = NewDibSection(width, height, 32);
+      if (!bmp) bmp = CreateCompatibleBitmap(dc, width, height);
       HGDIOBJ oldBmp = SelectObject(mem, bmp);
       PaintChildren(mem);
       BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left, ps.rcPaint.bottom - ps.rcPaint.top, mem,

@@ -88,19 +88,23 @@ void Image::RemoveViewer() const {
   if (viewers_ > 0 && --viewers_ == 0) Release();
 }
 
-namespace {
-
-// A 24-bit bitmap of the picture, drawn by GDI+ once.
-HBITMAP RenderStill(void* image, int width, int height) {
+HBITMAP NewDibSection(int width, int height, int bitsPerPixel) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
   info.bmiHeader.biWidth = width;
   info.bmiHeader.biHeight = -height;  // top-down
   info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biBitCount = static_cast<WORD>(bitsPerPixel);
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+}
+
+namespace {
+
+// A 24-bit bitmap of the picture, drawn by GDI+ once.
+HBITMAP RenderStill(void* image, int width, int height) {
+  HBITMAP bitmap = NewDibSection(width, height, 24);
   if (!bitmap) return nullptr;
   HDC dc = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(dc, bitmap);

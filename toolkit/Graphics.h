@@ -69,6 +69,11 @@ class Image {
 
 using ImagePtr = std::shared_ptr<Image>;
 
+// A top-down DIB section of the given size and depth (24 or 32 bits per
+// pixel), its pixels undefined; null when the system refuses. Its
+// memory is its own and goes back whole when the bitmap is deleted.
+HBITMAP NewDibSection(int width, int height, int bitsPerPixel);
+
 // Fonts live until the program ends; the same request gives the same handle.
 HFONT GetFont(const std::string& face, int pixelHeight, bool bold = false);
 // A font whose characters all have one width: the face when the system has
