@@ -57,12 +57,16 @@ TEST(Application, TimersTickUntilStoppedAndATickMayChangeTheTable) {
   bool stateAliveAfterItsStop = false;
   const UINT_PTR a = Application.StartTimer(10, [&] { ++steady; });
   // The tick's own state must outlive the stop of its timer inside it.
-  auto state = std::make_shared<std::string>("mine");
+  bool stateAlive = true;
+  std::shared_ptr<int> state(new int(0), [&](int* p) {
+    stateAlive = false;
+    delete p;
+  });
   UINT_PTR b = 0, c = 0;
   b = Application.StartTimer(10, [&, state] {
     ++once;
     Application.StopTimer(b);
-    stateAliveAfterItsStop = state.use_count() > 1 && *state == "mine";
+    stateAliveAfterItsStop = stateAlive;
     c = Application.StartTimer(10, [&] { ++started; });
   });
   state.reset();

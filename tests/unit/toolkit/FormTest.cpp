@@ -97,7 +97,9 @@ TEST(Form, KeyPreviewSeesAKeyBeforeTheFocusedControlAndLeavesItThere) {
     PostMessageA(memo->Handle(), WM_KEYDOWN, VK_END, 1);
     Application.ProcessMessages();
     EXPECT_EQ(seen, c.seen) << c.keyPreview;
-    if (c.seen) EXPECT_EQ(seenKey, VK_END);
+    if (c.seen) {
+      EXPECT_EQ(seenKey, VK_END);
+    }
     DWORD start = 0, end = 0;
     SendMessageA(memo->Handle(), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
     EXPECT_EQ(start, 3u) << "the memo still gets the key";
