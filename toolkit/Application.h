@@ -53,10 +53,10 @@ class TApplication {
   void SetMainWindow(HWND hwnd) { mainWindow_ = hwnd; }
   bool IsMainThread() const { return GetCurrentThreadId() == mainThreadId_; }
 
-  // The program's timers: onTick runs on the main thread every intervalMs
-  // from the loop (WM_TIMER of the hidden window) until StopTimer. A tick
-  // may stop or start timers, its own included. The id is never 0 and not
-  // given out again. After Initialize only.
+  // The program's timers, one table: onTick runs on the main thread every
+  // intervalMs, from whichever loop is dispatching (a WM_TIMER of the hidden
+  // window), until StopTimer. A tick may stop or start timers, its own
+  // included. The id is never 0 and not given out again. After Initialize.
   UINT_PTR StartTimer(UINT intervalMs, std::function<void()> onTick);
   void StopTimer(UINT_PTR id);
   // How many timers run now.

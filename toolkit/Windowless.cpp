@@ -180,8 +180,8 @@ Panel::~Panel() {
 
 void Panel::CreatePanelWindow(const char* className, DWORD style, DWORD exStyle, HWND parentWindow, const char* text) {
   RegisterPanelClass();
-  hwnd_ = CreateWindowExA(exStyle, className, text, style, left_, top_, width_, height_, parentWindow, nullptr, GetModuleHandleA(nullptr),
-                          this);
+  hwnd_ = CreateWindowExA(exStyle, className, text, style, left_, top_, width_, height_, parentWindow, nullptr,
+                          GetModuleHandleA(nullptr), this);
   SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   TagWindowWithName(hwnd_, Name());
 }
