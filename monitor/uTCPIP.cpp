@@ -452,14 +452,7 @@ void TfrmTCPIPMonitor::FinishRefresh() {
 bool TfrmTCPIPMonitor::Refreshing() const { return worker_ != nullptr || puttingPages_; }
 
 bool TfrmTCPIPMonitor::WaitForRefresh(DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  while (Refreshing()) {
-    const DWORD spent = GetTickCount() - start;
-    if (timeoutMs != INFINITE && spent >= timeoutMs) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    Application.ProcessMessages();
-  }
-  return true;
+  return Application.ProcessMessagesUntil([this] { return !Refreshing(); }, timeoutMs);
 }
 
 void TfrmTCPIPMonitor::UpdateTimer() { Timer1->SetEnabled(cbTimer->Checked() && shown_ && !timerPaused_); }

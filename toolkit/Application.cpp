@@ -2,26 +2,78 @@
 
 #include <cxxabi.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
 #include "toolkit/Graphics.h"
-#include "toolkit/Controls.h"
 
 TApplication Application;
 
 namespace {
 
 const UINT kSyncMessage = WM_APP + 1;
-const char kSyncClass[] = "VelnorSync";
+const char kHiddenClass[] = "VelnorSync";
+const char kAppClass[] = "VelnorApplication";
 
 struct SyncCall {
   const std::function<void()>* fn;
   std::exception_ptr error;
 };
 
-LRESULT CALLBACK SyncProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT CALLBACK AppWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_SYSCOMMAND:
+      if ((wp & 0xFFF0) == SC_RESTORE) {
+        ShowWindow(hwnd, SW_RESTORE);
+        if (HWND main = Application.MainWindow()) {
+          ShowWindow(main, SW_SHOW);
+          SetForegroundWindow(main);
+        }
+        return 0;
+      }
+      if ((wp & 0xFFF0) == SC_CLOSE) {
+        if (HWND main = Application.MainWindow()) PostMessageA(main, WM_CLOSE, 0, 0);
+        return 0;
+      }
+      break;
+    case WM_ACTIVATE:
+      if (LOWORD(wp) != WA_INACTIVE && !IsIconic(hwnd)) {
+        if (HWND main = Application.MainWindow()) {
+          if (IsWindowVisible(main)) SetActiveWindow(main);
+        }
+      }
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+// The hidden window that carries the program's taskbar button and title
+// (the main form itself has none), as a classic Windows application has.
+HWND CreateApplicationWindow(const std::string& title) {
+  static bool registered = false;
+  if (!registered) {
+    registered = true;
+    WNDCLASSA app{};
+    app.lpfnWndProc = AppWndProc;
+    app.hInstance = GetModuleHandleA(nullptr);
+    app.hIcon = LoadIconA(app.hInstance, "MAINICON");
+    app.lpszClassName = kAppClass;
+    RegisterClassA(&app);
+  }
+  // Zero-sized and off to the side: only its taskbar button shows.
+  const int x = GetSystemMetrics(SM_CXSCREEN) / 2;
+  const int y = GetSystemMetrics(SM_CYSCREEN) / 2;
+  return CreateWindowExA(0, kAppClass, title.c_str(), WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, x,
+                         y, 0, 0, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+}
+
+}  // namespace
+
+LRESULT CALLBACK TApplication::HiddenWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == kSyncMessage) {
     auto* call = reinterpret_cast<SyncCall*>(lp);
     try {
@@ -31,54 +83,94 @@ LRESULT CALLBACK SyncProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     }
     return 0;
   }
+  if (msg == WM_TIMER) {
+    Application.TimerTick(static_cast<UINT_PTR>(wp));
+    return 0;
+  }
   return DefWindowProcA(hwnd, msg, wp, lp);
 }
-
-}  // namespace
 
 void TApplication::Initialize() {
   mainThreadId_ = GetCurrentThreadId();
   terminated_ = false;
-  InitCommonControlsLibrary();
   InitGraphics();
-  RegisterToolkitClasses();
-  if (!syncWindow_) {
+  if (!hiddenWindow_) {
     WNDCLASSA wc{};
-    wc.lpfnWndProc = SyncProc;
+    wc.lpfnWndProc = HiddenWindowProc;
     wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = kSyncClass;
+    wc.lpszClassName = kHiddenClass;
     RegisterClassA(&wc);
-    syncWindow_ = CreateWindowExA(0, kSyncClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    hiddenWindow_ = CreateWindowExA(0, kHiddenClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
   }
+}
+
+bool TApplication::Loop(bool wait, const std::function<bool()>& done) {
+  MSG msg;
+  while (!done || !done()) {
+    if (wait) {
+      const BOOL r = GetMessageA(&msg, nullptr, 0, 0);
+      if (r == 0 || r == -1) {
+        terminated_ = true;
+        return false;
+      }
+    } else {
+      if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return true;
+      if (msg.message == WM_QUIT) {
+        terminated_ = true;
+        return false;
+      }
+    }
+    if (!messageFilter_ || !messageFilter_(msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+  }
+  return true;
 }
 
 void TApplication::Run() {
-  MSG msg;
-  while (!terminated_) {
-    BOOL r = GetMessageA(&msg, nullptr, 0, 0);
-    if (r == 0 || r == -1) {
-      terminated_ = true;
-      break;
+  Loop(true, [this] { return terminated_; });
+}
+
+void TApplication::ProcessMessages() { Loop(false, nullptr); }
+
+bool TApplication::ProcessMessagesUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (done()) return true;
+    DWORD slice = 10;
+    if (timeoutMs != INFINITE) {
+      const DWORD spent = GetTickCount() - start;
+      if (spent >= timeoutMs) return false;
+      slice = std::min<DWORD>(slice, timeoutMs - spent);
     }
-    if (!DispatchKeyPreview(msg)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, slice, QS_ALLINPUT);
+    ProcessMessages();
   }
 }
 
-void TApplication::ProcessMessages() {
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) {
-      terminated_ = true;
-      break;
-    }
-    if (!DispatchKeyPreview(msg)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-  }
+void TApplication::RunModal(const std::function<bool()>& showing) {
+  // A nested loop that took the WM_QUIT hands it on to the loop it runs in.
+  if (!Loop(true, [&] { return !showing() || terminated_; })) PostQuitMessage(0);
+}
+
+UINT_PTR TApplication::StartTimer(UINT intervalMs, std::function<void()> onTick) {
+  const UINT_PTR id = ++lastTimerId_;
+  timers_[id] = std::move(onTick);
+  SetTimer(hiddenWindow_, id, intervalMs, nullptr);
+  return id;
+}
+
+void TApplication::StopTimer(UINT_PTR id) {
+  if (timers_.erase(id)) KillTimer(hiddenWindow_, id);
+}
+
+void TApplication::TimerTick(UINT_PTR id) {
+  auto it = timers_.find(id);
+  if (it == timers_.end()) return;
+  // A copy: the tick may stop its own timer, which lets go of the original.
+  const std::function<void()> tick = it->second;
+  tick();
 }
 
 void TApplication::SetTitle(const std::string& title) {
@@ -108,12 +200,12 @@ void TApplication::Minimize() {
 }
 
 void TApplication::Synchronize(const std::function<void()>& fn) {
-  if (IsMainThread() || !syncWindow_) {
+  if (IsMainThread() || !hiddenWindow_) {
     fn();
     return;
   }
   SyncCall call{&fn, nullptr};
-  SendMessageA(syncWindow_, kSyncMessage, 0, reinterpret_cast<LPARAM>(&call));
+  SendMessageA(hiddenWindow_, kSyncMessage, 0, reinterpret_cast<LPARAM>(&call));
   if (call.error) std::rethrow_exception(call.error);
 }
 

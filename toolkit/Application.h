@@ -1,24 +1,42 @@
-// The message loop, the main-window handle, the general error report and
-// the hand-over of work from worker threads to the main thread.
+// The application: its window, the program's one message loop, its timers,
+// the main-window handle, the general error report and the hand-over of
+// work from worker threads to the main thread. It knows no control: forms
+// and controls use it.
 #pragma once
 
 #include <windows.h>
 
+#include <cstddef>
 #include <exception>
 #include <functional>
+#include <map>
 #include <string>
 
 class TApplication {
  public:
-  // Registers the classes the toolkit needs, binds the common controls and
-  // GDI+, and creates the hidden window that serves Synchronize. Must run on
-  // the thread that will own the windows.
+  // Binds GDI+ and creates the hidden window that serves Synchronize and
+  // the timers. Must run on the thread that will own the windows; running
+  // it again clears the terminating flag.
   void Initialize();
 
-  // Runs the message loop until the main window is destroyed or Terminate().
+  // The message loop, and its variants. Each message taken goes by the
+  // message filter (the forms' key preview), then is translated and
+  // dispatched. A WM_QUIT terminates the application.
+  //
+  // Runs the loop until Terminate() or a WM_QUIT.
   void Run();
   // Handles every message waiting now, then returns.
   void ProcessMessages();
+  // Handles messages as they come until done() holds (true) or timeoutMs
+  // have passed (false; INFINITE: never). done() is asked first.
+  bool ProcessMessagesUntil(const std::function<bool()>& done, DWORD timeoutMs);
+  // The nested loop of a modal form: runs while showing() holds and the
+  // application goes on. A WM_QUIT is posted again for the loop outside.
+  void RunModal(const std::function<bool()>& showing);
+  // Sees each message before it is dispatched; true keeps it from being
+  // dispatched. One filter; setting it again replaces it.
+  using MessageFilter = bool (*)(const MSG& msg);
+  void SetMessageFilter(MessageFilter filter) { messageFilter_ = filter; }
   void Terminate();
   bool Terminated() const { return terminated_; }
 
@@ -33,8 +51,16 @@ class TApplication {
 
   HWND MainWindow() const { return mainWindow_; }
   void SetMainWindow(HWND hwnd) { mainWindow_ = hwnd; }
-  HWND SyncWindow() const { return syncWindow_; }
   bool IsMainThread() const { return GetCurrentThreadId() == mainThreadId_; }
+
+  // The program's timers, one table: onTick runs on the main thread every
+  // intervalMs, from whichever loop is dispatching (a WM_TIMER of the hidden
+  // window), until StopTimer. A tick may stop or start timers, its own
+  // included. The id is never 0 and not given out again. After Initialize.
+  UINT_PTR StartTimer(UINT intervalMs, std::function<void()> onTick);
+  void StopTimer(UINT_PTR id);
+  // How many timers run now.
+  std::size_t TimerCount() const { return timers_.size(); }
 
   // Runs fn on the main thread and waits until it ran. An exception thrown
   // by fn is thrown again in the calling thread. On the main thread fn runs
@@ -58,12 +84,22 @@ class TApplication {
   int ExitCode = 0;
 
  private:
+  // The loop itself: takes messages (waiting for them when wait) until
+  // done() holds (true), or, without waiting, the queue is empty (true), or
+  // a WM_QUIT came (false).
+  bool Loop(bool wait, const std::function<bool()>& done);
+  static LRESULT CALLBACK HiddenWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  void TimerTick(UINT_PTR id);
+
   HWND mainWindow_ = nullptr;
   HWND appWindow_ = nullptr;
-  HWND syncWindow_ = nullptr;
+  HWND hiddenWindow_ = nullptr;
   DWORD mainThreadId_ = 0;
   bool terminated_ = false;
   std::string title_;
+  MessageFilter messageFilter_ = nullptr;
+  std::map<UINT_PTR, std::function<void()>> timers_;
+  UINT_PTR lastTimerId_ = 0;
 };
 
 extern TApplication Application;

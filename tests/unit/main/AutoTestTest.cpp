@@ -150,11 +150,7 @@ TEST_F(AutoTest, ACommandEndingDuringATestLeavesTheTestLogAlone) {
   form->btnAuto->Click();
   form->btnStartAutoTest->Click();  // stage 1 now; the first echo waits at the gate
   form->RunToolCommand("echo meanwhile", false);
-  const DWORD start = GetTickCount();
-  while (form->CurrentExecThread && GetTickCount() - start < 30000) {
-    Application.ProcessMessages();
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  }
+  Application.ProcessMessagesUntil([&] { return form->CurrentExecThread == nullptr; }, 30000);
   ASSERT_EQ(form->CurrentExecThread, nullptr) << "the command did not finish";
   EXPECT_EQ(form->imgRefresh->Tag, 2) << "the test still runs";
   const auto before = Output();

@@ -12,13 +12,7 @@
 namespace {
 
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 30000) {
-  const DWORD start = GetTickCount();
-  while (!done()) {
-    Application.ProcessMessages();
-    if (GetTickCount() - start > timeoutMs) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  }
-  return true;
+  return Application.ProcessMessagesUntil(done, timeoutMs);
 }
 
 OSVERSIONINFOA fakeVersion;

@@ -54,16 +54,8 @@ class MessageSink {
   }
 
   static bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-      MSG m;
-      while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE))
-        if (m.message != WM_QUIT) DispatchMessageA(&m);
-      if (done()) return true;
-      const DWORD spent = GetTickCount() - start;
-      if (spent >= timeoutMs) return false;
-      MsgWaitForMultipleObjects(0, nullptr, FALSE, timeoutMs - spent < 20 ? timeoutMs - spent : 20, QS_ALLINPUT);
-    }
+    Application.ProcessMessages();
+    return Application.ProcessMessagesUntil(done, timeoutMs);
   }
 
  private:
