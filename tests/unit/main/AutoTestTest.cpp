@@ -180,7 +180,7 @@ HANDLE WINAPI NoThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LP
 TEST_F(AutoTest, AWorkerThatCannotStartEndsTheTestAndLeavesTheWindowUsable) {
   Open();
   {
-    SysSwap<decltype(Sys.CreateThread)> noThreads(&SysApi::CreateThread, &NoThread);
+    SysSwap noThreads(&SysApi::CreateThread, &NoThread);
     Start();
     EXPECT_TRUE(Has(Output(), "Error: The worker thread could not be started (system error 8)."));
     EXPECT_TRUE(Has(Output(), "Ping Thread FAILED!"));

@@ -84,7 +84,7 @@ BOOL WINAPI FakeInternetGetConnectedState(LPDWORD flags, DWORD) {
 
 template <class Fn>
 std::shared_ptr<void> Swap(Fn SysApi::*member, Fn fake) {
-  return std::make_shared<SysSwap<Fn>>(member, fake);
+  return std::make_shared<SysSwap>(member, fake);
 }
 
 }  // namespace
@@ -147,7 +147,7 @@ void FakeWorldTest::SetUp() {
   UseExtAdapterApi = false;
   registry_ = std::make_unique<fakeregistry::ScopedFakeRegistry>();
   commands_ = std::make_unique<fakecommands::ScopedFakeCommands>();
-  binding_ = std::make_unique<ScopedIpHelperBinding>(FakeSlots());
+  binding_ = std::make_unique<SysSwap>(SysLibrary::iphlpapi, FakeSlots());
   swaps_ = {
       Swap(&SysApi::GetIfTable, &FakeGetIfTable),
       Swap(&SysApi::GetIpAddrTable, &FakeGetIpAddrTable),

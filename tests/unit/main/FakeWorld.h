@@ -67,7 +67,7 @@ class FakeWorldTest : public ::testing::Test {
   TfrmMain* form = nullptr;
 
  private:
-  std::unique_ptr<ScopedIpHelperBinding> binding_;
+  std::unique_ptr<SysSwap> binding_;
   std::vector<std::shared_ptr<void>> swaps_;
   // Nothing a test does reaches the machine's proxy settings or firewall.
   std::unique_ptr<fakeregistry::ScopedFakeRegistry> registry_;

@@ -171,7 +171,7 @@ TEST_F(MonitorTest, OptionsTakeEffectAtTheNextRefreshAndTheTimerFollowsItsBoxWhi
 TEST_F(MonitorTest, TheWindowAnswersWhileASlowTableIsRead) {
   mon->ShowForm();
   ASSERT_TRUE(mon->WaitForRefresh(30000));
-  IpHlp.GetNetworkParams = SlowGetNetworkParams;
+  Sys.GetNetworkParams = SlowGetNetworkParams;
   const DWORD start = GetTickCount();
   mon->SpeedButton1Click(mon->SpeedButton1);
   EXPECT_LT(GetTickCount() - start, 500u) << "the click returns at once";
@@ -195,7 +195,7 @@ TEST_F(MonitorTest, TheWindowAnswersWhileASlowTableIsRead) {
   EXPECT_TRUE(mon->WaitForRefresh(30000));
   stop = true;
   probe.join();
-  IpHlp.GetNetworkParams = FakeSlots().GetNetworkParams;
+  Sys.GetNetworkParams = FakeSlots().GetNetworkParams;
   EXPECT_GE(GetTickCount() - start, 1500u);
   EXPECT_GT(answers.load(), 20);
   EXPECT_LT(longest.load(), 200u);
@@ -203,12 +203,12 @@ TEST_F(MonitorTest, TheWindowAnswersWhileASlowTableIsRead) {
   EXPECT_EQ(Lines_(mon->NwMemo).at(0), "HOSTNAME          : testhost");
 
   // Hidden while its refresh runs: the refresh ends quietly, the timer stays off.
-  IpHlp.GetNetworkParams = SlowGetNetworkParams;
+  Sys.GetNetworkParams = SlowGetNetworkParams;
   mon->cbTimer->SetChecked(true);
   mon->Timer1Timer(mon->Timer1);
   mon->HideForm();
   EXPECT_TRUE(mon->WaitForRefresh(30000));
-  IpHlp.GetNetworkParams = FakeSlots().GetNetworkParams;
+  Sys.GetNetworkParams = FakeSlots().GetNetworkParams;
   EXPECT_FALSE(mon->Timer1->Enabled());
 }
 
@@ -217,7 +217,7 @@ TEST_F(MonitorTest, AReportThatThrowsLeavesTheTimerAndTheButtonAsTheyWere) {
   Application.OnException = [&](const std::string& message) { reported.push_back(message); };
   mon->ShowForm();
   ASSERT_TRUE(mon->WaitForRefresh(30000));
-  IpHlp.GetNetworkParams = ThrowingGetNetworkParams;
+  Sys.GetNetworkParams = ThrowingGetNetworkParams;
   mon->cbTimer->SetChecked(true);
   mon->Timer1Timer(mon->Timer1);
   ASSERT_TRUE(mon->WaitForRefresh(30000));
@@ -226,7 +226,7 @@ TEST_F(MonitorTest, AReportThatThrowsLeavesTheTimerAndTheButtonAsTheyWere) {
   ASSERT_TRUE(mon->WaitForRefresh(30000));
   EXPECT_TRUE(mon->SpeedButton1->Enabled());
   EXPECT_EQ(reported, (std::vector<std::string>{"the table broke", "the table broke"}));
-  IpHlp.GetNetworkParams = FakeSlots().GetNetworkParams;
+  Sys.GetNetworkParams = FakeSlots().GetNetworkParams;
   Application.OnException = [](const std::string& message) { ADD_FAILURE() << "error report: " << message; };
 }
 
@@ -276,8 +276,8 @@ TEST_F(MonitorTest, InterfaceDetailsPrintUnsignedNumbers) {
 }
 
 TEST_F(MonitorTest, PagesOnALastingFailureKeepTheirLastGoodLinesAndOneError) {
-  IpHlp.GetIpStatistics = FakeGetIpStatistics;
-  IpHlp.GetUdpStatistics = FakeGetUdpStatistics;
+  Sys.GetIpStatistics = FakeGetIpStatistics;
+  Sys.GetUdpStatistics = FakeGetUdpStatistics;
   statsAnswer = NO_ERROR;
   fakes.ifTable.build = [](Arena& a) { BuildIfTable(a, {Ethernet()}); };
   Refresh();
@@ -350,7 +350,7 @@ TEST_F(MonitorTest, CtrlSSavesEveryPageUnderItsCaption) {
   GetTempPathA(MAX_PATH, temp);
   SaveFolder = std::string(temp) + "velnor-monitor-test-" + std::to_string(GetCurrentProcessId());
   CreateDirectoryA(SaveFolder.c_str(), nullptr);
-  SysSwap<decltype(Sys.SHGetFolderPathA)> desktop(&SysApi::SHGetFolderPathA, &FakeDesktopFolder);
+  SysSwap desktop(&SysApi::SHGetFolderPathA, &FakeDesktopFolder);
   WORD s = 'S';
   mon->KeyDown(s, ssCtrl);
 

@@ -93,7 +93,7 @@ class ReportTest : public FakeWorldTest {
   }
   std::vector<std::string> Report() { return ReportLines(form->ReportText()); }
 
-  SysSwap<decltype(Sys.SHGetFolderPathA)> desktop_{&SysApi::SHGetFolderPathA, &FakeDesktop};
+  SysSwap desktop_{&SysApi::SHGetFolderPathA, &FakeDesktop};
 };
 
 TEST_F(ReportTest, BeforeAnythingRanItSaysSo) {

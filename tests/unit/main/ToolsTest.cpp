@@ -146,7 +146,7 @@ TEST_F(ToolsTest, FirewallSwitchByVersionFlipsOnlyOnSuccess) {
     const char* on;
   } cases[] = {{6, 1, "netsh advfirewall set currentprofile state off", "netsh advfirewall set currentprofile state on"},
                {5, 1, "netsh firewall set opmode disable", "netsh firewall set opmode enable"}};
-  SysSwap<decltype(Sys.GetVersionExA)> version(&SysApi::GetVersionExA, &FakeGetVersionExA);
+  SysSwap version(&SysApi::GetVersionExA, &FakeGetVersionExA);
   Open();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.off);

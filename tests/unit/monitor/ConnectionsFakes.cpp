@@ -239,13 +239,16 @@ DWORD WINAPI FakeGetModuleFileNameExW(HANDLE handle, HMODULE module, LPWSTR name
 
 template <class Fn>
 std::shared_ptr<void> Swap(Fn SysApi::*member, Fn fake) {
-  return std::make_shared<SysSwap<Fn>>(member, fake);
+  return std::make_shared<SysSwap>(member, fake);
 }
 
 }  // namespace
 
-TIpHelperSlots Slots(const Offer& offer) {
-  TIpHelperSlots slots;
+SysApi Slots(const Offer& offer) {
+  SysApi slots;
+  slots.IcmpCreateFile = Sys.IcmpCreateFile;
+  slots.IcmpSendEcho = Sys.IcmpSendEcho;
+  slots.IcmpCloseHandle = Sys.IcmpCloseHandle;
   if (offer.extended) {
     slots.GetExtendedTcpTable = FakeGetExtendedTcpTable;
     slots.GetExtendedUdpTable = FakeGetExtendedUdpTable;
@@ -265,8 +268,8 @@ TIpHelperSlots Slots(const Offer& offer) {
   return slots;
 }
 
-TPsapiSlots PsapiSlots() {
-  TPsapiSlots slots;
+SysApi PsapiSlots() {
+  SysApi slots;
   slots.EnumProcesses = FakeEnumProcesses;
   slots.EnumProcessModules = FakeEnumProcessModules;
   slots.GetModuleFileNameExW = FakeGetModuleFileNameExW;
@@ -312,13 +315,13 @@ void ConnectionsTest::SetUp() {
   swaps_.push_back(Swap(&SysApi::FileTimeToLocalFileTime, FakeFileTimeToLocalFileTime));
   swaps_.push_back(Swap(&SysApi::OpenProcess, FakeOpenProcess));
   swaps_.push_back(Swap(&SysApi::CloseHandle, FakeCloseHandle));
-  psapi_ = std::make_unique<ScopedPsapiBinding>(PsapiSlots());
+  psapi_ = std::make_unique<SysSwap>(SysLibrary::psapi, PsapiSlots());
   Bind(Offer{});
 }
 
 void ConnectionsTest::Bind(const Offer& offer) {
   binding_.reset();  // the previous scope first, so the real binding comes back at the end
-  binding_ = std::make_unique<ScopedIpHelperBinding>(Slots(offer));
+  binding_ = std::make_unique<SysSwap>(SysLibrary::iphlpapi, Slots(offer));
 }
 
 void ConnectionsTest::TearDown() {

@@ -102,8 +102,8 @@ struct Offer {
   bool allocate = true;
   bool plain = true;
 };
-TIpHelperSlots Slots(const Offer& offer);
-TPsapiSlots PsapiSlots();
+SysApi Slots(const Offer& offer);
+SysApi PsapiSlots();
 
 // 100-ns ticks of a UTC time, as a row's creation time stamp.
 int64_t Ticks(int year, int month, int day, int hour, int minute, int second);
@@ -123,8 +123,8 @@ class ConnectionsTest : public testing::Test {
   void Bind(const Offer& offer);
 
  private:
-  std::unique_ptr<ScopedIpHelperBinding> binding_;
-  std::unique_ptr<ScopedPsapiBinding> psapi_;
+  std::unique_ptr<SysSwap> binding_;
+  std::unique_ptr<SysSwap> psapi_;
   std::vector<std::shared_ptr<void>> swaps_;
 };
 

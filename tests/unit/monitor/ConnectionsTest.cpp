@@ -313,7 +313,7 @@ TEST_F(ConnectionsTest, NoRowsGiveOneLineWithTheReason) {
 }
 
 TEST_F(ConnectionsTest, WithoutTheLibraryRowsStayAndThePageSaysSo) {
-  ScopedIpHelperBinding missing([](const char*) -> HMODULE { return nullptr; });
+  SysSwap missing(SysLibrary::iphlpapi, [](const char*) -> HMODULE { return nullptr; });
   TConnRows rows(2);
   ReadTcpConnRows(rows);
   EXPECT_EQ(rows.size(), 2u);
@@ -395,7 +395,7 @@ TEST_F(ConnectionsTest, ProcessListStaysEmptyWhenProcessesCannotBeListed) {
   fakes.processes = {Process{868, {L"C:\\Windows\\System32\\svchost.exe"}}};
   TProcessList list;
   {
-    SysSwap<decltype(Sys.GetVersionExA)> old(&SysApi::GetVersionExA, Windows98);
+    SysSwap old(&SysApi::GetVersionExA, Windows98);
     BuildProcessList(list);
     EXPECT_TRUE(list.empty());
     EXPECT_EQ(fakes.enumProcessesCalls, 0);
@@ -406,7 +406,7 @@ TEST_F(ConnectionsTest, ProcessListStaysEmptyWhenProcessesCannotBeListed) {
   {
     // The library is asked for by name each time until a load succeeds.
     libraryRequests.clear();
-    ScopedPsapiBinding missing(NoLibrary);
+    SysSwap missing(SysLibrary::psapi, NoLibrary);
     BuildProcessList(list);
     BuildProcessList(list);
     EXPECT_TRUE(list.empty());

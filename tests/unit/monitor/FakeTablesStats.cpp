@@ -32,8 +32,8 @@ void BuildTable(Arena& a, const std::vector<Row>& rows) {
 
 }  // namespace
 
-TIpHelperSlots MonitorSlots() {
-  TIpHelperSlots slots = FakeSlots();
+SysApi MonitorSlots() {
+  SysApi slots = FakeSlots();
   slots.GetIpNetTable = FakeGetIpNetTable;
   slots.GetIpForwardTable = FakeGetIpForwardTable;
   slots.GetIfTable = FakeGetIfTableOrder;
@@ -78,7 +78,7 @@ MIB_IPFORWARDROW Route(const char* destination, const char* mask, const char* ne
 void MonitorFakeTest::SetUp() {
   fakes = IpHelperFakes{};
   monitorFakes = MonitorFakes{};
-  binding_ = std::make_unique<ScopedIpHelperBinding>(MonitorSlots());
+  binding_ = std::make_unique<SysSwap>(SysLibrary::iphlpapi, MonitorSlots());
 }
 
 void MonitorFakeTest::TearDown() {

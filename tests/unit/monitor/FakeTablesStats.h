@@ -39,7 +39,7 @@ struct MonitorFakes {
 extern MonitorFakes monitorFakes;
 
 // The slots of FakeSlots() plus the entries above.
-TIpHelperSlots MonitorSlots();
+SysApi MonitorSlots();
 
 void BuildIpNetTable(Arena& a, const std::vector<MIB_IPNETROW>& rows);
 MIB_IPNETROW NetRow(DWORD index, const std::vector<BYTE>& mac, const char* address, DWORD type);
@@ -64,7 +64,7 @@ class MonitorFakeTest : public testing::Test {
   void TearDown() override;
 
  private:
-  std::unique_ptr<ScopedIpHelperBinding> binding_;
+  std::unique_ptr<SysSwap> binding_;
 };
 
 // A list already showing an earlier refresh.

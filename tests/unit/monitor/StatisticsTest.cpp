@@ -167,8 +167,8 @@ TEST_F(StatisticsTest, FailingQueries) {
 
 TEST_F(StatisticsTest, WithoutTheLibraryOrItsEntries) {
   for (bool libraryMissing : {true, false}) {
-    const auto binding = libraryMissing ? std::make_unique<ScopedIpHelperBinding>(NoLibrary)
-                                        : std::make_unique<ScopedIpHelperBinding>(TIpHelperSlots{});
+    const auto binding = libraryMissing ? std::make_unique<SysSwap>(SysLibrary::iphlpapi, NoLibrary)
+                                        : std::make_unique<SysSwap>(SysLibrary::iphlpapi, SysApi{});
     StringList tcp = Stale(), ip = Stale(), udp = Stale(), received = Stale(), sent = Stale();
     ListTcpStats(&tcp);
     ListIpStats(&ip);

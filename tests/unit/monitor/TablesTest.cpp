@@ -223,8 +223,8 @@ TEST_F(TablesTest, WithoutTheLibraryOrItsEntries) {
   const std::string notSupported = SysErrorMessage(ERROR_NOT_SUPPORTED);
   for (bool libraryMissing : {true, false}) {
     // Either the library cannot be loaded, or it is loaded without these entries.
-    const auto binding = libraryMissing ? std::make_unique<ScopedIpHelperBinding>(NoLibrary)
-                                        : std::make_unique<ScopedIpHelperBinding>(TIpHelperSlots{});
+    const auto binding = libraryMissing ? std::make_unique<SysSwap>(SysLibrary::iphlpapi, NoLibrary)
+                                        : std::make_unique<SysSwap>(SysLibrary::iphlpapi, SysApi{});
     StringList arp = Stale(), routes = Stale(), interfaces = Stale();
     ListArpCache(&arp);
     ListRoutes(&routes);

@@ -10,8 +10,8 @@ namespace {
 
 class AdapterInfoTest : public FakeIpHelperTest {
  protected:
-  SysSwap<decltype(&::GetIfTable)> ifTable_{&SysApi::GetIfTable, FakeGetIfTable};
-  SysSwap<decltype(&::GetIpAddrTable)> addrTable_{&SysApi::GetIpAddrTable, FakeGetIpAddrTable};
+  SysSwap ifTable_{&SysApi::GetIfTable, FakeGetIfTable};
+  SysSwap addrTable_{&SysApi::GetIpAddrTable, FakeGetIpAddrTable};
 };
 
 void Interfaces(const std::vector<MIB_IFROW>& rows) {

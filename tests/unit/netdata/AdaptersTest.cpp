@@ -120,7 +120,7 @@ TEST_F(AdaptersTest, AnAdapterWithMoreThanSixDnsServersShowsThemAll) {
 TEST_F(AdaptersTest, PerAdapterQueryMissingOrFailingLeavesDnsEmpty) {
   for (int variant = 0; variant < 2; ++variant) {
     Classic({First()});
-    if (variant == 0) IpHlp.GetPerAdapterInfo = nullptr;
+    if (variant == 0) Sys.GetPerAdapterInfo = nullptr;
     if (variant == 1) fakes.perAdapter = [](ULONG, Arena&) -> DWORD { return ERROR_NOT_SUPPORTED; };
     Read read;
     ASSERT_EQ(read.count, 1) << variant;
@@ -129,7 +129,7 @@ TEST_F(AdaptersTest, PerAdapterQueryMissingOrFailingLeavesDnsEmpty) {
     EXPECT_EQ(read.rows[0].AutoconfigEnabled, 0u) << variant;
     EXPECT_EQ(read.rows[0].IpAddressCount, 2) << variant;
   }
-  IpHlp.GetPerAdapterInfo = FakeSlots().GetPerAdapterInfo;
+  Sys.GetPerAdapterInfo = FakeSlots().GetPerAdapterInfo;
 }
 
 TEST_F(AdaptersTest, ChainOfFiveGrowsTheArrayAndEndsAtFive) {
@@ -374,7 +374,7 @@ TEST_F(AdaptersTest, ExtendedMasksComeFromEachAddressesOwnPrefixLength) {
   // entries have the same length: only the version tells them apart).
   a.oldUnicastEntries = true;
   Extended({a});
-  SysSwap<decltype(Sys.GetVersionExA)> xp(&SysApi::GetVersionExA, &WindowsXpVersion);
+  SysSwap xp(&SysApi::GetVersionExA, &WindowsXpVersion);
   Read old;
   ASSERT_EQ(old.count, 1);
   EXPECT_EQ(Strings(old.rows[0].IpMasks.begin(), old.rows[0].IpMasks.begin() + 3),
@@ -418,7 +418,7 @@ TEST_F(AdaptersTest, ExtendedReportNamesOutOfRangeCodesAsEmpty) {
 TEST_F(AdaptersTest, ExtendedOptionWithoutTheQueryUsesTheClassicOne) {
   Classic({First()});
   Extended({ExtendedAdapter{}});
-  IpHlp.GetAdaptersAddresses = nullptr;
+  Sys.GetAdaptersAddresses = nullptr;
   Read read;
   ASSERT_EQ(read.count, 1);
   EXPECT_EQ(read.rows[0].MacAddress, "00-1A-2B-3C-4D-5E");

@@ -139,8 +139,12 @@ DWORD WINAPI FakeGetIpAddrTable(PMIB_IPADDRTABLE table, PULONG size, WINBOOL) {
   return fakes.ipAddrTable.Call(table, size);
 }
 
-TIpHelperSlots FakeSlots() {
-  TIpHelperSlots slots;
+SysApi FakeSlots() {
+  SysApi slots;  // every other entry of the library missing
+  // The echo functions come from the same library; they stay as they are.
+  slots.IcmpCreateFile = Sys.IcmpCreateFile;
+  slots.IcmpSendEcho = Sys.IcmpSendEcho;
+  slots.IcmpCloseHandle = Sys.IcmpCloseHandle;
   slots.GetNetworkParams = FakeGetNetworkParams;
   slots.GetAdaptersInfo = FakeGetAdaptersInfo;
   slots.GetAdaptersAddresses = FakeGetAdaptersAddresses;
@@ -283,7 +287,7 @@ MIB_IFROW IfRow(DWORD index, DWORD type, const std::vector<BYTE>& mac, const cha
 void FakeIpHelperTest::SetUp() {
   fakes = IpHelperFakes{};
   UseExtAdapterApi = false;
-  binding_ = std::make_unique<ScopedIpHelperBinding>(FakeSlots());
+  binding_ = std::make_unique<SysSwap>(SysLibrary::iphlpapi, FakeSlots());
 }
 
 void FakeIpHelperTest::TearDown() {

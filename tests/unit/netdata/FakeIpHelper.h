@@ -13,6 +13,7 @@
 
 #include "netdata/IPHLPAPI.h"
 #include "netdata/IPHelper.h"
+#include "platform/Sys.h"
 
 // Places structures one after another in a buffer, zero-filled and aligned.
 class Arena {
@@ -63,7 +64,7 @@ struct IpHelperFakes {
 extern IpHelperFakes fakes;
 
 // Slots that lead to the fakes above.
-TIpHelperSlots FakeSlots();
+SysApi FakeSlots();
 DWORD WINAPI FakeGetIfTable(PMIB_IFTABLE table, PULONG size, WINBOOL order);
 DWORD WINAPI FakeGetIpAddrTable(PMIB_IPADDRTABLE table, PULONG size, WINBOOL order);
 
@@ -123,7 +124,7 @@ class FakeIpHelperTest : public testing::Test {
   void TearDown() override;
 
  private:
-  std::unique_ptr<ScopedIpHelperBinding> binding_;
+  std::unique_ptr<SysSwap> binding_;
 };
 
 std::vector<std::string> LinesOf(const Lines& list);

@@ -190,8 +190,8 @@ TEST_F(TableReadTest, ReadersShowTheRowsOfATableThatGrewUnderThem) {
   ForgetTableSizes();
   grows(fakes.ifTable, interfaces);
   grows(fakes.ipAddrTable, addresses);
-  SysSwap<decltype(&::GetIfTable)> ifTable{&SysApi::GetIfTable, FakeGetIfTable};
-  SysSwap<decltype(&::GetIpAddrTable)> addrTable{&SysApi::GetIpAddrTable, FakeGetIpAddrTable};
+  SysSwap ifTable{&SysApi::GetIfTable, FakeGetIfTable};
+  SysSwap addrTable{&SysApi::GetIpAddrTable, FakeGetIpAddrTable};
   TAdapterInfo adapters;
   EXPECT_TRUE(ReadAdapterInfo(adapters));
   EXPECT_EQ(adapters.size(), 300u);

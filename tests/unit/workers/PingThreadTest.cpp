@@ -205,14 +205,14 @@ class PingThreadTest : public testing::Test {
   RecordingLines output, events;
 
  private:
-  SysSwap<decltype(Sys.GetTickCount64)> clock_{&SysApi::GetTickCount64, &FakeNet::GetTickCount64};
-  SysSwap<decltype(Sys.Sleep)> sleep_{&SysApi::Sleep, &FakeNet::Sleep};
-  SysSwap<decltype(Sys.IcmpCreateFile)> create_{&SysApi::IcmpCreateFile, &FakeNet::IcmpCreateFile};
-  SysSwap<decltype(Sys.IcmpSendEcho)> echo_{&SysApi::IcmpSendEcho, &FakeNet::IcmpSendEcho};
-  SysSwap<decltype(Sys.IcmpCloseHandle)> close_{&SysApi::IcmpCloseHandle, &FakeNet::IcmpCloseHandle};
-  SysSwap<decltype(Sys.WSAStartup)> start_{&SysApi::WSAStartup, &FakeNet::WSAStartup};
-  SysSwap<decltype(Sys.WSACleanup)> cleanup_{&SysApi::WSACleanup, &FakeNet::WSACleanup};
-  SysSwap<decltype(Sys.gethostbyname)> lookup_{&SysApi::gethostbyname, &FakeNet::gethostbyname};
+  SysSwap clock_{&SysApi::GetTickCount64, &FakeNet::GetTickCount64};
+  SysSwap sleep_{&SysApi::Sleep, &FakeNet::Sleep};
+  SysSwap create_{&SysApi::IcmpCreateFile, &FakeNet::IcmpCreateFile};
+  SysSwap echo_{&SysApi::IcmpSendEcho, &FakeNet::IcmpSendEcho};
+  SysSwap close_{&SysApi::IcmpCloseHandle, &FakeNet::IcmpCloseHandle};
+  SysSwap start_{&SysApi::WSAStartup, &FakeNet::WSAStartup};
+  SysSwap cleanup_{&SysApi::WSACleanup, &FakeNet::WSACleanup};
+  SysSwap lookup_{&SysApi::gethostbyname, &FakeNet::gethostbyname};
 };
 
 TEST_F(PingThreadTest, JudgesEachEntryFromItsRepliesAndTimes) {
@@ -473,7 +473,7 @@ TEST_F(PingThreadTest, TheOutputIsEmptiedOnlyWhenItHoldsMoreThan500Lines) {
 // the reply buffer is large enough for this target's reply record, and the
 // TTL shown is the one in the reply.
 TEST(PingThreadLoopback, ShowsTheRealReplysTimeToLive) {
-  SysSwap<decltype(Sys.Sleep)> noPause(&SysApi::Sleep, &FakeNet::Sleep);
+  SysSwap noPause(&SysApi::Sleep, &FakeNet::Sleep);
   RecordingLines output, events;
   MessageSink sink;
   TPingItem item;
