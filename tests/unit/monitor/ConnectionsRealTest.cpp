@@ -3,7 +3,7 @@
 // The sockets looked for are this test process's own, on 127.0.0.1.
 #include <gtest/gtest.h>
 
-#include "TestNetwork.h"
+#include "support/TestNetwork.h"
 
 #include <cstdlib>
 #include <string>

@@ -4,7 +4,7 @@
 
 #include <cctype>
 
-#include "FakeIpHelper.h"
+#include "support/ReaderTest.h"
 #include "platform/Sys.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include "platform/Sys.h"
 #include "toolkit/Application.h"
 #include "workers/ExecThread.h"
-#include "workers/TestSupport.h"
+#include "support/WorkerHarness.h"
 #include "workers/Utils_u.h"
 
 namespace {

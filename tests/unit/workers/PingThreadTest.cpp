@@ -10,7 +10,7 @@
 #include "platform/Sys.h"
 #include "toolkit/Application.h"
 #include "workers/PingThread_u.h"
-#include "workers/TestSupport.h"
+#include "support/WorkerHarness.h"
 
 namespace {
 
