@@ -145,7 +145,7 @@ TEST_F(AutoTest, AnIcmpErrorFromARouterFailsTheStage) {
 }
 
 TEST_F(AutoTest, ACommandEndingDuringATestLeavesTheTestLogAlone) {
-  machine.echoGate = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  machine.echoRelease = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   Open();
   form->btnAuto->Click();
   form->btnStartAutoTest->Click();  // stage 1 now; the first echo waits at the gate
@@ -162,10 +162,10 @@ TEST_F(AutoTest, ACommandEndingDuringATestLeavesTheTestLogAlone) {
   EXPECT_EQ(Output(), before) << "a refresh wiped the running test's log";
   EXPECT_TRUE(Has(Events(), "*************** Network Adapter Info ***************"));
 
-  SetEvent(machine.echoGate);
+  SetEvent(machine.echoRelease);
   ASSERT_TRUE(RunUntilIdle());
-  CloseHandle(machine.echoGate);
-  machine.echoGate = nullptr;
+  CloseHandle(machine.echoRelease);
+  machine.echoRelease = nullptr;
   for (int stage = 1; stage <= 7; ++stage) EXPECT_TRUE(Marked(stage)) << stage;
   ExpectIdle();
 }

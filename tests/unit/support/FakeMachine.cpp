@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <stdexcept>
 
 FakeMachine machine;
 
@@ -209,45 +210,86 @@ DWORD WINAPI FakeGetModuleFileNameExW(HANDLE handle, HMODULE module, LPWSTR name
 
 // ---- The main window's world
 
-const HANDLE kEcho = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0xEC40));
+const HANDLE kEchoHandle = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x5150));
+
+// The kinds the scope in force installed.
+unsigned installed = 0;
+bool World() { return (installed & ScopedFakeMachine::kWorld) != 0; }
 
 std::string Dotted(IPAddr a) {
   const auto* b = reinterpret_cast<const BYTE*>(&a);
   return std::to_string(b[0]) + "." + std::to_string(b[1]) + "." + std::to_string(b[2]) + "." + std::to_string(b[3]);
 }
 
-HANDLE WINAPI FakeIcmpCreateFile() { return kEcho; }
-BOOL WINAPI FakeIcmpCloseHandle(HANDLE) { return TRUE; }
-int WSAAPI FakeWSAStartup(WORD, LPWSADATA data) {
-  std::memset(data, 0, sizeof(*data));
+// A monotonic clock well past 32 bits, so no time is computed in 32.
+ULONGLONG WINAPI FakeGetTickCount64() { return 0x500000000ULL + static_cast<ULONGLONG>(machine.clockMs); }
+void WINAPI FakeSleep(DWORD ms) {
+  machine.sleeps.push_back(ms);
+  machine.clockMs += ms;
+}
+
+HANDLE WINAPI FakeIcmpCreateFile() {
+  if (machine.noEchoHandle) return INVALID_HANDLE_VALUE;
+  ++machine.handlesMade;
+  return kEchoHandle;
+}
+
+BOOL WINAPI FakeIcmpCloseHandle(HANDLE h) {
+  if (h != kEchoHandle) machine.faults.push_back("closed a handle never made");
+  ++machine.handlesClosed;
+  return TRUE;
+}
+
+int WSAAPI FakeWSAStartup(WORD version, LPWSADATA data) {
+  if (version != MAKEWORD(1, 1) || !data) machine.faults.push_back("WSAStartup arguments");
+  if (data) std::memset(data, 0, sizeof(*data));
+  ++machine.wsaStarts;
   return 0;
 }
-int WSAAPI FakeWSACleanup() { return 0; }
+
+int WSAAPI FakeWSACleanup() {
+  ++machine.wsaCleanups;
+  return 0;
+}
 
 hostent* WSAAPI FakeGethostbyname(const char* name) {
   static hostent entry;
   static char* list[2];
-  static IPAddr address;
-  std::string dotted = name ? name : "";
-  auto it = machine.names.find(dotted);
-  if (it != machine.names.end()) dotted = it->second;
-  unsigned b0, b1, b2, b3;
-  char tail;
-  if (std::sscanf(dotted.c_str(), "%u.%u.%u.%u%c", &b0, &b1, &b2, &b3, &tail) != 4) return nullptr;
-  address = b0 | (b1 << 8) | (b2 << 16) | (b3 << 24);
-  list[0] = reinterpret_cast<char*>(&address);
-  list[1] = nullptr;
+  static ULONG address;
+  const std::string asked = name ? name : "";
+  machine.lookups.push_back(asked);
+  if (machine.wsaStarts != machine.wsaCleanups + 1) machine.faults.push_back("lookup outside one WSAStartup/WSACleanup");
+  if (asked == machine.lookupThrows) throw std::runtime_error("name service broke");
+  entry = hostent{};
   entry.h_addrtype = AF_INET;
   entry.h_length = 4;
   entry.h_addr_list = list;
+  list[0] = list[1] = nullptr;
+  if (asked == machine.noAddress) return &entry;
+  const auto host = machine.hosts.find(asked);
+  if (host != machine.hosts.end()) {
+    address = host->second.address;
+  } else {
+    // The world's machine also knows its named hosts and takes any address
+    // written out.
+    if (!World()) return nullptr;
+    std::string dotted = asked;
+    const auto named = machine.names.find(dotted);
+    if (named != machine.names.end()) dotted = named->second;
+    unsigned b0, b1, b2, b3;
+    char tail;
+    if (std::sscanf(dotted.c_str(), "%u.%u.%u.%u%c", &b0, &b1, &b2, &b3, &tail) != 4) return nullptr;
+    address = b0 | (b1 << 8) | (b2 << 16) | (b3 << 24);
+  }
+  list[0] = reinterpret_cast<char*>(&address);
   return &entry;
 }
 
-DWORD WINAPI FakeIcmpSendEcho(HANDLE, IPAddr to, LPVOID, WORD, PIP_OPTION_INFORMATION, LPVOID reply, DWORD replySize, DWORD) {
-  if (machine.echoGate) WaitForSingleObject(machine.echoGate, 30000);
+// The world's answer to an echo to an address no scripted host has.
+DWORD WorldEcho(IPAddr to, LPVOID reply, DWORD replySize) {
   const std::string dotted = Dotted(to);
   const int n = ++machine.echoCounts[dotted];
-  auto it = machine.answers.find(dotted);
+  const auto it = machine.answers.find(dotted);
   const Answer answer = it == machine.answers.end() ? Answer::Up : it->second;
   const bool replies = answer == Answer::Up || answer == Answer::Unreachable || (answer == Answer::Half && n % 2 == 1);
   if (!replies) {
@@ -263,7 +305,44 @@ DWORD WINAPI FakeIcmpSendEcho(HANDLE, IPAddr to, LPVOID, WORD, PIP_OPTION_INFORM
   return 1;
 }
 
-void WINAPI FakeSleep(DWORD) {}
+DWORD WINAPI FakeIcmpSendEcho(HANDLE h, IPAddr to, LPVOID data, WORD size, PIP_OPTION_INFORMATION options, LPVOID reply,
+                              DWORD replySize, DWORD timeout) {
+  ++machine.echoes;
+  if (machine.echoEntered) SetEvent(machine.echoEntered);
+  if (machine.echoRelease) WaitForSingleObject(machine.echoRelease, 30000);
+  FakeMachine::EchoHost* host = nullptr;
+  for (auto& [name, candidate] : machine.hosts)
+    if (candidate.address == to) host = &candidate;
+  if (!host && World()) return WorldEcho(to, reply, replySize);
+  // What the ping worker asks for, to the letter.
+  if (h != kEchoHandle) machine.faults.push_back("echo on a foreign handle");
+  if (size != 32 || std::string(static_cast<const char*>(data), size) != std::string(32, 'X'))
+    machine.faults.push_back("request data");
+  if (options) machine.faults.push_back("IP options");
+  if (timeout != 2000) machine.faults.push_back("time-out " + std::to_string(timeout));
+  if (replySize < sizeof(ICMP_ECHO_REPLY) + 32 + 8) machine.faults.push_back("reply buffer too small");
+  if (!host) {
+    machine.faults.push_back("echo to an address never resolved");
+    SetLastError(11003);
+    return 0;
+  }
+  const Echo e = host->echoes[std::min(host->next++, host->echoes.size() - 1)];
+  machine.clockMs += e.ms;
+  if (!e.reply) {
+    SetLastError(e.status);
+    return 0;
+  }
+  std::memset(reply, 0, replySize);
+  auto* r = static_cast<ICMP_ECHO_REPLY*>(reply);
+  r->Status = e.status;
+  r->Address = to;
+  // Not what the worker shows: its time covers the whole attempt.
+  r->RoundTripTime = static_cast<ULONG>(e.ms / 2 + 1);
+  r->DataSize = 32;
+  r->Options.Ttl = kScriptedTtl;
+  SetLastError(0);
+  return 1;
+}
 
 HINSTANCE WINAPI FakeShellExecuteA(HWND, LPCSTR verb, LPCSTR file, LPCSTR, LPCSTR, INT) {
   machine.shellOpened.push_back(std::string(verb ? verb : "") + " " + (file ? file : ""));
@@ -334,6 +413,13 @@ void FakeMachine::Reset() {
   names = {{"web1.velnor.test", "10.77.1.10"}, {"web2.velnor.test", "10.77.1.11"}, {"search.velnor.test", "10.77.1.12"}};
 }
 
+void FakeMachine::AddHost(const std::string& name, std::vector<Echo> script) {
+  EchoHost h;
+  h.echoes = std::move(script);
+  h.address = 0x0100000A + (static_cast<ULONG>(hosts.size()) << 24);  // 10.0.0.1, 10.0.0.2, ...
+  hosts[name] = h;
+}
+
 void FakeMachine::BuildFromAdapters() {
   const std::vector<FakeAdapter> list = adapters;
   ifTable.build = [list](Arena& a) {
@@ -383,8 +469,9 @@ std::string LocalDateText(const std::string& text) {
   return out;
 }
 
-ScopedFakeMachine::ScopedFakeMachine(unsigned kinds) : kinds_(kinds) {
+ScopedFakeMachine::ScopedFakeMachine(unsigned kinds) : kinds_(kinds), saved_(installed) {
   machine.Reset();
+  installed = kinds;
   BindIpHelper();
   if (kinds_ & kProcesses) {
     SysApi processes;
@@ -398,14 +485,17 @@ ScopedFakeMachine::ScopedFakeMachine(unsigned kinds) : kinds_(kinds) {
     swaps_.push_back(Swap(&SysApi::OpenProcess, FakeOpenProcess));
     swaps_.push_back(Swap(&SysApi::CloseHandle, FakeCloseHandle));
   }
+  if (kinds_ & kEcho) {
+    swaps_.push_back(Swap(&SysApi::WSAStartup, &FakeWSAStartup));
+    swaps_.push_back(Swap(&SysApi::WSACleanup, &FakeWSACleanup));
+    swaps_.push_back(Swap(&SysApi::gethostbyname, &FakeGethostbyname));
+  }
+  if (kinds_ & kSleep) swaps_.push_back(Swap(&SysApi::Sleep, &FakeSleep));
+  if (kinds_ & kClock) swaps_.push_back(Swap(&SysApi::GetTickCount64, &FakeGetTickCount64));
   if (kinds_ & kWorld) {
     // Nothing a test does reaches the machine's proxy settings or firewall.
     registry_ = std::make_unique<fakeregistry::ScopedFakeRegistry>();
     commands_ = std::make_unique<fakecommands::ScopedFakeCommands>();
-    swaps_.push_back(Swap(&SysApi::WSAStartup, &FakeWSAStartup));
-    swaps_.push_back(Swap(&SysApi::WSACleanup, &FakeWSACleanup));
-    swaps_.push_back(Swap(&SysApi::gethostbyname, &FakeGethostbyname));
-    swaps_.push_back(Swap(&SysApi::Sleep, &FakeSleep));
     swaps_.push_back(Swap(&SysApi::ShellExecuteA, &FakeShellExecuteA));
     swaps_.push_back(Swap(&SysApi::GetSystemMetrics, &FakeGetSystemMetrics));
     swaps_.push_back(Swap(&SysApi::InternetGetConnectedState, &FakeInternetGetConnectedState));
@@ -420,6 +510,7 @@ ScopedFakeMachine::~ScopedFakeMachine() {
   ipHelper_.reset();
   for (void* block : machine.blocks) HeapFree(GetProcessHeap(), 0, block);
   machine.blocks.clear();
+  installed = saved_;
 }
 
 void ScopedFakeMachine::Offer(const TableGenerations& generations) {
@@ -429,8 +520,9 @@ void ScopedFakeMachine::Offer(const TableGenerations& generations) {
 
 void ScopedFakeMachine::BindIpHelper() {
   ipHelper_.reset();  // the previous scope first, so the real binding comes back at the end
+  if (!(kinds_ & (kAdapters | kMonitorTables | kConnections | kEcho))) return;
   SysApi calls;  // every entry the kinds asked for do not cover missing
-  if (kinds_ & kWorld) {
+  if (kinds_ & kEcho) {
     calls.IcmpCreateFile = FakeIcmpCreateFile;
     calls.IcmpSendEcho = FakeIcmpSendEcho;
     calls.IcmpCloseHandle = FakeIcmpCloseHandle;

@@ -95,7 +95,18 @@ struct FakeAdapter {
   DWORD operStatus = 5;
 };
 
-// How a fake host answers echoes: a reply, silence, every other one, or a
+// One echo of a scripted host: a reply after ms, no reply with an IP
+// status, or a record with an error status (a router's ICMP answer, which
+// the service returns as one "reply").
+struct Echo {
+  bool reply;
+  int ms;
+  DWORD status;
+};
+// The time to live of a scripted host's replies.
+constexpr UCHAR kScriptedTtl = 57;
+
+// How a world's address answers echoes: a reply, silence, every other one, or a
 // router's "host unreachable" record.
 enum class Answer { Up, Down, Half, Unreachable };
 
@@ -157,17 +168,42 @@ struct FakeMachine {
   int nameLookups = 0;
   bool localTimeFails = false;
 
-  // ---- The main window's world
-  std::vector<FakeAdapter> adapters = {FakeAdapter{}};
+  // ---- Echo and names
+  // A host the echo service knows by name: an address of its own and its
+  // echoes in order (the last one repeats). An echo to any other address is
+  // a fault, except on the world's machine, where it answers as `answers`
+  // says and `names` and written-out addresses resolve too.
+  struct EchoHost {
+    std::vector<Echo> echoes;
+    size_t next = 0;
+    ULONG address = 0;
+  };
+  std::map<std::string, EchoHost> hosts;
   std::map<std::string, std::string> names;  // host name -> dotted address
   std::map<std::string, Answer> answers;     // dotted address -> answer (default Up)
-  std::map<std::string, int> echoCounts;     // dotted address -> echoes so far
-  HANDLE echoGate = nullptr;                 // when set, every echo waits until it is signalled
+  std::map<std::string, int> echoCounts;     // dotted address -> world echoes so far
+  std::string noAddress = "no-address";      // resolves without an address
+  std::string lookupThrows = "broken";       // the name service breaks
+  bool noEchoHandle = false;
+  // Set: every echo signals echoEntered (when set), then waits for
+  // echoRelease before it answers.
+  HANDLE echoEntered = nullptr;
+  HANDLE echoRelease = nullptr;
+  long long clockMs = 0;  // the fake clock; Sleep and scripted echoes advance it
+  std::vector<DWORD> sleeps;
+  std::vector<std::string> lookups;
+  int echoes = 0, handlesMade = 0, handlesClosed = 0, wsaStarts = 0, wsaCleanups = 0;
+  std::vector<std::string> faults;  // arguments the ping worker got wrong
+
+  // ---- The main window's world
+  std::vector<FakeAdapter> adapters = {FakeAdapter{}};
   INT_PTR shellResult = 42;
   std::vector<std::string> shellOpened;  // "verb file" of every ShellExecute
   int network = 1;                       // SM_NETWORK
   BOOL online = TRUE;
 
+  // A host by name, at the next address of 10.0.0.x.
+  void AddHost(const std::string& name, std::vector<Echo> script);
   // Every fake as a fresh machine has it: no rows, every table answering as
   // the platform does, the world's three public hosts named.
   void Reset();
@@ -199,7 +235,10 @@ class ScopedFakeMachine {
     kMonitorTables = 2,  // ARP cache, routes, counters
     kConnections = 4,    // the connection tables of the offered generations
     kProcesses = 8,      // the process-status library, process handles, heap blocks, local time
-    kWorld = 16,         // echo, names, Sleep, shell, metrics, online check, registry, commands
+    kEcho = 16,          // the echo service and name lookups
+    kSleep = 32,         // Sleep returns at once, advancing the fake clock
+    kClock = 64,         // GetTickCount64 reads the fake clock
+    kWorld = 128,        // the world's echoes and names, shell, metrics, online check, registry, commands
   };
   explicit ScopedFakeMachine(unsigned kinds);
   ~ScopedFakeMachine();
@@ -213,6 +252,7 @@ class ScopedFakeMachine {
   void BindIpHelper();
 
   unsigned kinds_;
+  unsigned saved_;  // the kinds of an enclosing scope
   TableGenerations generations_;
   std::unique_ptr<SysSwap> ipHelper_;
   std::unique_ptr<SysSwap> psapi_;

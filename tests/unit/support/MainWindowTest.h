@@ -39,7 +39,8 @@ class MainWindowTest : public ::testing::Test {
 inline void MainWindowTest::SetUp() {
   Application.OnException = [](const std::string& message) { ADD_FAILURE() << "error report: " << message; };
   UseExtAdapterApi = false;
-  machine_ = std::make_unique<ScopedFakeMachine>(ScopedFakeMachine::kAdapters | ScopedFakeMachine::kWorld);
+  machine_ = std::make_unique<ScopedFakeMachine>(ScopedFakeMachine::kAdapters | ScopedFakeMachine::kEcho |
+                                                 ScopedFakeMachine::kSleep | ScopedFakeMachine::kWorld);
 }
 
 inline void MainWindowTest::TearDown() {
