@@ -30,6 +30,7 @@
 #include "monitor/uTCPIP.h"
 #include "netdata/IPHLPAPI.h"
 #include "platform/Locale.h"
+#include "platform/Sys.h"
 #include "toolkit/Application.h"
 
 namespace {
@@ -54,40 +55,40 @@ class BareRound {
   double Run() {
     const double start = NowMs();
     next_ = 0;
-    Sized([](void* b, ULONG* n) { return IpHlp.GetNetworkParams(static_cast<FIXED_INFO*>(b), n); });
-    Sized([](void* b, ULONG* n) { return IpHlp.GetIpNetTable(static_cast<MIB_IPNETTABLE*>(b), n, FALSE); });
+    Sized([](void* b, ULONG* n) { return Sys.GetNetworkParams(static_cast<FIXED_INFO*>(b), n); });
+    Sized([](void* b, ULONG* n) { return Sys.GetIpNetTable(static_cast<MIB_IPNETTABLE*>(b), n, FALSE); });
     Sized([](void* b, ULONG* n) {
       DWORD length = *n;
-      const DWORD r = IpHlp.GetExtendedTcpTable(b, &length, TRUE, AF_INET, TCP_TABLE_OWNER_MODULE_ALL, 0);
+      const DWORD r = Sys.GetExtendedTcpTable(b, &length, TRUE, AF_INET, TCP_TABLE_OWNER_MODULE_ALL, 0);
       *n = length;
       return r;
     });
     MIB_TCPSTATS tcp;
-    IpHlp.GetTcpStatistics(&tcp);
+    Sys.GetTcpStatistics(&tcp);
     Sized([](void* b, ULONG* n) {
       DWORD length = *n;
-      const DWORD r = IpHlp.GetExtendedUdpTable(b, &length, TRUE, AF_INET, UDP_TABLE_OWNER_MODULE, 0);
+      const DWORD r = Sys.GetExtendedUdpTable(b, &length, TRUE, AF_INET, UDP_TABLE_OWNER_MODULE, 0);
       *n = length;
       return r;
     });
     MIB_IPSTATS ip;
-    IpHlp.GetIpStatistics(&ip);
-    Sized([](void* b, ULONG* n) { return IpHlp.GetIpAddrTable(static_cast<MIB_IPADDRTABLE*>(b), n, TRUE); });
-    Sized([](void* b, ULONG* n) { return IpHlp.GetIpForwardTable(static_cast<MIB_IPFORWARDTABLE*>(b), n, TRUE); });
+    Sys.GetIpStatistics(&ip);
+    Sized([](void* b, ULONG* n) { return Sys.GetIpAddrTable(static_cast<MIB_IPADDRTABLE*>(b), n, TRUE); });
+    Sized([](void* b, ULONG* n) { return Sys.GetIpForwardTable(static_cast<MIB_IPFORWARDTABLE*>(b), n, TRUE); });
     MIB_UDPSTATS udp;
-    IpHlp.GetUdpStatistics(&udp);
+    Sys.GetUdpStatistics(&udp);
     std::vector<DWORD> adapters;
     const std::vector<BYTE>& info =
-        Sized([](void* b, ULONG* n) { return IpHlp.GetAdaptersInfo(static_cast<IP_ADAPTER_INFO*>(b), n); });
+        Sized([](void* b, ULONG* n) { return Sys.GetAdaptersInfo(static_cast<IP_ADAPTER_INFO*>(b), n); });
     for (auto* a = reinterpret_cast<const IP_ADAPTER_INFO*>(info.data()); a; a = a->Next) adapters.push_back(a->Index);
     for (DWORD index : adapters) {
       Sized([index](void* b, ULONG* n) {
-        return IpHlp.GetPerAdapterInfo(index, static_cast<IP_PER_ADAPTER_INFO*>(b), n);
+        return Sys.GetPerAdapterInfo(index, static_cast<IP_PER_ADAPTER_INFO*>(b), n);
       });
     }
     MIB_ICMP icmp;
-    IpHlp.GetIcmpStatistics(&icmp);
-    Sized([](void* b, ULONG* n) { return IpHlp.GetIfTable(static_cast<MIB_IFTABLE*>(b), n, FALSE); });
+    Sys.GetIcmpStatistics(&icmp);
+    Sized([](void* b, ULONG* n) { return Sys.GetIfTable(static_cast<MIB_IFTABLE*>(b), n, FALSE); });
     return NowMs() - start;
   }
 
@@ -182,13 +183,12 @@ long KernelHandles() {
     ULONG count;
     Entry entries[1];
   };
-  using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-  static const auto query = reinterpret_cast<Query>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
   static std::vector<BYTE> buffer(32u << 20);
   ULONG length = 0;
-  const ULONG kSystemHandleInformation = 16;
-  if (!query || query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &length) != 0)
+  const auto kSystemHandleInformation = static_cast<SYSTEM_INFORMATION_CLASS>(16);
+  if (!BindSystemLibrary(SysLibrary::ntdll) || !Sys.NtQuerySystemInformation ||
+      Sys.NtQuerySystemInformation(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
+                                   &length) != 0)
     return -1;
   const auto* list = reinterpret_cast<const List*>(buffer.data());
   long mine = 0;
@@ -212,11 +212,9 @@ long GdiObjects() {
     UCHAR flags;
     UINT64 user;
   };
-  using Query = LONG(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
-  static const auto query = reinterpret_cast<Query>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
   PROCESS_BASIC_INFORMATION basic{};
-  if (!query || query(GetCurrentProcess(), 0 /* ProcessBasicInformation */, &basic, sizeof(basic), nullptr) != 0)
+  if (!BindSystemLibrary(SysLibrary::ntdll) || !Sys.NtQueryInformationProcess ||
+      Sys.NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof(basic), nullptr) != 0)
     return -1;
   const BYTE* peb = reinterpret_cast<const BYTE*>(basic.PebBaseAddress);
   const auto* cells = *reinterpret_cast<const Cell* const*>(peb + 0xF8);  // GdiSharedHandleTable
@@ -342,6 +340,7 @@ int Paint(const char* exe, const char* windowClass) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  BindSystemCalls();
   // The monitor's lines cost what they cost in the program.
   UseUserLocaleInText();
   const std::string mode = argc > 1 ? argv[1] : "";

@@ -10,9 +10,10 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int) {
   const TfrmMain::TTestRun testRun = ParseTestRun(arguments ? arguments : "");
-  // Before anything is loaded by name (Sys binds the rest of its table the
-  // same way when the program starts).
-  RestrictDllSearch();
+  // Before anything else is loaded or called: the DLL search restricted,
+  // then every system call the program makes at start bound; report lines
+  // take the user's decimal separator.
+  BindSystemCalls();
   UseUserLocaleInText();
 
   HANDLE mutex = Sys.CreateMutexA(nullptr, TRUE, "VelnorAgent");

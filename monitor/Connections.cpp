@@ -7,13 +7,7 @@
 // newest one the IP Helper library offers; for the allocate-and-get tables
 // the reports find the program through the process-status library.
 
-// The classic names of the process-status entries, not the K32 aliases the
-// headers switch to for newer targets: the library is bound by name.
-#define PSAPI_VERSION 1
-
 #include "monitor/Connections.h"
-
-#include <psapi.h>
 
 #include <algorithm>
 #include <cmath>
@@ -27,72 +21,6 @@
 #include "text/Format.h"
 #include "text/NameTables.h"
 #include "text/TextForms.h"
-
-// ---------------------------------------------------------------------------
-// Process-status library binding
-
-static_assert(std::is_same_v<decltype(TPsapiSlots::EnumProcesses), decltype(&::EnumProcesses)>);
-static_assert(std::is_same_v<decltype(TPsapiSlots::EnumProcessModules), decltype(&::EnumProcessModules)>);
-static_assert(std::is_same_v<decltype(TPsapiSlots::GetModuleFileNameExW), decltype(&::GetModuleFileNameExW)>);
-
-TPsapiSlots Psapi;
-
-namespace {
-
-struct PsapiBindingState {
-  HMODULE library = nullptr;  // held until the process ends; null until a load succeeds (and for fakes)
-  bool bound = false;
-  HMODULE (*loader)(const char* name) = LoadSystemLibrary;
-};
-
-// The library stays loaded until the process ends: a monitor refresh may
-// still be listing processes on its worker while the program ends.
-PsapiBindingState psapiBinding;
-
-template <class Fn>
-void Resolve(HMODULE library, const char* name, Fn& slot) {
-  slot = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-}
-
-}  // namespace
-
-bool LoadPsapi() {
-  if (psapiBinding.bound) return true;
-  // Never from the program's folder or the current directory.
-  HMODULE library = psapiBinding.loader("PSAPI.dll");
-  if (!library) return false;
-  TPsapiSlots slots;
-  Resolve(library, "EnumProcesses", slots.EnumProcesses);
-  Resolve(library, "EnumProcessModules", slots.EnumProcessModules);
-  Resolve(library, "GetModuleFileNameExW", slots.GetModuleFileNameExW);
-  psapiBinding.library = library;
-  psapiBinding.bound = true;
-  Psapi = slots;
-  return true;
-}
-
-struct ScopedPsapiBinding::Saved {
-  PsapiBindingState state;
-  TPsapiSlots slots;
-};
-
-ScopedPsapiBinding::ScopedPsapiBinding(const TPsapiSlots& fakes) : saved_(new Saved{psapiBinding, Psapi}) {
-  psapiBinding = PsapiBindingState{};
-  psapiBinding.bound = true;
-  Psapi = fakes;
-}
-
-ScopedPsapiBinding::ScopedPsapiBinding(HMODULE (*loader)(const char* name)) : saved_(new Saved{psapiBinding, Psapi}) {
-  psapiBinding = PsapiBindingState{};
-  psapiBinding.loader = loader;
-  Psapi = TPsapiSlots{};
-}
-
-ScopedPsapiBinding::~ScopedPsapiBinding() {
-  if (psapiBinding.library && psapiBinding.library != saved_->state.library) FreeLibrary(psapiBinding.library);
-  psapiBinding = saved_->state;
-  Psapi = saved_->slots;
-}
 
 // ---------------------------------------------------------------------------
 // Table readers
@@ -239,38 +167,38 @@ DWORD ReadAllocatedTable(TConnRows& rows, Allocate allocate, Convert convert) {
 // result is 0 or the code of the call that failed.
 DWORD ReadTcp(TConnRows& rows, Generation& used, TProgramCache& programs) {
   used = Generation::None;
-  if (!LoadIpHelper()) return ERROR_NOT_SUPPORTED;
+  if (!BindSystemLibrary(SysLibrary::iphlpapi)) return ERROR_NOT_SUPPORTED;
   rows.clear();
-  if (IpHlp.GetExtendedTcpTable) {
+  if (Sys.GetExtendedTcpTable) {
     used = Generation::OwnerModule;
     static TTableSize known;
     return ReadSizedTable<MIB_TCPTABLE_OWNER_MODULE>(
         known, rows,
         [](void* buffer, DWORD* size, BOOL sorted) {
-          return IpHlp.GetExtendedTcpTable(buffer, size, sorted, AF_INET, TCP_TABLE_OWNER_MODULE_ALL, 0);
+          return Sys.GetExtendedTcpTable(buffer, size, sorted, AF_INET, TCP_TABLE_OWNER_MODULE_ALL, 0);
         },
         [&](MIB_TCPROW_OWNER_MODULE& row) {
           TConnInfo c = TcpConn(row.dwState, row.dwLocalAddr, row.dwLocalPort, row.dwRemoteAddr, row.dwRemotePort,
                                 row.dwOwningPid);
           c.Created = LocalDateTime(row.liCreateTimestamp);
           c.ModulePath =
-              programs.Owner(row.dwOwningPid, [&] { return OwnerModulePath(IpHlp.GetOwnerModuleFromTcpEntry, row); });
+              programs.Owner(row.dwOwningPid, [&] { return OwnerModulePath(Sys.GetOwnerModuleFromTcpEntry, row); });
           return c;
         });
   }
-  if (IpHlp.AllocateAndGetTcpExTableFromStack) {
+  if (Sys.AllocateAndGetTcpExTableFromStack) {
     used = Generation::AllocateAndGet;
-    return ReadAllocatedTable<6>(rows, IpHlp.AllocateAndGetTcpExTableFromStack,
+    return ReadAllocatedTable<6>(rows, Sys.AllocateAndGetTcpExTableFromStack,
                                  [](const DWORD* v) { return TcpConn(v[0], v[1], v[2], v[3], v[4], v[5]); });
   }
   used = Generation::Plain;
-  if (!IpHlp.GetTcpTable) return ERROR_NOT_SUPPORTED;
+  if (!Sys.GetTcpTable) return ERROR_NOT_SUPPORTED;
   static TTableSize known;
   return ReadSizedTable<MIB_TCPTABLE>(
       known, rows,
       [](void* buffer, DWORD* size, BOOL sorted) {
         ULONG length = *size;
-        const DWORD result = IpHlp.GetTcpTable(static_cast<PMIB_TCPTABLE>(buffer), &length, sorted);
+        const DWORD result = Sys.GetTcpTable(static_cast<PMIB_TCPTABLE>(buffer), &length, sorted);
         *size = length;
         return result;
       },
@@ -281,37 +209,37 @@ DWORD ReadTcp(TConnRows& rows, Generation& used, TProgramCache& programs) {
 
 DWORD ReadUdp(TConnRows& rows, Generation& used, TProgramCache& programs) {
   used = Generation::None;
-  if (!LoadIpHelper()) return ERROR_NOT_SUPPORTED;
+  if (!BindSystemLibrary(SysLibrary::iphlpapi)) return ERROR_NOT_SUPPORTED;
   rows.clear();
-  if (IpHlp.GetExtendedUdpTable) {
+  if (Sys.GetExtendedUdpTable) {
     used = Generation::OwnerModule;
     static TTableSize known;
     return ReadSizedTable<MIB_UDPTABLE_OWNER_MODULE>(
         known, rows,
         [](void* buffer, DWORD* size, BOOL sorted) {
-          return IpHlp.GetExtendedUdpTable(buffer, size, sorted, AF_INET, UDP_TABLE_OWNER_MODULE, 0);
+          return Sys.GetExtendedUdpTable(buffer, size, sorted, AF_INET, UDP_TABLE_OWNER_MODULE, 0);
         },
         [&](MIB_UDPROW_OWNER_MODULE& row) {
           TConnInfo c = UdpConn(row.dwLocalAddr, row.dwLocalPort, row.dwOwningPid);
           c.Created = LocalDateTime(row.liCreateTimestamp);
           c.ModulePath =
-              programs.Owner(row.dwOwningPid, [&] { return OwnerModulePath(IpHlp.GetOwnerModuleFromUdpEntry, row); });
+              programs.Owner(row.dwOwningPid, [&] { return OwnerModulePath(Sys.GetOwnerModuleFromUdpEntry, row); });
           return c;
         });
   }
-  if (IpHlp.AllocateAndGetUdpExTableFromStack) {
+  if (Sys.AllocateAndGetUdpExTableFromStack) {
     used = Generation::AllocateAndGet;
-    return ReadAllocatedTable<3>(rows, IpHlp.AllocateAndGetUdpExTableFromStack,
+    return ReadAllocatedTable<3>(rows, Sys.AllocateAndGetUdpExTableFromStack,
                                  [](const DWORD* v) { return UdpConn(v[0], v[1], v[2]); });
   }
   used = Generation::Plain;
-  if (!IpHlp.GetUdpTable) return ERROR_NOT_SUPPORTED;
+  if (!Sys.GetUdpTable) return ERROR_NOT_SUPPORTED;
   static TTableSize known;
   return ReadSizedTable<MIB_UDPTABLE>(
       known, rows,
       [](void* buffer, DWORD* size, BOOL sorted) {
         ULONG length = *size;
-        const DWORD result = IpHlp.GetUdpTable(static_cast<PMIB_UDPTABLE>(buffer), &length, sorted);
+        const DWORD result = Sys.GetUdpTable(static_cast<PMIB_UDPTABLE>(buffer), &length, sorted);
         *size = length;
         return result;
       },
@@ -385,12 +313,12 @@ constexpr DWORD kMaxModules = 1024;
 }  // namespace
 
 void BuildProcessList(TProcessList& list) {
-  if (!OnNtFamily() || !LoadPsapi()) return;
-  if (!Psapi.EnumProcesses || !Psapi.EnumProcessModules || !Psapi.GetModuleFileNameExW) return;
+  if (!OnNtFamily() || !BindSystemLibrary(SysLibrary::psapi)) return;
+  if (!Sys.EnumProcesses || !Sys.EnumProcessModules || !Sys.GetModuleFileNameExW) return;
 
   std::vector<DWORD> ids(kMaxProcesses);
   DWORD returned = 0;
-  if (!Psapi.EnumProcesses(ids.data(), static_cast<DWORD>(ids.size() * sizeof(DWORD)), &returned)) return;
+  if (!Sys.EnumProcesses(ids.data(), static_cast<DWORD>(ids.size() * sizeof(DWORD)), &returned)) return;
   const DWORD processes = std::min<DWORD>(returned / sizeof(DWORD), kMaxProcesses);
 
   std::vector<HMODULE> modules(kMaxModules);
@@ -399,7 +327,7 @@ void BuildProcessList(TProcessList& list) {
     const ProcessHandle process(Sys.OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id));
     if (!process.get()) continue;
     DWORD needed = 0;
-    if (!Psapi.EnumProcessModules(process.get(), modules.data(), static_cast<DWORD>(modules.size() * sizeof(HMODULE)),
+    if (!Sys.EnumProcessModules(process.get(), modules.data(), static_cast<DWORD>(modules.size() * sizeof(HMODULE)),
                                   &needed)) {
       continue;
     }
@@ -407,7 +335,7 @@ void BuildProcessList(TProcessList& list) {
     const DWORD count = std::min<DWORD>(needed / sizeof(HMODULE), kMaxModules);
     for (DWORD m = 0; m < count; ++m) {
       WCHAR name[MAX_PATH];
-      const DWORD length = Psapi.GetModuleFileNameExW(process.get(), modules[m], name, MAX_PATH);
+      const DWORD length = Sys.GetModuleFileNameExW(process.get(), modules[m], name, MAX_PATH);
       if (length == 0) continue;
       std::wstring path(name, std::min<DWORD>(length, MAX_PATH));
       if (HasExeExtension(path)) list.push_back(TProcessObject{id, modules[m], std::move(path)});

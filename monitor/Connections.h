@@ -79,32 +79,3 @@ void ListUdpConns(Lines* list);
 void ListTcpConns(Lines* list, bool showAppPath, TProgramCache& programs);
 void ListUdpConns(Lines* list, bool showAppPath, TProgramCache& programs);
 
-// ---------------------------------------------------------------------------
-// Process-status library, loaded from the system directory on first use.
-
-struct TPsapiSlots {
-  BOOL(WINAPI* EnumProcesses)(DWORD* ids, DWORD bytes, DWORD* returned) = nullptr;
-  BOOL(WINAPI* EnumProcessModules)(HANDLE process, HMODULE* modules, DWORD bytes, DWORD* needed) = nullptr;
-  DWORD(WINAPI* GetModuleFileNameExW)(HANDLE process, HMODULE module, LPWSTR name, DWORD size) = nullptr;
-};
-
-// True when "PSAPI.dll" is loaded (at once when it already is). A failed
-// load leaves nothing behind, so a later call tries again.
-bool LoadPsapi();
-extern TPsapiSlots Psapi;
-
-// Test seam, as for the IP Helper binding: either these slots as if the
-// library were loaded, or an unloaded binding that loads through loader.
-// The previous binding comes back when the scope ends.
-class ScopedPsapiBinding {
- public:
-  explicit ScopedPsapiBinding(const TPsapiSlots& fakes);
-  explicit ScopedPsapiBinding(HMODULE (*loader)(const char* name));
-  ~ScopedPsapiBinding();
-  ScopedPsapiBinding(const ScopedPsapiBinding&) = delete;
-  ScopedPsapiBinding& operator=(const ScopedPsapiBinding&) = delete;
-
- private:
-  struct Saved;
-  std::unique_ptr<Saved> saved_;
-};

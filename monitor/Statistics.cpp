@@ -5,6 +5,7 @@
 
 #include "netdata/IPHLPAPI.h"
 #include "netdata/IPHelper.h"
+#include "platform/Sys.h"
 #include "text/NameTables.h"
 
 namespace {
@@ -34,9 +35,9 @@ void ListTcpStats(Lines* list) {
   if (!list) return;
   LinesUpdate update(*list);
   list->Clear();
-  if (!LoadIpHelper() || !IpHlp.GetTcpStatistics) return;
+  if (!BindSystemLibrary(SysLibrary::iphlpapi) || !Sys.GetTcpStatistics) return;
   MIB_TCPSTATS s = {};
-  const DWORD result = IpHlp.GetTcpStatistics(&s);
+  const DWORD result = Sys.GetTcpStatistics(&s);
   if (result != NO_ERROR) {
     list->Add(SysErrorMessage(result));
     return;
@@ -59,10 +60,10 @@ void ListTcpStats(Lines* list) {
 }
 
 bool ListIpStats(Lines* list) {
-  if (!list || !LoadIpHelper() || !IpHlp.GetIpStatistics) return false;
+  if (!list || !BindSystemLibrary(SysLibrary::iphlpapi) || !Sys.GetIpStatistics) return false;
   LinesUpdate update(*list);
   MIB_IPSTATS s = {};
-  const DWORD result = IpHlp.GetIpStatistics(&s);
+  const DWORD result = Sys.GetIpStatistics(&s);
   if (result != NO_ERROR) {
     // Below the last good counters, which stay readable.
     list->Add(SysErrorMessage(result));
@@ -95,10 +96,10 @@ bool ListIpStats(Lines* list) {
 }
 
 bool ListUdpStats(Lines* list) {
-  if (!list || !LoadIpHelper() || !IpHlp.GetUdpStatistics) return false;
+  if (!list || !BindSystemLibrary(SysLibrary::iphlpapi) || !Sys.GetUdpStatistics) return false;
   LinesUpdate update(*list);
   MIB_UDPSTATS s = {};
-  const DWORD result = IpHlp.GetUdpStatistics(&s);
+  const DWORD result = Sys.GetUdpStatistics(&s);
   if (result != NO_ERROR) {
     list->Add(SysErrorMessage(result));
     return false;
@@ -113,14 +114,14 @@ bool ListUdpStats(Lines* list) {
 }
 
 void ListIcmpStats(Lines* received, Lines* sent) {
-  if (!received || !sent || !LoadIpHelper() || !IpHlp.GetIcmpStatistics) return;
+  if (!received || !sent || !BindSystemLibrary(SysLibrary::iphlpapi) || !Sys.GetIcmpStatistics) return;
   LinesUpdate updateReceived(*received);
   LinesUpdate updateSent(*sent);
   received->Clear();
   sent->Clear();
   MIB_ICMP s = {};
   static_assert(sizeof(s) == 104, "two halves of 13 counters");
-  const DWORD result = IpHlp.GetIcmpStatistics(&s);
+  const DWORD result = Sys.GetIcmpStatistics(&s);
   if (result != NO_ERROR) {
     received->Add(SysErrorMessage(result));
     return;

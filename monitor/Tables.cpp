@@ -5,17 +5,18 @@
 
 #include "netdata/IPHelper.h"
 #include "netdata/IPHelper_internal.h"
+#include "platform/Sys.h"
 #include "text/Format.h"
 #include "text/NameTables.h"
 #include "text/TextForms.h"
 
 DWORD ReadIfRows(DWORD& count, TIfRows& rows) {
-  if (!LoadIpHelper() || !IpHlp.GetIfTable) return ERROR_NOT_SUPPORTED;
+  if (!BindSystemLibrary(SysLibrary::iphlpapi) || !Sys.GetIfTable) return ERROR_NOT_SUPPORTED;
   rows.clear();
   count = 0;
   static TTableSize known;
   const TTableRead read = ReadTable(known, ERROR_INSUFFICIENT_BUFFER, [](void* buffer, ULONG* size) {
-    return IpHlp.GetIfTable(static_cast<MIB_IFTABLE*>(buffer), size, FALSE);
+    return Sys.GetIfTable(static_cast<MIB_IFTABLE*>(buffer), size, FALSE);
   });
   if (!read.buffer) return read.result;
   const TTableBuffer& buffer = *read.buffer;
@@ -56,13 +57,13 @@ void ListIfRows(Lines* list) {
 }
 
 void ListArpCache(Lines* list) {
-  if (!list || !LoadIpHelper() || !IpHlp.GetIpNetTable) return;
+  if (!list || !BindSystemLibrary(SysLibrary::iphlpapi) || !Sys.GetIpNetTable) return;
   LinesUpdate update(*list);
   list->Clear();
   static TTableSize known;
   const TTableRead read = ReadTable(
       known, ERROR_INSUFFICIENT_BUFFER,
-      [](void* buffer, ULONG* size) { return IpHlp.GetIpNetTable(static_cast<MIB_IPNETTABLE*>(buffer), size, FALSE); },
+      [](void* buffer, ULONG* size) { return Sys.GetIpNetTable(static_cast<MIB_IPNETTABLE*>(buffer), size, FALSE); },
       // The size query says "no data" for an empty cache; any other answer
       // still goes on to the read.
       [](DWORD answer) { return answer != ERROR_NO_DATA; });
@@ -89,12 +90,12 @@ void ListArpCache(Lines* list) {
 }
 
 void ListRoutes(Lines* list) {
-  if (!list || !LoadIpHelper() || !IpHlp.GetIpForwardTable) return;
+  if (!list || !BindSystemLibrary(SysLibrary::iphlpapi) || !Sys.GetIpForwardTable) return;
   LinesUpdate update(*list);
   list->Clear();
   static TTableSize known;
   const TTableRead read = ReadTable(known, ERROR_INSUFFICIENT_BUFFER, [](void* buffer, ULONG* size) {
-    return IpHlp.GetIpForwardTable(static_cast<MIB_IPFORWARDTABLE*>(buffer), size, TRUE);
+    return Sys.GetIpForwardTable(static_cast<MIB_IPFORWARDTABLE*>(buffer), size, TRUE);
   });
   if (read.fromSizeQuery) return;
   if (read.result != NO_ERROR) {

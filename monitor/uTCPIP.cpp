@@ -11,6 +11,7 @@
 #include "netdata/IPHLPAPI.h"
 #include "netdata/IPHelper.h"
 #include "netdata/uAdapterInfo.h"
+#include "platform/Sys.h"
 #include "text/Format.h"
 #include "toolkit/Application.h"
 #include "toolkit/Thread.h"
@@ -358,7 +359,7 @@ void TfrmTCPIPMonitor::FormCreate() {
   // Bound here, on the UI thread, before any refresh reads a table. The
   // first refresh waits until the window is first shown, so the program's
   // start never waits for the connection tables.
-  ipHelperBound_ = LoadIpHelper();
+  ipHelperBound_ = BindSystemLibrary(SysLibrary::iphlpapi);
   if (!ipHelperBound_) {
     MessageBoxA(Application.MainWindow(), "Internet Helper DLL Not Available or Not Supported",
                 Application.Title().c_str(), MB_OK | MB_ICONERROR);

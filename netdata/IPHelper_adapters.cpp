@@ -127,11 +127,11 @@ void FillTextList(const TTableBuffer& buffer, const IP_ADDR_STRING& first, std::
 }
 
 void ReadPerAdapterInfo(TAdaptorInfo& r) {
-  if (!IpHlp.GetPerAdapterInfo) return;
+  if (!Sys.GetPerAdapterInfo) return;
   static TTableSize known(kPerAdapterBufferSize);
   const ULONG index = r.Index;
   const TTableRead read = ReadTable(known, ERROR_BUFFER_OVERFLOW, [index](void* buffer, ULONG* size) {
-    return IpHlp.GetPerAdapterInfo(index, static_cast<IP_PER_ADAPTER_INFO*>(buffer), size);
+    return Sys.GetPerAdapterInfo(index, static_cast<IP_PER_ADAPTER_INFO*>(buffer), size);
   });
   if (!read.buffer) return;
   const TTableBuffer& buffer = *read.buffer;
@@ -267,9 +267,9 @@ std::string SockAddrToStr(const SOCKADDR* addr, int length) {
 DWORD ReadAdaptorRows(int& count, TAdaptorRows& rows) { return ReadAdaptorRows(count, rows, UseExtAdapterApi); }
 
 DWORD ReadAdaptorRows(int& count, TAdaptorRows& rows, bool useExtended) {
-  if (!LoadIpHelper()) return ERROR_NOT_SUPPORTED;
-  const bool extended = useExtended && IpHlp.GetAdaptersAddresses;
-  if (!extended && !IpHlp.GetAdaptersInfo) return ERROR_NOT_SUPPORTED;
+  if (!BindSystemLibrary(SysLibrary::iphlpapi)) return ERROR_NOT_SUPPORTED;
+  const bool extended = useExtended && Sys.GetAdaptersAddresses;
+  if (!extended && !Sys.GetAdaptersInfo) return ERROR_NOT_SUPPORTED;
   rows.assign(4, TAdaptorInfo{});
   count = 0;
   const auto add = [&](TAdaptorInfo record) {
@@ -288,11 +288,11 @@ DWORD ReadAdaptorRows(int& count, TAdaptorRows& rows, bool useExtended) {
                              // asked; older ones ignore the two flags.
                              const ULONG flags =
                                  GAA_FLAG_INCLUDE_PREFIX | GAA_FLAG_INCLUDE_WINS_INFO | GAA_FLAG_INCLUDE_GATEWAYS;
-                             return IpHlp.GetAdaptersAddresses(AF_INET, flags, nullptr,
+                             return Sys.GetAdaptersAddresses(AF_INET, flags, nullptr,
                                                                static_cast<IP_ADAPTER_ADDRESSES*>(buffer), size);
                            })
                : ReadTable(knownClassic, ERROR_BUFFER_OVERFLOW, [](void* buffer, ULONG* size) {
-                   return IpHlp.GetAdaptersInfo(static_cast<IP_ADAPTER_INFO*>(buffer), size);
+                   return Sys.GetAdaptersInfo(static_cast<IP_ADAPTER_INFO*>(buffer), size);
                  });
   // The system's answer for a machine without adapters.
   if (read.result == ERROR_NO_DATA) {

@@ -3,14 +3,15 @@
 
 #include "netdata/IPHelper.h"
 #include "netdata/IPHelper_internal.h"
+#include "platform/Sys.h"
 #include "text/Format.h"
 #include "text/TextForms.h"
 
 DWORD ReadNetworkParams(TNetworkParams& params) {
-  if (!LoadIpHelper() || !IpHlp.GetNetworkParams) return ERROR_NOT_SUPPORTED;
+  if (!BindSystemLibrary(SysLibrary::iphlpapi) || !Sys.GetNetworkParams) return ERROR_NOT_SUPPORTED;
   static TTableSize known;
   const TTableRead read = ReadTable(known, ERROR_BUFFER_OVERFLOW, [](void* buffer, ULONG* size) {
-    return IpHlp.GetNetworkParams(static_cast<FIXED_INFO*>(buffer), size);
+    return Sys.GetNetworkParams(static_cast<FIXED_INFO*>(buffer), size);
   });
   if (!read.buffer) return read.result;
   const TTableBuffer& buffer = *read.buffer;
@@ -84,12 +85,12 @@ enum class AddrListStyle { Monitor, MainWindow };
 
 // Both address-table outputs: the same query, different lines.
 bool FillAddrTable(Lines* list, AddrListStyle style) {
-  if (!list || !LoadIpHelper() || !IpHlp.GetIpAddrTable) return false;
+  if (!list || !BindSystemLibrary(SysLibrary::iphlpapi) || !Sys.GetIpAddrTable) return false;
   LinesUpdate update(*list);
   list->Clear();
   static TTableSize known;
   const TTableRead read = ReadTable(known, ERROR_INSUFFICIENT_BUFFER, [](void* buffer, ULONG* size) {
-    return IpHlp.GetIpAddrTable(static_cast<MIB_IPADDRTABLE*>(buffer), size, TRUE);
+    return Sys.GetIpAddrTable(static_cast<MIB_IPADDRTABLE*>(buffer), size, TRUE);
   });
   if (read.fromSizeQuery) return false;
   if (read.result != NO_ERROR) {

@@ -3,12 +3,16 @@
 #include <algorithm>
 
 #include "netdata/IPHelper.h"
+#include "platform/Sys.h"
 
 namespace {
 
 // Sizes learnt under another binding (or before a test's fakes) belong to
-// other tables; a new generation makes every size unknown at once.
+// other tables; a new generation makes every size unknown at once. A library
+// bound or swapped as a whole starts one too.
 std::atomic<uint32_t> sizeGeneration{1};
+
+uint32_t Generation() { return sizeGeneration.load(std::memory_order_relaxed) + SysBindingGeneration(); }
 
 // Sized calls per read. Each try is made at the size the system asked for
 // the moment before, so only a table that grows by more than the headroom
@@ -22,13 +26,13 @@ ULONG WithHeadroom(ULONG size) { return size + size / 4 + 1024; }
 
 ULONG TTableSize::Get() const {
   const uint64_t value = value_.load(std::memory_order_relaxed);
-  return static_cast<uint32_t>(value >> 32) == sizeGeneration.load(std::memory_order_relaxed)
+  return static_cast<uint32_t>(value >> 32) == Generation()
              ? static_cast<ULONG>(value & 0xFFFFFFFFu)
              : first_;
 }
 
 void TTableSize::Set(ULONG size) {
-  value_.store(uint64_t{sizeGeneration.load(std::memory_order_relaxed)} << 32 | size, std::memory_order_relaxed);
+  value_.store(uint64_t{Generation()} << 32 | size, std::memory_order_relaxed);
 }
 
 void ForgetTableSizes() { ++sizeGeneration; }

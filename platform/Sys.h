@@ -2,94 +2,50 @@
 //
 // Every entry is bound at run time from the system directory, so the program
 // never takes a DLL from its own folder or the current directory. Tests swap
-// single members with SysSwap and get the original back when it goes out of
-// scope.
+// single members, or a whole library, with SysSwap and get the original back
+// when it goes out of scope.
 #pragma once
 
-#include <winsock2.h>
-#include <windows.h>
-#include <iphlpapi.h>
-#include <icmpapi.h>
-#include <shellapi.h>
-#include <shlobj.h>
-#include <wininet.h>
+#include <cstdint>
+#include <functional>
+#include <type_traits>
 
-// (library, function). Libraries that Windows protects as known DLLs and
-// those it does not are treated alike: all are loaded from the system
-// directory by name. The echo functions are taken from IPHLPAPI.DLL, which
-// exports them on every supported system: ICMP.DLL only forwards to it, and
-// resolving that forward would search the program's folder again.
-//
-// The loader's own settings come first: SetDefaultDllDirectories exists from
-// Windows 8 on (and on a Windows 7 with its 2011 loader update),
-// SetSearchPathMode from Windows 7 on; where a system lacks one, its member
-// stays null and the program starts all the same.
-#define VELNOR_SYS_CALLS(X)                      \
-  X(kernel32, SetDllDirectoryA)                  \
-  X(kernel32, SetDefaultDllDirectories)          \
-  X(kernel32, SetSearchPathMode)                 \
-  X(kernel32, CreateMutexA)                      \
-  X(kernel32, Sleep)                             \
-  X(kernel32, GetTickCount64)                    \
-  X(kernel32, GetLocalTime)                      \
-  X(kernel32, CreateFileA)                       \
-  X(kernel32, WriteFile)                         \
-  X(kernel32, DeleteFileA)                       \
-  X(kernel32, CreateThread)                      \
-  X(kernel32, GetWindowsDirectoryA)              \
-  X(kernel32, GetVersionExA)                     \
-  X(kernel32, CloseHandle)                       \
-  X(kernel32, CreatePipe)                        \
-  X(kernel32, CreateProcessA)                    \
-  X(kernel32, ResumeThread)                      \
-  X(kernel32, TerminateProcess)                  \
-  X(kernel32, GetExitCodeProcess)                \
-  X(kernel32, CreateJobObjectA)                  \
-  X(kernel32, SetInformationJobObject)           \
-  X(kernel32, AssignProcessToJobObject)          \
-  X(kernel32, TerminateJobObject)                \
-  X(kernel32, ReadFile)                          \
-  X(kernel32, WaitForSingleObject)               \
-  X(kernel32, GetStdHandle)                      \
-  X(kernel32, GetFileAttributesA)                \
-  X(kernel32, GetCurrentDirectoryA)              \
-  X(kernel32, GetCurrentThread)                  \
-  X(kernel32, GetCurrentProcess)                 \
-  X(kernel32, OpenProcess)                       \
-  X(kernel32, GetProcessHeap)                    \
-  X(kernel32, HeapSize)                          \
-  X(kernel32, HeapFree)                          \
-  X(kernel32, FileTimeToLocalFileTime)           \
-  X(user32, GetSystemMetrics)                    \
-  X(advapi32, RegOpenKeyExA)                     \
-  X(advapi32, RegQueryValueExA)                  \
-  X(advapi32, RegSetValueExA)                    \
-  X(advapi32, RegCloseKey)                       \
-  X(advapi32, OpenThreadToken)                   \
-  X(advapi32, OpenProcessToken)                  \
-  X(advapi32, GetTokenInformation)               \
-  X(shell32, ShellExecuteA)                      \
-  X(shell32, SHGetFolderPathA)                   \
-  X(wininet, InternetGetConnectedState)          \
-  X(wininet, InternetSetOptionA)                 \
-  X(iphlpapi, IcmpCreateFile)                    \
-  X(iphlpapi, IcmpSendEcho)                      \
-  X(iphlpapi, IcmpCloseHandle)                   \
-  X(wsock32, WSAStartup)                         \
-  X(wsock32, WSACleanup)                         \
-  X(wsock32, gethostbyname)                      \
-  X(wsock32, inet_ntoa)                          \
-  X(iphlpapi, GetIfTable)                        \
-  X(iphlpapi, GetIpAddrTable)
+#include "platform/Calls.h"
 
+// One slot per function of every list in platform/Calls.h; null until its
+// library is bound, and null for a function the library lacks.
 struct SysApi {
-#define VELNOR_SYS_MEMBER(lib, name) decltype(&::name) name;
-  VELNOR_SYS_CALLS(VELNOR_SYS_MEMBER)
-#undef VELNOR_SYS_MEMBER
+#define VELNOR_SYS_SLOT(scope, name) decltype(&scope name) name = nullptr;
+#define VELNOR_SYS_LIBRARY_SLOTS(library, file, calls, when) calls(VELNOR_SYS_SLOT)
+  VELNOR_SYSTEM_LIBRARIES(VELNOR_SYS_LIBRARY_SLOTS)
+#undef VELNOR_SYS_LIBRARY_SLOTS
+#undef VELNOR_SYS_SLOT
 };
 
-// Bound when the program starts (before main).
 extern SysApi Sys;
+
+enum class SysLibrary {
+#define VELNOR_SYS_LIBRARY_ID(library, file, calls, when) library,
+  VELNOR_SYSTEM_LIBRARIES(VELNOR_SYS_LIBRARY_ID)
+#undef VELNOR_SYS_LIBRARY_ID
+};
+
+// Counts the changes of a library's binding as a whole: a library bound, a
+// library swapped by a test and put back. What a caller learnt from the
+// slots under one count (the size a table needed) belongs to other tables
+// under the next.
+uint32_t SysBindingGeneration();
+
+// Restricts the DLL search, then binds every library marked AtStart. The
+// program's entry calls it first of all, and so do the test programs and
+// the benchmark's harness; nothing is bound before it.
+void BindSystemCalls();
+
+// True when the library is bound (loaded and its slots filled); binds it
+// first when it is not, which is how a library marked OnFirstUse gets bound.
+// A library that cannot be loaded leaves nothing behind, so a later call
+// tries again. Any thread may call it.
+bool BindSystemLibrary(SysLibrary library);
 
 // Takes the current directory out of this process's DLL search, makes the
 // file search safe and, where the system can, restricts the default DLL
@@ -103,18 +59,29 @@ void RestrictDllSearch();
 // caller's to free.
 HMODULE LoadSystemLibrary(const char* name);
 
-// Replaces one member of Sys for the lifetime of the guard.
-template <class Fn>
+// The one way tests replace system calls: for the lifetime of the guard,
+// either one slot of Sys, or every slot of one library. What it replaced
+// comes back when it ends. Guards over different slots may end in any order.
 class SysSwap {
  public:
-  SysSwap(Fn SysApi::*member, Fn replacement) : member_(member), saved_(Sys.*member) {
-    Sys.*member_ = replacement;
+  // One call.
+  template <class Fn>
+  SysSwap(Fn SysApi::*member, std::common_type_t<Fn> replacement) {
+    Fn saved = Sys.*member;
+    Sys.*member = replacement;
+    restore_ = [member, saved] { Sys.*member = saved; };
   }
-  ~SysSwap() { Sys.*member_ = saved_; }
+  // Every call of library as calls has it (null where calls has none); the
+  // library counts as bound, and nothing is loaded.
+  SysSwap(SysLibrary library, const SysApi& calls);
+  // The library unbound, every call of it null: BindSystemLibrary loads it
+  // through loader (which returns null for a missing library). A library it
+  // loads is released when the scope ends.
+  SysSwap(SysLibrary library, HMODULE (*loader)(const char* name));
+  ~SysSwap() { restore_(); }
   SysSwap(const SysSwap&) = delete;
   SysSwap& operator=(const SysSwap&) = delete;
 
  private:
-  Fn SysApi::*member_;
-  Fn saved_;
+  std::function<void()> restore_;
 };

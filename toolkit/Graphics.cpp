@@ -8,75 +8,35 @@
 
 namespace {
 
-// The few GDI+ flat-API entries pictures need, bound at run time.
-typedef int GpStatus;
-struct StartupInput {
-  UINT32 version;
-  void* debugCallback;
-  BOOL suppressBackgroundThread;
-  BOOL suppressExternalCodecs;
-};
-struct PropertyItem {
-  ULONG id;
-  ULONG length;
-  WORD type;
-  void* value;
-};
+// The frame dimension of animated pictures, and the tag of their delays.
 const GUID kFrameDimensionTime = {0x6aedbd6d, 0x3fb5, 0x418a, {0x83, 0xa6, 0x7f, 0x45, 0x22, 0x9d, 0xc8, 0x72}};
-const ULONG kPropertyTagFrameDelay = 0x5100;
+const PROPID kPropertyTagFrameDelay = 0x5100;
 
-struct GdiPlus {
-  GpStatus(WINAPI* Startup)(ULONG_PTR*, const StartupInput*, void*) = nullptr;
-  GpStatus(WINAPI* CreateBitmapFromStream)(IStream*, void**) = nullptr;
-  GpStatus(WINAPI* DisposeImage)(void*) = nullptr;
-  GpStatus(WINAPI* GetImageWidth)(void*, UINT*) = nullptr;
-  GpStatus(WINAPI* GetImageHeight)(void*, UINT*) = nullptr;
-  GpStatus(WINAPI* ImageGetFrameCount)(void*, const GUID*, UINT*) = nullptr;
-  GpStatus(WINAPI* ImageSelectActiveFrame)(void*, const GUID*, UINT) = nullptr;
-  GpStatus(WINAPI* GetPropertyItemSize)(void*, ULONG, UINT*) = nullptr;
-  GpStatus(WINAPI* GetPropertyItem)(void*, ULONG, UINT, PropertyItem*) = nullptr;
-  GpStatus(WINAPI* CreateFromHDC)(HDC, void**) = nullptr;
-  GpStatus(WINAPI* DeleteGraphics)(void*) = nullptr;
-  GpStatus(WINAPI* DrawImageRectI)(void*, void*, INT, INT, INT, INT) = nullptr;
-  bool ready = false;
-};
+// GDI+ is started: its entries are bound and GdiplusStartup succeeded.
+bool gdiplusReady = false;
 
-GdiPlus gdip;
-
-template <class Fn>
-bool BindProc(HMODULE lib, const char* name, Fn& slot) {
-  slot = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(lib, name)));
-  return slot != nullptr;
-}
+// The decoded picture as the flat API takes it (Image keeps it untyped).
+Gdiplus::GpImage* AsImage(void* image) { return static_cast<Gdiplus::GpImage*>(image); }
 
 }  // namespace
 
 void InitGraphics() {
-  if (gdip.ready) return;
-  HMODULE lib = LoadSystemLibrary("gdiplus.dll");
-  if (!lib) return;
-  bool ok = BindProc(lib, "GdiplusStartup", gdip.Startup) &&
-            BindProc(lib, "GdipCreateBitmapFromStream", gdip.CreateBitmapFromStream) &&
-            BindProc(lib, "GdipDisposeImage", gdip.DisposeImage) &&
-            BindProc(lib, "GdipGetImageWidth", gdip.GetImageWidth) &&
-            BindProc(lib, "GdipGetImageHeight", gdip.GetImageHeight) &&
-            BindProc(lib, "GdipImageGetFrameCount", gdip.ImageGetFrameCount) &&
-            BindProc(lib, "GdipImageSelectActiveFrame", gdip.ImageSelectActiveFrame) &&
-            BindProc(lib, "GdipGetPropertyItemSize", gdip.GetPropertyItemSize) &&
-            BindProc(lib, "GdipGetPropertyItem", gdip.GetPropertyItem) &&
-            BindProc(lib, "GdipCreateFromHDC", gdip.CreateFromHDC) &&
-            BindProc(lib, "GdipDeleteGraphics", gdip.DeleteGraphics) &&
-            BindProc(lib, "GdipDrawImageRectI", gdip.DrawImageRectI);
-  if (!ok) return;
+  if (gdiplusReady) return;
+  if (!BindSystemLibrary(SysLibrary::gdiplus)) return;
+  const bool complete = Sys.GdiplusStartup && Sys.GdipCreateBitmapFromStream && Sys.GdipDisposeImage &&
+                        Sys.GdipGetImageWidth && Sys.GdipGetImageHeight && Sys.GdipImageGetFrameCount &&
+                        Sys.GdipImageSelectActiveFrame && Sys.GdipGetPropertyItemSize && Sys.GdipGetPropertyItem &&
+                        Sys.GdipCreateFromHDC && Sys.GdipDeleteGraphics && Sys.GdipDrawImageRectI;
+  if (!complete) return;
   ULONG_PTR token = 0;
-  StartupInput input{1, nullptr, FALSE, FALSE};
-  gdip.ready = gdip.Startup(&token, &input, nullptr) == 0;
+  const Gdiplus::GdiplusStartupInput input;
+  gdiplusReady = Sys.GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok;
 }
 
 Image::~Image() { Release(); }
 
 void Image::Release() const {
-  if (image_ && gdip.DisposeImage) gdip.DisposeImage(image_);
+  if (image_ && Sys.GdipDisposeImage) Sys.GdipDisposeImage(AsImage(image_));
   image_ = nullptr;
   if (bitmap_) DeleteObject(bitmap_);
   bitmap_ = nullptr;
@@ -103,16 +63,16 @@ HBITMAP NewDibSection(int width, int height, int bitsPerPixel) {
 namespace {
 
 // A 24-bit bitmap of the picture, drawn by GDI+ once.
-HBITMAP RenderStill(void* image, int width, int height) {
+HBITMAP RenderStill(Gdiplus::GpImage* image, int width, int height) {
   HBITMAP bitmap = NewDibSection(width, height, 24);
   if (!bitmap) return nullptr;
   HDC dc = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(dc, bitmap);
-  void* graphics = nullptr;
+  Gdiplus::GpGraphics* graphics = nullptr;
   bool drawn = false;
-  if (gdip.CreateFromHDC(dc, &graphics) == 0) {
-    drawn = gdip.DrawImageRectI(graphics, image, 0, 0, width, height) == 0;
-    gdip.DeleteGraphics(graphics);
+  if (Sys.GdipCreateFromHDC(dc, &graphics) == Gdiplus::Ok) {
+    drawn = Sys.GdipDrawImageRectI(graphics, image, 0, 0, width, height) == Gdiplus::Ok;
+    Sys.GdipDeleteGraphics(graphics);
   }
   SelectObject(dc, old);
   DeleteDC(dc);
@@ -129,7 +89,7 @@ bool Image::Decode() const {
   if (image_ || bitmap_) return true;
   if (broken_) return false;
   InitGraphics();
-  if (!gdip.ready || !data_ || size_ == 0) {
+  if (!gdiplusReady || !data_ || size_ == 0) {
     broken_ = true;
     return false;
   }
@@ -142,10 +102,10 @@ bool Image::Decode() const {
     GlobalFree(global);
     return false;
   }
-  void* bitmap = nullptr;
-  const GpStatus st = gdip.CreateBitmapFromStream(stream, &bitmap);
+  Gdiplus::GpBitmap* bitmap = nullptr;
+  const Gdiplus::GpStatus st = Sys.GdipCreateBitmapFromStream(stream, &bitmap);
   stream->Release();
-  if (st != 0 || !bitmap) {
+  if (st != Gdiplus::Ok || !bitmap) {
     GlobalFree(global);
     broken_ = true;
     return false;
@@ -156,8 +116,8 @@ bool Image::Decode() const {
   // A still picture is drawn once into a plain bitmap: the decoder, and the
   // copy of the picture it keeps for frames it never has, can go.
   if (!MayAnimate() && width_ > 0 && height_ > 0) {
-    if (HBITMAP still = RenderStill(image_, width_, height_)) {
-      gdip.DisposeImage(image_);
+    if (HBITMAP still = RenderStill(AsImage(image_), width_, height_)) {
+      Sys.GdipDisposeImage(AsImage(image_));
       image_ = nullptr;
       GlobalFree(memory_);
       memory_ = nullptr;
@@ -168,21 +128,22 @@ bool Image::Decode() const {
 }
 
 void Image::ReadFormat() const {
-  void* bitmap = image_;
+  Gdiplus::GpImage* bitmap = AsImage(image_);
   known_ = true;
   UINT w = 0, h = 0;
-  gdip.GetImageWidth(bitmap, &w);
-  gdip.GetImageHeight(bitmap, &h);
+  Sys.GdipGetImageWidth(bitmap, &w);
+  Sys.GdipGetImageHeight(bitmap, &h);
   width_ = static_cast<int>(w);
   height_ = static_cast<int>(h);
   UINT frames = 1;
-  if (gdip.ImageGetFrameCount(bitmap, &kFrameDimensionTime, &frames) != 0 || frames == 0) frames = 1;
+  if (Sys.GdipImageGetFrameCount(bitmap, &kFrameDimensionTime, &frames) != Gdiplus::Ok || frames == 0) frames = 1;
   delaysMs_.assign(frames, 100);
   UINT propSize = 0;
-  if (frames > 1 && gdip.GetPropertyItemSize(bitmap, kPropertyTagFrameDelay, &propSize) == 0 && propSize > sizeof(PropertyItem)) {
+  if (frames > 1 && Sys.GdipGetPropertyItemSize(bitmap, kPropertyTagFrameDelay, &propSize) == Gdiplus::Ok &&
+      propSize > sizeof(Gdiplus::PropertyItem)) {
     std::vector<BYTE> buf(propSize);
-    auto* item = reinterpret_cast<PropertyItem*>(buf.data());
-    if (gdip.GetPropertyItem(bitmap, kPropertyTagFrameDelay, propSize, item) == 0) {
+    auto* item = reinterpret_cast<Gdiplus::PropertyItem*>(buf.data());
+    if (Sys.GdipGetPropertyItem(bitmap, kPropertyTagFrameDelay, propSize, item) == Gdiplus::Ok) {
       const UINT count = item->length / 4;
       const auto* delays = static_cast<const UINT32*>(item->value);
       for (UINT i = 0; i < frames && i < count; ++i) {
@@ -249,11 +210,12 @@ void Image::Draw(HDC dc, int x, int y, int width, int height, int frame) const {
     DeleteDC(source);
     return;
   }
-  if (FrameCount() > 1) gdip.ImageSelectActiveFrame(image_, &kFrameDimensionTime, static_cast<UINT>(frame % FrameCount()));
-  void* graphics = nullptr;
-  if (gdip.CreateFromHDC(dc, &graphics) != 0) return;
-  gdip.DrawImageRectI(graphics, image_, x, y, width, height);
-  gdip.DeleteGraphics(graphics);
+  if (FrameCount() > 1)
+    Sys.GdipImageSelectActiveFrame(AsImage(image_), &kFrameDimensionTime, static_cast<UINT>(frame % FrameCount()));
+  Gdiplus::GpGraphics* graphics = nullptr;
+  if (Sys.GdipCreateFromHDC(dc, &graphics) != Gdiplus::Ok) return;
+  Sys.GdipDrawImageRectI(graphics, AsImage(image_), x, y, width, height);
+  Sys.GdipDeleteGraphics(graphics);
 }
 
 namespace {

@@ -10,14 +10,9 @@ void InitCommonControlsLibrary() {
   static bool done = false;
   if (done) return;
   done = true;
-  HMODULE lib = LoadSystemLibrary("comctl32.dll");
-  if (!lib) return;
-  auto init = reinterpret_cast<BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*)>(
-      reinterpret_cast<void*>(GetProcAddress(lib, "InitCommonControlsEx")));
-  if (init) {
-    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_TAB_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
-    init(&icc);
-  }
+  if (!BindSystemLibrary(SysLibrary::comctl32) || !Sys.InitCommonControlsEx) return;
+  INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_TAB_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+  Sys.InitCommonControlsEx(&icc);
 }
 
 // ---- Memo ---------------------------------------------------------------------

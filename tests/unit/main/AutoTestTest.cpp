@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "Endpoints.h"
-#include "FakeWorld.h"
+#include "support/MainWindowTest.h"
 #include "platform/Sys.h"
 #include "workers/ExecThread.h"
 #include "workers/Utils_u.h"
@@ -26,7 +26,7 @@ std::vector<std::string> Queued(const std::vector<std::string>& events) {
 
 }  // namespace
 
-class AutoTest : public FakeWorldTest {
+class AutoTest : public MainWindowTest {
  protected:
   void Start() {
     form->btnAuto->Click();
@@ -55,7 +55,7 @@ TEST_F(AutoTest, ACompleteRunMarksAllSevenStages) {
   }
   EXPECT_FALSE(Shown("imgWarn04"));
   EXPECT_FALSE(Shown("imgWarn05"));
-  EXPECT_EQ(FakeWorld::opened, std::vector<std::string>{std::string("open ") + endpoints::ProviderWebPage});
+  EXPECT_EQ(machine.shellOpened, std::vector<std::string>{std::string("open ") + endpoints::ProviderWebPage});
   EXPECT_TRUE(Has(events, "******** Primary Internet Connecting Status ********"));
   EXPECT_TRUE(Has(events, "Connected OK"));
   EXPECT_TRUE(Has(events, "Pinging [192.168.1.1] Passed by 100%, Average time: 0ms") ||
@@ -63,7 +63,7 @@ TEST_F(AutoTest, ACompleteRunMarksAllSevenStages) {
   const auto out = Output();
   EXPECT_TRUE(Has(out, "Adapter Loaded Successfully"));
   EXPECT_TRUE(Has(out, "Network parameters Loaded Successfully"));
-  EXPECT_EQ(FakeWorld::echoCounts["192.168.1.1"], 4);
+  EXPECT_EQ(machine.echoCounts["192.168.1.1"], 4);
   ExpectIdle();
 }
 
@@ -105,19 +105,19 @@ TEST_F(AutoTest, StageTwoPingsARealGatewayOrFailsWithoutAnEcho) {
     SCOPED_TRACE(row.name);
     wired.gateway = row.first;
     wireless.gateway = row.second;
-    FakeWorld::adapters = {wired, wireless};
-    FakeWorld::echoCounts.clear();
+    machine.adapters = {wired, wireless};
+    machine.echoCounts.clear();
     Open();
     Start();
     const auto queued = Queued(Events());
     if (row.pinged) {
       ASSERT_EQ(queued.size(), 4u);
       EXPECT_EQ(queued[0], row.pinged);
-      EXPECT_EQ(FakeWorld::echoCounts[row.pinged], 4);
+      EXPECT_EQ(machine.echoCounts[row.pinged], 4);
       EXPECT_TRUE(Marked(2));
     } else {
       EXPECT_TRUE(queued.empty());
-      EXPECT_TRUE(FakeWorld::echoCounts.empty()) << "no echo at all, not even to this machine";
+      EXPECT_TRUE(machine.echoCounts.empty()) << "no echo at all, not even to this machine";
       EXPECT_TRUE(Shown("imgFail02"));
       EXPECT_TRUE(Has(Output(), "WARNING: No adapter has a default gateway to ping: the gateway test fails."));
     }
@@ -128,7 +128,7 @@ TEST_F(AutoTest, StageTwoPingsARealGatewayOrFailsWithoutAnEcho) {
 }
 
 TEST_F(AutoTest, AnIcmpErrorFromARouterFailsTheStage) {
-  FakeWorld::answers = {{endpoints::ProviderServerAddress, Answer::Unreachable}};
+  machine.answers = {{endpoints::ProviderServerAddress, Answer::Unreachable}};
   Open();
   Start();
   EXPECT_TRUE(Marked(2));
@@ -140,12 +140,12 @@ TEST_F(AutoTest, AnIcmpErrorFromARouterFailsTheStage) {
   EXPECT_TRUE(std::none_of(out.begin(), out.end(),
                            [&](const std::string& l) { return l.rfind("Reply from [" + provider + "]", 0) == 0; }));
   EXPECT_TRUE(Has(Events(), "Pinging [" + provider + "] Passed by 0%, Average time: 0ms"));
-  EXPECT_TRUE(FakeWorld::opened.empty());
+  EXPECT_TRUE(machine.shellOpened.empty());
   ExpectIdle();
 }
 
 TEST_F(AutoTest, ACommandEndingDuringATestLeavesTheTestLogAlone) {
-  FakeWorld::echoGate = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  machine.echoRelease = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   Open();
   form->btnAuto->Click();
   form->btnStartAutoTest->Click();  // stage 1 now; the first echo waits at the gate
@@ -158,10 +158,10 @@ TEST_F(AutoTest, ACommandEndingDuringATestLeavesTheTestLogAlone) {
   EXPECT_EQ(Output(), before) << "a refresh wiped the running test's log";
   EXPECT_TRUE(Has(Events(), "*************** Network Adapter Info ***************"));
 
-  SetEvent(FakeWorld::echoGate);
+  SetEvent(machine.echoRelease);
   ASSERT_TRUE(RunUntilIdle());
-  CloseHandle(FakeWorld::echoGate);
-  FakeWorld::echoGate = nullptr;
+  CloseHandle(machine.echoRelease);
+  machine.echoRelease = nullptr;
   for (int stage = 1; stage <= 7; ++stage) EXPECT_TRUE(Marked(stage)) << stage;
   ExpectIdle();
 }
@@ -176,7 +176,7 @@ HANDLE WINAPI NoThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LP
 TEST_F(AutoTest, AWorkerThatCannotStartEndsTheTestAndLeavesTheWindowUsable) {
   Open();
   {
-    SysSwap<decltype(Sys.CreateThread)> noThreads(&SysApi::CreateThread, &NoThread);
+    SysSwap noThreads(&SysApi::CreateThread, &NoThread);
     Start();
     EXPECT_TRUE(Has(Output(), "Error: The worker thread could not be started (system error 8)."));
     EXPECT_TRUE(Has(Output(), "Ping Thread FAILED!"));
@@ -211,11 +211,11 @@ TEST_F(AutoTest, AnUnreadableProxySettingIsReportedAndTheToolsPanelStillShows) {
 }
 
 TEST_F(AutoTest, ASuccessfulRefreshTakesTheMissingDataStripAway) {
-  FakeWorld::adapters.clear();
+  machine.adapters.clear();
   Open();
   EXPECT_TRUE(Shown("imgFailGetData"));
-  FakeWorld::adapters = {FakeAdapter{}};
-  FakeWorld::Install();
+  machine.adapters = {FakeAdapter{}};
+  machine.BuildFromAdapters();
   form->imgRefreshClick(form->imgRefresh);
   EXPECT_TRUE(form->AdapterInfoOK);
   EXPECT_FALSE(Shown("imgFailGetData"));
@@ -224,8 +224,8 @@ TEST_F(AutoTest, ASuccessfulRefreshTakesTheMissingDataStripAway) {
 TEST_F(AutoTest, AFailingAdapterListFailsStageOne) {
   Open();
   // The query fails whatever buffer it is given.
-  fakes.adaptersInfo.probeAnswer = ERROR_NOT_SUPPORTED;
-  fakes.adaptersInfo.secondAnswer = ERROR_NOT_SUPPORTED;
+  machine.adaptersInfo.probeAnswer = ERROR_NOT_SUPPORTED;
+  machine.adaptersInfo.secondAnswer = ERROR_NOT_SUPPORTED;
   Start();
   EXPECT_TRUE(Shown("imgFail01"));
   EXPECT_FALSE(Marked(1));
@@ -236,7 +236,7 @@ TEST_F(AutoTest, AFailingAdapterListFailsStageOne) {
 }
 
 TEST_F(AutoTest, NoQualifyingAdapterFailsStageTwoWithoutPinging) {
-  FakeWorld::adapters[0].operStatus = 2;  // disconnected
+  machine.adapters[0].operStatus = 2;  // disconnected
   Open();
   Start();
   EXPECT_TRUE(Marked(1));
@@ -244,12 +244,12 @@ TEST_F(AutoTest, NoQualifyingAdapterFailsStageTwoWithoutPinging) {
   EXPECT_TRUE(Shown("imgFailGetData"));
   EXPECT_TRUE(Shown("imgFail02"));
   EXPECT_TRUE(Queued(Events()).empty());
-  EXPECT_TRUE(FakeWorld::echoCounts.empty());
+  EXPECT_TRUE(machine.echoCounts.empty());
   ExpectIdle();
 }
 
 TEST_F(AutoTest, WarningsMarkOnlyTheBackboneAndPublicHostRows) {
-  FakeWorld::answers = {{"192.168.1.1", Answer::Half}, {endpoints::ProviderServerAddress, Answer::Half},
+  machine.answers = {{"192.168.1.1", Answer::Half}, {endpoints::ProviderServerAddress, Answer::Half},
                         {"10.77.1.3", Answer::Half}, {"10.77.1.11", Answer::Half}};
   Open();
   Start();
@@ -268,7 +268,7 @@ TEST_F(AutoTest, WarningsMarkOnlyTheBackboneAndPublicHostRows) {
 }
 
 TEST_F(AutoTest, AFailureOnStageThreeStopsTheTest) {
-  FakeWorld::answers = {{endpoints::ProviderServerAddress, Answer::Down}};
+  machine.answers = {{endpoints::ProviderServerAddress, Answer::Down}};
   Open();
   Start();
   EXPECT_TRUE(Marked(2));
@@ -279,7 +279,7 @@ TEST_F(AutoTest, AFailureOnStageThreeStopsTheTest) {
     EXPECT_FALSE(Shown("imgFail0" + std::to_string(stage))) << stage;
   }
   EXPECT_FALSE(Shown("imgWarn04"));
-  EXPECT_TRUE(FakeWorld::opened.empty());
+  EXPECT_TRUE(machine.shellOpened.empty());
   EXPECT_FALSE(Has(Events(), "******** Primary Internet Connecting Status ********"));
   ExpectIdle();
 }
@@ -293,7 +293,7 @@ TEST_F(AutoTest, AFailedPageOpenSkipsStageSeven) {
                {17, "Error: An unknown error occurred: 17"}};
   Open();
   for (const Case& c : cases) {
-    FakeWorld::shellResult = c.result;
+    machine.shellResult = c.result;
     Start();
     SCOPED_TRACE(c.result);
     EXPECT_TRUE(Has(Output(), c.line));
@@ -316,8 +316,8 @@ TEST_F(AutoTest, InternetStateLines) {
                {1, FALSE, "Connection to Internet FAIL!", false},
                {0, TRUE, "Connection to Network FAIL!", false}};
   for (const Case& c : cases) {
-    FakeWorld::network = c.network;
-    FakeWorld::online = c.online;
+    machine.network = c.network;
+    machine.online = c.online;
     form->lstEvents->GetLines().Clear();
     EXPECT_EQ(form->CheckInternetState(), c.ok);
     EXPECT_EQ(Events(), (std::vector<std::string>{"******** Primary Internet Connecting Status ********", c.line}));
@@ -347,7 +347,7 @@ TEST_F(AutoTest, OnlyLiveWiredOrWirelessAdaptersAreRecorded) {
   noMask.mac = {0x00, 0x11, 0x22, 0, 0, 2};
   noMask.description = "No mask";
   noMask.address = "";  // no address row: no address and no mask
-  FakeWorld::adapters = {good, vbox, vmware, down, noMask};
+  machine.adapters = {good, vbox, vmware, down, noMask};
   Open();
   EXPECT_TRUE(form->AdapterInfoOK);
   EXPECT_EQ(form->AdapterSlots[1].IPAddress, "192.168.1.10");
@@ -371,7 +371,7 @@ TEST_F(AutoTest, TheLastAdapterWithAGatewayIsCurrent) {
   second.description = "Wireless";
   second.address = "10.0.0.5";
   second.gateway = "";
-  FakeWorld::adapters = {first, second};
+  machine.adapters = {first, second};
   Open();
   EXPECT_EQ(form->AdapterSlots[2].IPAddress, "10.0.0.5");
   EXPECT_EQ(form->CurrentAdapter.IPAddress, "192.168.1.10") << "only the first has a gateway";
@@ -379,20 +379,20 @@ TEST_F(AutoTest, TheLastAdapterWithAGatewayIsCurrent) {
 
   delete form;
   frmMain = form = nullptr;
-  FakeWorld::adapters[1].gateway = "10.0.0.1";
+  machine.adapters[1].gateway = "10.0.0.1";
   Open();
   EXPECT_EQ(form->CurrentAdapter.IPAddress, "10.0.0.5") << "both have one: the second wins";
   EXPECT_EQ(form->CurrentAdapter.Gateway, "10.0.0.1");
 }
 
 TEST_F(AutoTest, AFifthQualifyingAdapterIsListedButNotRecorded) {
-  FakeWorld::adapters.clear();
+  machine.adapters.clear();
   for (int i = 0; i < 5; ++i) {
     FakeAdapter a;
     a.index = 20 + i;
     a.mac = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, static_cast<BYTE>(i)};
     a.address = "192.168.1." + std::to_string(10 + i);
-    FakeWorld::adapters.push_back(a);
+    machine.adapters.push_back(a);
   }
   Open();
   EXPECT_EQ(frmTCPIPMonitor->SelectedAdpMemo->GetLines().Count(), 5);
@@ -408,7 +408,7 @@ TEST_F(AutoTest, APppInterfaceWithAnAddressWarnsOfAVpn) {
   ppp.description = "VPN";
   ppp.address = "172.16.0.9";
   ppp.operStatus = 2;
-  FakeWorld::adapters = {FakeAdapter{}, ppp};
+  machine.adapters = {FakeAdapter{}, ppp};
   Open();
   EXPECT_TRUE(Shown("imgVPN"));
   EXPECT_TRUE(Has(Output(), "WARNING: You may using VPN connection: 172.16.0.9"));
@@ -416,7 +416,7 @@ TEST_F(AutoTest, APppInterfaceWithAnAddressWarnsOfAVpn) {
 
   delete form;
   frmMain = form = nullptr;
-  FakeWorld::adapters[1].address = "";
+  machine.adapters[1].address = "";
   Open();
   EXPECT_FALSE(Shown("imgVPN"));
   EXPECT_FALSE(Has(Output(), "WARNING: You may using VPN connection: "));

@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-#include "MainFixture.h"
+#include "support/MainWindowTest.h"
 
 namespace {
 
@@ -21,9 +21,18 @@ struct ClickRecorder {
   }
 };
 
+// The window opened at once on the fake machine as it comes.
+class MainShellTest : public MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    Open();
+  }
+};
+
 }  // namespace
 
-TEST_F(MainWindowTest, AfterShowTheToolsPanelIsUp) {
+TEST_F(MainShellTest, AfterShowTheToolsPanelIsUp) {
   EXPECT_EQ(form->PanelMode, 1);
   EXPECT_TRUE(form->pnlUtil->Visible());
   EXPECT_FALSE(form->pnlAuto->Visible());
@@ -37,7 +46,7 @@ TEST_F(MainWindowTest, AfterShowTheToolsPanelIsUp) {
   EXPECT_EQ(client.bottom, 600);
 }
 
-TEST_F(MainWindowTest, KeyboardMapOfEveryMode) {
+TEST_F(MainShellTest, KeyboardMapOfEveryMode) {
   struct Case {
     uint8_t mode;
     WORD key;
@@ -82,7 +91,7 @@ TEST_F(MainWindowTest, KeyboardMapOfEveryMode) {
   EXPECT_TRUE(rec.clicked.empty());
 }
 
-TEST_F(MainWindowTest, CtrlShiftF12OpensTheMonitorModally) {
+TEST_F(MainShellTest, CtrlShiftF12OpensTheMonitorModally) {
   ClickRecorder rec(form);
   form->PanelMode = 1;
   bool shown = false;
@@ -102,7 +111,7 @@ TEST_F(MainWindowTest, CtrlShiftF12OpensTheMonitorModally) {
   EXPECT_TRUE(rec.clicked.empty());
 }
 
-TEST_F(MainWindowTest, CtrlShiftAltF12ShakesAndPutsTheWindowBack) {
+TEST_F(MainShellTest, CtrlShiftAltF12ShakesAndPutsTheWindowBack) {
   ClickRecorder rec(form);
   form->PanelMode = 1;
   RECT before{};
@@ -134,7 +143,7 @@ TEST_F(MainWindowTest, CtrlShiftAltF12ShakesAndPutsTheWindowBack) {
   EXPECT_TRUE(rec.clicked.empty());
 }
 
-TEST_F(MainWindowTest, PanelSwitching) {
+TEST_F(MainShellTest, PanelSwitching) {
   form->btnAuto->Click();
   EXPECT_EQ(form->PanelMode, 2);
   EXPECT_TRUE(form->pnlAuto->Visible());
@@ -160,7 +169,7 @@ TEST_F(MainWindowTest, PanelSwitching) {
   EXPECT_EQ(form->PanelMode, 0);
 }
 
-TEST_F(MainWindowTest, DragsByTheHeaderWithTheLeftButtonOnly) {
+TEST_F(MainShellTest, DragsByTheHeaderWithTheLeftButtonOnly) {
   HWND header = form->pnlHeader->Handle();
   RECT start{};
   GetWindowRect(form->Handle(), &start);
@@ -188,7 +197,7 @@ TEST_F(MainWindowTest, DragsByTheHeaderWithTheLeftButtonOnly) {
   EXPECT_EQ(r.left, start.left + 30) << "releasing ends the drag";
 }
 
-TEST_F(MainWindowTest, QuestionPanelDragsInsideTheWindowAndDisablesTheMainPanel) {
+TEST_F(MainShellTest, QuestionPanelDragsInsideTheWindowAndDisablesTheMainPanel) {
   form->imgProxyClick(form->imgProxy);
   EXPECT_TRUE(form->pnlConfirm->Visible());
   EXPECT_FALSE(form->pnlMain->Enabled());
@@ -208,7 +217,7 @@ TEST_F(MainWindowTest, QuestionPanelDragsInsideTheWindowAndDisablesTheMainPanel)
   EXPECT_TRUE(form->pnlMain->Enabled());
 }
 
-TEST_F(MainWindowTest, HoverPicturesAndTheBusyTag) {
+TEST_F(MainShellTest, HoverPicturesAndTheBusyTag) {
   form->imgRefreshMouseMove(form->imgRefresh, TMouseButton::Left, 0, 5, 5);
   EXPECT_EQ(form->imgRefresh->Tag, 1);
   EXPECT_EQ(form->imgRefresh->GetPicture(), form->imgRefHover->GetPicture());
@@ -236,7 +245,7 @@ TEST_F(MainWindowTest, HoverPicturesAndTheBusyTag) {
   EXPECT_EQ(form->imgRefresh->Tag, 0);
 }
 
-TEST_F(MainWindowTest, PicturesAreDecodedWhenShownAndReleasedWhenNothingShowsThem) {
+TEST_F(MainShellTest, PicturesAreDecodedWhenShownAndReleasedWhenNothingShowsThem) {
   UpdateWindow(form->Handle());
   RedrawWindow(form->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   Application.ProcessMessages();

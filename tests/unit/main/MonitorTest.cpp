@@ -9,7 +9,7 @@
 #include <sstream>
 #include <thread>
 
-#include "FakeWorld.h"
+#include "support/MonitorWindowTest.h"
 #include "netdata/IPHelper.h"
 
 namespace {
@@ -20,7 +20,7 @@ std::vector<std::string> Lines_(Memo* memo) { return LinesOf(memo->GetLines()); 
 // machine do.
 DWORD WINAPI SlowGetNetworkParams(PFIXED_INFO info, PULONG size) {
   Sleep(1500);
-  return FakeSlots().GetNetworkParams(info, size);
+  return FakeGetNetworkParams(info, size);
 }
 
 DWORD WINAPI ThrowingGetNetworkParams(PFIXED_INFO, PULONG) { throw std::runtime_error("the table broke"); }
@@ -50,26 +50,6 @@ MIB_IFROW Ethernet() {
 
 }  // namespace
 
-class MonitorTest : public FakeWorldTest {
- protected:
-  void SetUp() override {
-    FakeWorldTest::SetUp();
-    Open();
-    mon = frmTCPIPMonitor;
-    for (CheckBox* cb : {mon->cbTimer, mon->ShowProgPath, mon->ExtAdapApi}) cb->SetChecked(false);
-  }
-  void TearDown() override {
-    ASSERT_TRUE(mon->WaitForRefresh(30000));
-    mon->HideForm();
-    for (CheckBox* cb : {mon->cbTimer, mon->ShowProgPath, mon->ExtAdapApi}) cb->SetChecked(false);
-    FakeWorldTest::TearDown();
-  }
-  void Refresh() {
-    mon->RefreshPages();
-    ASSERT_TRUE(mon->WaitForRefresh(30000));
-  }
-  TfrmTCPIPMonitor* mon = nullptr;
-};
 
 TEST_F(MonitorTest, CaptionPagesFontsAndScrollBars) {
   EXPECT_EQ(mon->Caption(), "TCP/IP/ARP Monitor:  Velnor v1.0.1 - 19 February 2012");
@@ -109,10 +89,10 @@ TEST_F(MonitorTest, CaptionPagesFontsAndScrollBars) {
 }
 
 TEST_F(MonitorTest, CreatedWithoutARefreshAndFirstRefreshedWhenFirstShown) {
-  fakes.networkParams.calls = 0;
+  machine.networkParams.calls = 0;
   TfrmTCPIPMonitor fresh;
   EXPECT_FALSE(fresh.Refreshing());
-  EXPECT_EQ(fakes.networkParams.calls, 0);
+  EXPECT_EQ(machine.networkParams.calls, 0);
   EXPECT_EQ(Lines_(fresh.IPStatsMemo), std::vector<std::string>{"IPStatsMemo"});
   fresh.ShowForm();
   EXPECT_TRUE(fresh.Refreshing());
@@ -171,7 +151,7 @@ TEST_F(MonitorTest, OptionsTakeEffectAtTheNextRefreshAndTheTimerFollowsItsBoxWhi
 TEST_F(MonitorTest, TheWindowAnswersWhileASlowTableIsRead) {
   mon->ShowForm();
   ASSERT_TRUE(mon->WaitForRefresh(30000));
-  IpHlp.GetNetworkParams = SlowGetNetworkParams;
+  Sys.GetNetworkParams = SlowGetNetworkParams;
   const DWORD start = GetTickCount();
   mon->SpeedButton1Click(mon->SpeedButton1);
   EXPECT_LT(GetTickCount() - start, 500u) << "the click returns at once";
@@ -195,7 +175,7 @@ TEST_F(MonitorTest, TheWindowAnswersWhileASlowTableIsRead) {
   EXPECT_TRUE(mon->WaitForRefresh(30000));
   stop = true;
   probe.join();
-  IpHlp.GetNetworkParams = FakeSlots().GetNetworkParams;
+  Sys.GetNetworkParams = FakeGetNetworkParams;
   EXPECT_GE(GetTickCount() - start, 1500u);
   EXPECT_GT(answers.load(), 20);
   EXPECT_LT(longest.load(), 200u);
@@ -203,12 +183,12 @@ TEST_F(MonitorTest, TheWindowAnswersWhileASlowTableIsRead) {
   EXPECT_EQ(Lines_(mon->NwMemo).at(0), "HOSTNAME          : testhost");
 
   // Hidden while its refresh runs: the refresh ends quietly, the timer stays off.
-  IpHlp.GetNetworkParams = SlowGetNetworkParams;
+  Sys.GetNetworkParams = SlowGetNetworkParams;
   mon->cbTimer->SetChecked(true);
   mon->Timer1Timer(mon->Timer1);
   mon->HideForm();
   EXPECT_TRUE(mon->WaitForRefresh(30000));
-  IpHlp.GetNetworkParams = FakeSlots().GetNetworkParams;
+  Sys.GetNetworkParams = FakeGetNetworkParams;
   EXPECT_FALSE(mon->Timer1->Enabled());
 }
 
@@ -217,7 +197,7 @@ TEST_F(MonitorTest, AReportThatThrowsLeavesTheTimerAndTheButtonAsTheyWere) {
   Application.OnException = [&](const std::string& message) { reported.push_back(message); };
   mon->ShowForm();
   ASSERT_TRUE(mon->WaitForRefresh(30000));
-  IpHlp.GetNetworkParams = ThrowingGetNetworkParams;
+  Sys.GetNetworkParams = ThrowingGetNetworkParams;
   mon->cbTimer->SetChecked(true);
   mon->Timer1Timer(mon->Timer1);
   ASSERT_TRUE(mon->WaitForRefresh(30000));
@@ -226,7 +206,7 @@ TEST_F(MonitorTest, AReportThatThrowsLeavesTheTimerAndTheButtonAsTheyWere) {
   ASSERT_TRUE(mon->WaitForRefresh(30000));
   EXPECT_TRUE(mon->SpeedButton1->Enabled());
   EXPECT_EQ(reported, (std::vector<std::string>{"the table broke", "the table broke"}));
-  IpHlp.GetNetworkParams = FakeSlots().GetNetworkParams;
+  Sys.GetNetworkParams = FakeGetNetworkParams;
   Application.OnException = [](const std::string& message) { ADD_FAILURE() << "error report: " << message; };
 }
 
@@ -238,7 +218,7 @@ TEST_F(MonitorTest, TheRefreshNeverTouchesTheSelectedAdapterTable) {
 }
 
 TEST_F(MonitorTest, InterfaceDetailsPrintUnsignedNumbers) {
-  fakes.ifTable.build = [](Arena& a) {
+  machine.ifTable.build = [](Arena& a) {
     BuildIfTable(a, {Ethernet(), IfRow(1, IF_TYPE_SOFTWARE_LOOPBACK, {}, "Loopback")});
   };
   StringList lines;
@@ -269,17 +249,17 @@ TEST_F(MonitorTest, InterfaceDetailsPrintUnsignedNumbers) {
                                 "\tTX packets:0 dropped:0 errors:0 txqueuelen:0",
                             }));
   // Called on a list as it stands, a failure adds its error below.
-  fakes.ifTable.build = [](Arena& a) { BuildIfTable(a, {}); };
+  machine.ifTable.build = [](Arena& a) { BuildIfTable(a, {}); };
   EXPECT_FALSE(ListInterfaceDetails(&lines));
   ASSERT_EQ(lines.Count(), 23 + 1);
   EXPECT_EQ(lines[23], "\r\n*** Error retrieving adapter information");
 }
 
 TEST_F(MonitorTest, PagesOnALastingFailureKeepTheirLastGoodLinesAndOneError) {
-  IpHlp.GetIpStatistics = FakeGetIpStatistics;
-  IpHlp.GetUdpStatistics = FakeGetUdpStatistics;
+  Sys.GetIpStatistics = FakeGetIpStatistics;
+  Sys.GetUdpStatistics = FakeGetUdpStatistics;
   statsAnswer = NO_ERROR;
-  fakes.ifTable.build = [](Arena& a) { BuildIfTable(a, {Ethernet()}); };
+  machine.ifTable.build = [](Arena& a) { BuildIfTable(a, {Ethernet()}); };
   Refresh();
   const auto goodDetails = Lines_(mon->AdapterMemo);
   const auto goodIp = Lines_(mon->IPStatsMemo);
@@ -288,7 +268,7 @@ TEST_F(MonitorTest, PagesOnALastingFailureKeepTheirLastGoodLinesAndOneError) {
   ASSERT_EQ(goodIp.size(), 22u);
   ASSERT_EQ(goodUdp.size(), 5u);
 
-  fakes.ifTable.build = [](Arena& a) { BuildIfTable(a, {}); };
+  machine.ifTable.build = [](Arena& a) { BuildIfTable(a, {}); };
   statsAnswer = ERROR_NOT_SUPPORTED;
   const auto withError = [](std::vector<std::string> lines, const std::string& error) {
     lines.push_back(error);
@@ -301,7 +281,7 @@ TEST_F(MonitorTest, PagesOnALastingFailureKeepTheirLastGoodLinesAndOneError) {
     EXPECT_EQ(Lines_(mon->IPStatsMemo), withError(goodIp, SysErrorMessage(ERROR_NOT_SUPPORTED))) << refresh;
     EXPECT_EQ(Lines_(mon->UDPStatsMemo), withError(goodUdp, SysErrorMessage(ERROR_NOT_SUPPORTED))) << refresh;
   }
-  fakes.ifTable.build = [](Arena& a) { BuildIfTable(a, {Ethernet()}); };
+  machine.ifTable.build = [](Arena& a) { BuildIfTable(a, {Ethernet()}); };
   statsAnswer = NO_ERROR;
   Refresh();
   EXPECT_EQ(Lines_(mon->AdapterMemo), goodDetails);
@@ -310,7 +290,7 @@ TEST_F(MonitorTest, PagesOnALastingFailureKeepTheirLastGoodLinesAndOneError) {
 
 TEST_F(MonitorTest, ARefreshKeepsEachMemosFirstVisibleLine) {
   // Forty interfaces: the detail page runs to 480 lines.
-  fakes.ifTable.build = [](Arena& a) {
+  machine.ifTable.build = [](Arena& a) {
     std::vector<MIB_IFROW> rows;
     for (DWORD i = 0; i < 40; ++i)
       rows.push_back(IfRow(100 + i, IF_TYPE_ETHERNET_CSMACD, {0x02, 0, 0, 0, 0, 1}, "eth"));
@@ -327,7 +307,7 @@ TEST_F(MonitorTest, ARefreshKeepsEachMemosFirstVisibleLine) {
   EXPECT_EQ(mon->AdapterMemo->Text(), mon->AdapterMemo->GetLines().Text().substr(0, mon->AdapterMemo->Text().size()));
 
   // A page shorter than that shows its end.
-  fakes.ifTable.build = [](Arena& a) {
+  machine.ifTable.build = [](Arena& a) {
     BuildIfTable(a, {IfRow(5, IF_TYPE_ETHERNET_CSMACD, {2, 0, 0, 0, 0, 1}, "eth")});
   };
   Refresh();
@@ -350,7 +330,7 @@ TEST_F(MonitorTest, CtrlSSavesEveryPageUnderItsCaption) {
   GetTempPathA(MAX_PATH, temp);
   SaveFolder = std::string(temp) + "velnor-monitor-test-" + std::to_string(GetCurrentProcessId());
   CreateDirectoryA(SaveFolder.c_str(), nullptr);
-  SysSwap<decltype(Sys.SHGetFolderPathA)> desktop(&SysApi::SHGetFolderPathA, &FakeDesktopFolder);
+  SysSwap desktop(&SysApi::SHGetFolderPathA, &FakeDesktopFolder);
   WORD s = 'S';
   mon->KeyDown(s, ssCtrl);
 

@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "Endpoints.h"
-#include "FakeWorld.h"
+#include "support/MainWindowTest.h"
 #include "workers/Utils_u.h"
 
 namespace {
@@ -62,10 +62,10 @@ std::string ReadFile(const std::string& path) {
 
 }  // namespace
 
-class ReportTest : public FakeWorldTest {
+class ReportTest : public MainWindowTest {
  protected:
   void SetUp() override {
-    FakeWorldTest::SetUp();
+    MainWindowTest::SetUp();
     char temp[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temp);
     Desktop = std::string(temp) + "velnor-report-test-" + std::to_string(GetCurrentProcessId());
@@ -74,7 +74,7 @@ class ReportTest : public FakeWorldTest {
   void TearDown() override {
     for (const std::string& f : Saved()) DeleteFileA((Desktop + "\\" + f).c_str());
     RemoveDirectoryA(Desktop.c_str());
-    FakeWorldTest::TearDown();
+    MainWindowTest::TearDown();
   }
   std::vector<std::string> Saved() const {
     std::vector<std::string> names;
@@ -93,7 +93,7 @@ class ReportTest : public FakeWorldTest {
   }
   std::vector<std::string> Report() { return ReportLines(form->ReportText()); }
 
-  SysSwap<decltype(Sys.SHGetFolderPathA)> desktop_{&SysApi::SHGetFolderPathA, &FakeDesktop};
+  SysSwap desktop_{&SysApi::SHGetFolderPathA, &FakeDesktop};
 };
 
 TEST_F(ReportTest, BeforeAnythingRanItSaysSo) {
@@ -133,7 +133,7 @@ TEST_F(ReportTest, TheVerdictsAndListsAreWhatTheWindowShows) {
   Open();
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    FakeWorld::answers = row.answers;
+    machine.answers = row.answers;
     RunTest();
     const auto lines = Report();
     EXPECT_EQ(SectionOf(lines, "AUTOMATIC TEST"), row.stages);

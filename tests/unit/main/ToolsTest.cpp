@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <functional>
 
-#include "FakeWorld.h"
+#include "support/MainWindowTest.h"
 #include "workers/ExecThread.h"
 
 namespace {
@@ -24,7 +24,7 @@ BOOL WINAPI FakeGetVersionExA(LPOSVERSIONINFOA info) {
 
 }  // namespace
 
-class ToolsTest : public FakeWorldTest {
+class ToolsTest : public MainWindowTest {
  protected:
   bool CommandDone() {
     return PumpUntil([this] { return form->CurrentExecThread == nullptr; }) &&
@@ -54,7 +54,7 @@ TEST_F(ToolsTest, AddressButtonsShowTheCurrentAdapterCentred) {
 }
 
 TEST_F(ToolsTest, WithoutAdapterDataTheAddressButtonsOnlyWarn) {
-  FakeWorld::adapters.clear();
+  machine.adapters.clear();
   Open();
   form->memOutput->GetLines().Clear();
   form->lblResult->SetCaption("kept");
@@ -140,7 +140,7 @@ TEST_F(ToolsTest, FirewallSwitchByVersionFlipsOnlyOnSuccess) {
     const char* on;
   } cases[] = {{6, 1, "netsh advfirewall set currentprofile state off", "netsh advfirewall set currentprofile state on"},
                {5, 1, "netsh firewall set opmode disable", "netsh firewall set opmode enable"}};
-  SysSwap<decltype(Sys.GetVersionExA)> version(&SysApi::GetVersionExA, &FakeGetVersionExA);
+  SysSwap version(&SysApi::GetVersionExA, &FakeGetVersionExA);
   Open();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.off);
@@ -210,14 +210,14 @@ TEST_F(ToolsTest, AnsweringYesSwitchesTheProxyOff) {
 }
 
 TEST_F(ToolsTest, AGatewayThatNamesNoRouterIsNeitherPingedNorOpened) {
-  FakeWorld::adapters[0].gateway = "0.0.0.0";
+  machine.adapters[0].gateway = "0.0.0.0";
   Open();
   ASSERT_TRUE(form->AdapterInfoOK);
   form->CurrentAdapter = form->AdapterSlots[1];  // the only adapter, without a usable gateway
   form->btnPingGateway->Click();
   form->btnBrowseGW->Click();
   EXPECT_EQ(form->CurrentExecThread, nullptr);
-  EXPECT_TRUE(FakeWorld::opened.empty());
+  EXPECT_TRUE(machine.shellOpened.empty());
   EXPECT_NE(ToolsText().find("No adapter has a default gateway."), std::string::npos);
 }
 

@@ -3,7 +3,7 @@
 // The sockets looked for are this test process's own, on 127.0.0.1.
 #include <gtest/gtest.h>
 
-#include "TestNetwork.h"
+#include "support/TestNetwork.h"
 
 #include <cstdlib>
 #include <string>
@@ -126,7 +126,7 @@ class ConnectionsRealTest : public testing::Test {
  protected:
   void SetUp() override {
     if (!InTestNetwork()) GTEST_SKIP() << "runs inside the test network (tools/testnet exec)";
-    ASSERT_TRUE(LoadIpHelper());
+    ASSERT_TRUE(BindSystemLibrary(SysLibrary::iphlpapi));
     ASSERT_NE(sockets_.TcpPort(), 0) << "no loopback listener";
     ShowAppPath = false;
   }
@@ -152,7 +152,7 @@ TEST_F(ConnectionsRealTest, OwnSocketsOnThePagesFromTheNewestTables) {
   ASSERT_FALSE(listener.empty()) << tcp.Text();
   // Owner-module tables name the program only where the library can look it
   // up; otherwise the older tables and the process list do.
-  const bool named = !IpHlp.GetExtendedTcpTable || IpHlp.GetOwnerModuleFromTcpEntry;
+  const bool named = !Sys.GetExtendedTcpTable || Sys.GetOwnerModuleFromTcpEntry;
   EXPECT_EQ(listener.substr(TcpPrefix().size(), 20), Left(named ? OwnName() : "", 20));
 
   ASSERT_NE(sockets_.UdpPort(), 0);
@@ -162,11 +162,11 @@ TEST_F(ConnectionsRealTest, OwnSocketsOnThePagesFromTheNewestTables) {
 // As on systems before the owner-module tables: process numbers only, the
 // program found through the process-status library.
 TEST_F(ConnectionsRealTest, OlderTablesFindTheProgramThroughTheProcessList) {
-  if (!IpHlp.AllocateAndGetTcpExTableFromStack) GTEST_SKIP() << "no allocate-and-get table here";
-  TIpHelperSlots older = IpHlp;
+  if (!Sys.AllocateAndGetTcpExTableFromStack) GTEST_SKIP() << "no allocate-and-get table here";
+  SysApi older = Sys;
   older.GetExtendedTcpTable = nullptr;
   older.GetExtendedUdpTable = nullptr;
-  ScopedIpHelperBinding binding(older);
+  SysSwap binding(SysLibrary::iphlpapi, older);
 
   StringList tcp;
   ListTcpConns(&tcp);
@@ -177,7 +177,7 @@ TEST_F(ConnectionsRealTest, OlderTablesFindTheProgramThroughTheProcessList) {
   ListTcpConns(&tcp);
   EXPECT_EQ(LineStarting(tcp, TcpPrefix()), TcpPrefix() + Left(OwnPath(), 20) + "|" + std::string(20, ' '));
 
-  if (IpHlp.AllocateAndGetUdpExTableFromStack) {
+  if (Sys.AllocateAndGetUdpExTableFromStack) {
     StringList udp;
     ListUdpConns(&udp);
     EXPECT_EQ(LineStarting(udp, UdpPrefix()), UdpPrefix() + Left(OwnPath(), 48) + "|" + std::string(20, ' '))

@@ -6,20 +6,36 @@
 #include <string>
 #include <vector>
 
-#include "ConnectionsFakes.h"
+#include "support/ReaderTest.h"
 #include "monitor/Connections.h"
 #include "netdata/IPHelper.h"
 
-namespace connfake {
 namespace {
+
+// Every test runs on the fake connection tables (all generations offered
+// until a test binds others) and processes, and checks afterwards that no
+// table buffer, heap block or process handle outlived the reader.
+class ConnectionsTest : public ReaderTest<ScopedFakeMachine::kConnections | ScopedFakeMachine::kProcesses> {
+ protected:
+  void SetUp() override {
+    ReaderTest::SetUp();
+    ShowAppPath = false;
+  }
+  void TearDown() override {
+    ShowAppPath = false;
+    EXPECT_TRUE(machine.blocks.empty()) << "a table block was not freed";
+    EXPECT_TRUE(machine.openHandles.empty()) << "a process handle was not closed";
+    ReaderTest::TearDown();
+  }
+};
 
 using Strings = std::vector<std::string>;
 
 const int64_t kFeb19 = Ticks(2012, 2, 19, 13, 45, 30);  // 14:45:30 local, day 40958
 
-const Offer kOwnerModule{};
-const Offer kAllocateAndGet{false, false, true, true};
-const Offer kPlain{false, false, false, true};
+const TableGenerations kOwnerModule{};
+const TableGenerations kAllocateAndGet{false, false, true, true};
+const TableGenerations kPlain{false, false, false, true};
 
 StringList Stale() {
   StringList list;
@@ -33,33 +49,33 @@ std::wstring Path(const TConnInfo& row) { return row.ModulePath; }
 // Readers
 
 TEST_F(ConnectionsTest, ReadersTakeTheNewestGenerationOffered) {
-  fakes.tcp = {Conn{MIB_TCP_STATE_ESTAB, "10.77.0.2", 1025, "10.77.1.1", 80, 4242, kFeb19}};
-  fakes.udp = {Conn{0, "10.77.0.2", 1025, "0.0.0.0", 0, 4242, kFeb19}};
+  machine.tcp = {Conn{MIB_TCP_STATE_ESTAB, "10.77.0.2", 1025, "10.77.1.1", 80, 4242, kFeb19}};
+  machine.udp = {Conn{0, "10.77.0.2", 1025, "0.0.0.0", 0, 4242, kFeb19}};
   struct Case {
     const char* name;
-    Offer offer;
+    TableGenerations offer;
     std::size_t extendedCalls, allocCalls, plainCalls;
     DWORD pid;
     bool created;
   };
   const Case cases[] = {
       {"owner-module", kOwnerModule, 4, 0, 0, 4242, true},
-      {"owner-module alone", Offer{true, false, false, false}, 4, 0, 0, 4242, true},
+      {"owner-module alone", TableGenerations{true, false, false, false}, 4, 0, 0, 4242, true},
       {"allocate-and-get", kAllocateAndGet, 0, 2, 0, 4242, false},
       {"plain", kPlain, 0, 0, 4, 0, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Bind(c.offer);
-    fakes.queries.clear();
-    fakes.allocCalls.clear();
-    fakes.plainSorted.clear();
+    machine.queries.clear();
+    machine.allocCalls.clear();
+    machine.plainSorted.clear();
     TConnRows tcp, udp;
     ReadTcpConnRows(tcp);
     ReadUdpConnRows(udp);
-    EXPECT_EQ(fakes.queries.size(), c.extendedCalls);
-    EXPECT_EQ(fakes.allocCalls.size(), c.allocCalls);
-    EXPECT_EQ(fakes.plainSorted.size(), c.plainCalls);
+    EXPECT_EQ(machine.queries.size(), c.extendedCalls);
+    EXPECT_EQ(machine.allocCalls.size(), c.allocCalls);
+    EXPECT_EQ(machine.plainSorted.size(), c.plainCalls);
     ASSERT_EQ(tcp.size(), 1u);
     ASSERT_EQ(udp.size(), 1u);
     for (const TConnInfo* row : {&tcp[0], &udp[0]}) {
@@ -76,19 +92,19 @@ TEST_F(ConnectionsTest, ReadersTakeTheNewestGenerationOffered) {
     EXPECT_EQ(udp[0].RemotePort, 0);
   }
   // The plain tables: probe unsorted, then the sorted table.
-  EXPECT_EQ(fakes.plainSorted, (std::vector<BOOL>{FALSE, TRUE, FALSE, TRUE}));
+  EXPECT_EQ(machine.plainSorted, (std::vector<BOOL>{FALSE, TRUE, FALSE, TRUE}));
 }
 
 TEST_F(ConnectionsTest, OwnerModuleRowsCarryTimeAndProgram) {
-  fakes.tcp = {
+  machine.tcp = {
       Conn{MIB_TCP_STATE_ESTAB, "10.77.0.2", 49152, "10.77.1.1", 80, 4242, kFeb19},
       // Listening: the remote port field holds something, the port is still 0.
       Conn{MIB_TCP_STATE_LISTEN, "0.0.0.0", 135, "0.0.0.0", 4660, 868, 0},
       Conn{MIB_TCP_STATE_TIME_WAIT, "127.0.0.1", 5000, "127.0.0.1", 6000, 0, 0},
       Conn{MIB_TCP_STATE_ESTAB, "10.77.0.2", 1026, "10.77.1.2", 443, 999, 0},  // no module known
   };
-  fakes.udp = {Conn{0, "0.0.0.0", 53, "0.0.0.0", 0, 868, kFeb19}};
-  fakes.owners = {{4242, L"C:\\Program Files\\Velnor\\agent.exe"}, {868, L"C:\\Windows\\System32\\svchost.exe"}};
+  machine.udp = {Conn{0, "0.0.0.0", 53, "0.0.0.0", 0, 868, kFeb19}};
+  machine.owners = {{4242, L"C:\\Program Files\\Velnor\\agent.exe"}, {868, L"C:\\Windows\\System32\\svchost.exe"}};
 
   TConnRows tcp;
   ReadTcpConnRows(tcp);
@@ -105,7 +121,7 @@ TEST_F(ConnectionsTest, OwnerModuleRowsCarryTimeAndProgram) {
   EXPECT_EQ(Path(tcp[2]), L"");
   EXPECT_EQ(Path(tcp[3]), L"");
   // Process 0 is never looked up.
-  EXPECT_EQ(fakes.ownerLookups, (std::vector<DWORD>{4242, 868, 999}));
+  EXPECT_EQ(machine.ownerLookups, (std::vector<DWORD>{4242, 868, 999}));
 
   TConnRows udp;
   ReadUdpConnRows(udp);
@@ -116,23 +132,23 @@ TEST_F(ConnectionsTest, OwnerModuleRowsCarryTimeAndProgram) {
 
   // A size probe without a buffer, unsorted, then the sorted table; IPv4
   // owner-module tables of all TCP states, and of UDP.
-  ASSERT_EQ(fakes.queries.size(), 4u);
+  ASSERT_EQ(machine.queries.size(), 4u);
   const std::pair<bool, BOOL> calls[] = {{false, FALSE}, {true, TRUE}, {false, FALSE}, {true, TRUE}};
   for (std::size_t i = 0; i < 4; ++i) {
-    EXPECT_EQ(fakes.queries[i].withBuffer, calls[i].first);
-    EXPECT_EQ(fakes.queries[i].sorted, calls[i].second);
-    EXPECT_EQ(fakes.queries[i].family, static_cast<ULONG>(AF_INET));
-    EXPECT_EQ(fakes.queries[i].tableClass, i < 2 ? int{TCP_TABLE_OWNER_MODULE_ALL} : int{UDP_TABLE_OWNER_MODULE});
+    EXPECT_EQ(machine.queries[i].withBuffer, calls[i].first);
+    EXPECT_EQ(machine.queries[i].sorted, calls[i].second);
+    EXPECT_EQ(machine.queries[i].family, static_cast<ULONG>(AF_INET));
+    EXPECT_EQ(machine.queries[i].tableClass, i < 2 ? int{TCP_TABLE_OWNER_MODULE_ALL} : int{UDP_TABLE_OWNER_MODULE});
   }
 }
 
 TEST_F(ConnectionsTest, RowsStayWhenTheOwnerModuleCannotBeHad) {
-  fakes.tcp = {Conn{MIB_TCP_STATE_ESTAB, "10.77.0.2", 1025, "10.77.1.1", 80, 4242, kFeb19}};
-  fakes.udp = {Conn{0, "0.0.0.0", 53, "0.0.0.0", 0, 4242, 0}};
-  fakes.owners = {{4242, L"C:\\Apps\\agent.exe"}};
+  machine.tcp = {Conn{MIB_TCP_STATE_ESTAB, "10.77.0.2", 1025, "10.77.1.1", 80, 4242, kFeb19}};
+  machine.udp = {Conn{0, "0.0.0.0", 53, "0.0.0.0", 0, 4242, 0}};
+  machine.owners = {{4242, L"C:\\Apps\\agent.exe"}};
 
   // A library without the lookup entries (Wine has none).
-  Bind(Offer{true, false, true, true});
+  Bind(TableGenerations{true, false, true, true});
   TConnRows tcp, udp;
   ReadTcpConnRows(tcp);
   ReadUdpConnRows(udp);
@@ -140,33 +156,33 @@ TEST_F(ConnectionsTest, RowsStayWhenTheOwnerModuleCannotBeHad) {
   ASSERT_EQ(udp.size(), 1u);
   EXPECT_EQ(Path(tcp[0]), L"");
   EXPECT_EQ(Path(udp[0]), L"");
-  EXPECT_TRUE(fakes.ownerLookups.empty());
+  EXPECT_TRUE(machine.ownerLookups.empty());
 
   // An answer whose path points outside the buffer handed over is not followed.
   Bind(kOwnerModule);
-  fakes.owners = {{4242, L"<outside>"}};
+  machine.owners = {{4242, L"<outside>"}};
   ReadTcpConnRows(tcp);
   ASSERT_EQ(tcp.size(), 1u);
   EXPECT_EQ(Path(tcp[0]), L"");
-  EXPECT_EQ(fakes.ownerLookups.size(), 1u);
+  EXPECT_EQ(machine.ownerLookups.size(), 1u);
 
   // A local time the system cannot give is unknown.
-  fakes.localTimeFails = true;
+  machine.localTimeFails = true;
   ReadTcpConnRows(tcp);
   ASSERT_EQ(tcp.size(), 1u);
   EXPECT_EQ(tcp[0].Created, 0);
 }
 
 TEST_F(ConnectionsTest, AllocatedTablesComeFromTheProcessHeapAndGoBack) {
-  fakes.tcp = {Conn{MIB_TCP_STATE_LISTEN, "0.0.0.0", 135, "0.0.0.0", 4660, 868, kFeb19}};
-  fakes.udp = {Conn{0, "10.77.0.2", 137, "0.0.0.0", 0, 4, 0}};
+  machine.tcp = {Conn{MIB_TCP_STATE_LISTEN, "0.0.0.0", 135, "0.0.0.0", 4660, 868, kFeb19}};
+  machine.udp = {Conn{0, "10.77.0.2", 137, "0.0.0.0", 0, 4, 0}};
   Bind(kAllocateAndGet);
   TConnRows tcp, udp;
   ReadTcpConnRows(tcp);
   ReadUdpConnRows(udp);
-  EXPECT_TRUE(fakes.blocks.empty());
-  ASSERT_EQ(fakes.allocCalls.size(), 2u);
-  for (const AllocCall& call : fakes.allocCalls) {
+  EXPECT_TRUE(machine.blocks.empty());
+  ASSERT_EQ(machine.allocCalls.size(), 2u);
+  for (const AllocCall& call : machine.allocCalls) {
     EXPECT_TRUE(call.sorted);
     EXPECT_EQ(call.heap, GetProcessHeap());
     EXPECT_EQ(call.flags, 2u);
@@ -185,18 +201,18 @@ TEST_F(ConnectionsTest, AllocatedTablesComeFromTheProcessHeapAndGoBack) {
 }
 
 TEST_F(ConnectionsTest, TablesThatGrowUnderTheReaderGiveAllTheirRows) {
-  for (const Offer& offer : {kOwnerModule, kPlain}) {
+  for (const TableGenerations& offer : {kOwnerModule, kPlain}) {
     Bind(offer);
-    fakes.tcp = {Conn{}};
-    fakes.udp = {Conn{}};
+    machine.tcp = {Conn{}};
+    machine.udp = {Conn{}};
     // Right after each size query, hundreds of sockets more.
-    for (TableFake* fake : {&fakes.extendedTcp, &fakes.extendedUdp, &fakes.plainTcp, &fakes.plainUdp}) {
+    for (TableFake* fake : {&machine.extendedTcp, &machine.extendedUdp, &machine.plainTcp, &machine.plainUdp}) {
       fake->calls = 0;
       const auto build = fake->build;
       fake->build = [fake, build](Arena& a) {
         if (fake->calls > 1) {
-          fakes.tcp.assign(400, Conn{});
-          fakes.udp.assign(400, Conn{});
+          machine.tcp.assign(400, Conn{});
+          machine.udp.assign(400, Conn{});
         }
         build(a);
       };
@@ -206,21 +222,21 @@ TEST_F(ConnectionsTest, TablesThatGrowUnderTheReaderGiveAllTheirRows) {
     ListUdpConns(&udp);
     EXPECT_EQ(tcp.Count(), 400);
     EXPECT_EQ(udp.Count(), 400);
-    ResetFakes();
+    machine.Reset();
   }
 }
 
 TEST_F(ConnectionsTest, EachProcessIsLookedUpOncePerRefresh) {
-  fakes.tcp = {Conn{MIB_TCP_STATE_ESTAB, "10.77.0.2", 1025, "10.77.1.1", 80, 4242, 0},
+  machine.tcp = {Conn{MIB_TCP_STATE_ESTAB, "10.77.0.2", 1025, "10.77.1.1", 80, 4242, 0},
                Conn{MIB_TCP_STATE_ESTAB, "10.77.0.2", 1026, "10.77.1.1", 80, 4242, 0},
                Conn{MIB_TCP_STATE_LISTEN, "0.0.0.0", 135, "0.0.0.0", 0, 868, 0}};
-  fakes.udp = {Conn{0, "0.0.0.0", 53, "0.0.0.0", 0, 868, 0}, Conn{0, "0.0.0.0", 54, "0.0.0.0", 0, 4242, 0}};
-  fakes.owners = {{4242, L"C:\\Apps\\agent.exe"}, {868, L"C:\\Windows\\System32\\svchost.exe"}};
+  machine.udp = {Conn{0, "0.0.0.0", 53, "0.0.0.0", 0, 868, 0}, Conn{0, "0.0.0.0", 54, "0.0.0.0", 0, 4242, 0}};
+  machine.owners = {{4242, L"C:\\Apps\\agent.exe"}, {868, L"C:\\Windows\\System32\\svchost.exe"}};
   TProgramCache programs;  // one refresh: both pages
   StringList tcp, udp;
   ListTcpConns(&tcp, false, programs);
   ListUdpConns(&udp, true, programs);
-  EXPECT_EQ(fakes.ownerLookups, (std::vector<DWORD>{4242, 868}));
+  EXPECT_EQ(machine.ownerLookups, (std::vector<DWORD>{4242, 868}));
   ASSERT_EQ(tcp.Count(), 3);
   EXPECT_NE(tcp[1].find("|agent.exe "), std::string::npos) << tcp[1];
   ASSERT_EQ(udp.Count(), 2);
@@ -228,20 +244,20 @@ TEST_F(ConnectionsTest, EachProcessIsLookedUpOncePerRefresh) {
 
   // The older tables: the process list is built once for both pages.
   Bind(kAllocateAndGet);
-  fakes.processes = {Process{4242, {L"C:\\Apps\\agent.exe"}}, Process{868, {L"C:\\Windows\\svchost.exe"}}};
+  machine.processes = {Process{4242, {L"C:\\Apps\\agent.exe"}}, Process{868, {L"C:\\Windows\\svchost.exe"}}};
   TProgramCache next;
   ListTcpConns(&tcp, false, next);
   ListUdpConns(&udp, false, next);
-  EXPECT_EQ(fakes.enumProcessesCalls, 1);
+  EXPECT_EQ(machine.enumProcessesCalls, 1);
   EXPECT_NE(tcp[2].find("|svchost.exe "), std::string::npos) << tcp[2];
   EXPECT_NE(udp[1].find("|agent.exe "), std::string::npos) << udp[1];
 }
 
 TEST_F(ConnectionsTest, RowCountsBeyondTheTableAreNotTrusted) {
-  fakes.tcp = {Conn{}, Conn{}};
-  fakes.udp = {Conn{}};
-  fakes.extraRowsClaimed = 100000;
-  for (const Offer& offer : {kOwnerModule, kAllocateAndGet, kPlain}) {
+  machine.tcp = {Conn{}, Conn{}};
+  machine.udp = {Conn{}};
+  machine.extraRowsClaimed = 100000;
+  for (const TableGenerations& offer : {kOwnerModule, kAllocateAndGet, kPlain}) {
     Bind(offer);
     TConnRows tcp, udp;
     ReadTcpConnRows(tcp);
@@ -263,39 +279,39 @@ TEST_F(ConnectionsTest, NoRowsGiveOneLineWithTheReason) {
   struct Case {
     const char* name;
     Proto proto;
-    Offer offer;
+    TableGenerations offer;
     std::function<void()> arrange;
     DWORD reason;
   };
   const Case cases[] = {
-      {"size probe answers success", Tcp, kOwnerModule, [] { fakes.extendedTcp.probeAnswer = NO_ERROR; }, NO_ERROR},
-      {"size probe fails", Udp, kOwnerModule, [] { fakes.extendedUdp.probeAnswer = ERROR_INVALID_PARAMETER; },
+      {"size probe answers success", Tcp, kOwnerModule, [] { machine.extendedTcp.probeAnswer = NO_ERROR; }, NO_ERROR},
+      {"size probe fails", Udp, kOwnerModule, [] { machine.extendedUdp.probeAnswer = ERROR_INVALID_PARAMETER; },
        ERROR_INVALID_PARAMETER},
-      {"table call fails", Tcp, kOwnerModule, [] { fakes.extendedTcp.secondAnswer = ERROR_NOT_ENOUGH_MEMORY; },
+      {"table call fails", Tcp, kOwnerModule, [] { machine.extendedTcp.secondAnswer = ERROR_NOT_ENOUGH_MEMORY; },
        ERROR_NOT_ENOUGH_MEMORY},
-      {"owner-module table empty", Tcp, kOwnerModule, [] { fakes.tcp.clear(); }, NO_ERROR},
+      {"owner-module table empty", Tcp, kOwnerModule, [] { machine.tcp.clear(); }, NO_ERROR},
       {"no block", Tcp, kAllocateAndGet,
        [] {
-         fakes.allocGivesBlock = false;
-         fakes.allocAnswer = ERROR_NOT_ENOUGH_MEMORY;
+         machine.allocGivesBlock = false;
+         machine.allocAnswer = ERROR_NOT_ENOUGH_MEMORY;
        },
        ERROR_NOT_ENOUGH_MEMORY},
-      {"no block, no reason", Udp, kAllocateAndGet, [] { fakes.allocGivesBlock = false; }, ERROR_INVALID_DATA},
-      {"block of no size", Tcp, kAllocateAndGet, [] { fakes.heapSizeAnswer = 0; }, ERROR_INVALID_DATA},
-      {"block size unknown", Udp, kAllocateAndGet, [] { fakes.heapSizeAnswer = static_cast<SIZE_T>(-1); },
+      {"no block, no reason", Udp, kAllocateAndGet, [] { machine.allocGivesBlock = false; }, ERROR_INVALID_DATA},
+      {"block of no size", Tcp, kAllocateAndGet, [] { machine.heapSizeAnswer = 0; }, ERROR_INVALID_DATA},
+      {"block size unknown", Udp, kAllocateAndGet, [] { machine.heapSizeAnswer = static_cast<SIZE_T>(-1); },
        ERROR_INVALID_DATA},
-      {"allocated table empty", Udp, kAllocateAndGet, [] { fakes.udp.clear(); }, NO_ERROR},
-      {"plain size probe fails", Udp, kPlain, [] { fakes.plainUdp.probeAnswer = ERROR_INVALID_PARAMETER; },
+      {"allocated table empty", Udp, kAllocateAndGet, [] { machine.udp.clear(); }, NO_ERROR},
+      {"plain size probe fails", Udp, kPlain, [] { machine.plainUdp.probeAnswer = ERROR_INVALID_PARAMETER; },
        ERROR_INVALID_PARAMETER},
-      {"plain table call fails", Tcp, kPlain, [] { fakes.plainTcp.secondAnswer = ERROR_GEN_FAILURE; },
+      {"plain table call fails", Tcp, kPlain, [] { machine.plainTcp.secondAnswer = ERROR_GEN_FAILURE; },
        ERROR_GEN_FAILURE},
-      {"no table entry at all", Tcp, Offer{false, false, false, false}, [] {}, ERROR_NOT_SUPPORTED},
+      {"no table entry at all", Tcp, TableGenerations{false, false, false, false}, [] {}, ERROR_NOT_SUPPORTED},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ResetFakes();
-    fakes.tcp = {Conn{}};
-    fakes.udp = {Conn{}};
+    machine.Reset();
+    machine.tcp = {Conn{}};
+    machine.udp = {Conn{}};
     c.arrange();
     Bind(c.offer);
     TConnRows rows(3);
@@ -308,12 +324,12 @@ TEST_F(ConnectionsTest, NoRowsGiveOneLineWithTheReason) {
     c.proto == Tcp ? ListTcpConns(&page) : ListUdpConns(&page);
     // An empty table is no failure, and its "success" text would say nothing.
     EXPECT_EQ(page.Items(), Strings{c.reason == NO_ERROR ? "no entries." : SysErrorMessage(c.reason)});
-    EXPECT_TRUE(fakes.blocks.empty());
+    EXPECT_TRUE(machine.blocks.empty());
   }
 }
 
 TEST_F(ConnectionsTest, WithoutTheLibraryRowsStayAndThePageSaysSo) {
-  ScopedIpHelperBinding missing([](const char*) -> HMODULE { return nullptr; });
+  SysSwap missing(SysLibrary::iphlpapi, [](const char*) -> HMODULE { return nullptr; });
   TConnRows rows(2);
   ReadTcpConnRows(rows);
   EXPECT_EQ(rows.size(), 2u);
@@ -341,7 +357,7 @@ std::vector<std::pair<DWORD, std::wstring>> Items(const TProcessList& list) {
 }
 
 TEST_F(ConnectionsTest, ProcessListHoldsEveryExeModuleOfEveryProcessItCanOpen) {
-  fakes.processes = {
+  machine.processes = {
       Process{4, {L"C:\\Windows\\System32\\ntoskrnl.exe"}, false},
       Process{868, {L"C:\\Windows\\System32\\svchost.exe", L"C:\\Windows\\System32\\ntdll.dll"}},
       Process{
@@ -355,8 +371,8 @@ TEST_F(ConnectionsTest, ProcessListHoldsEveryExeModuleOfEveryProcessItCanOpen) {
                                                                       {1200, L"C:\\Apps\\Report.EXE"},
                                                                       {1200, L"C:\\Apps\\child.exe"}}));
   for (const TProcessObject& p : list) EXPECT_NE(p.ModuleHandle, nullptr);
-  EXPECT_EQ(fakes.openAccess, std::vector<DWORD>(4, PROCESS_QUERY_INFORMATION | PROCESS_VM_READ));
-  EXPECT_TRUE(fakes.openHandles.empty());
+  EXPECT_EQ(machine.openAccess, std::vector<DWORD>(4, PROCESS_QUERY_INFORMATION | PROCESS_VM_READ));
+  EXPECT_TRUE(machine.openHandles.empty());
 
   FreeProcessList(list);
   EXPECT_TRUE(list.empty());
@@ -366,13 +382,13 @@ TEST_F(ConnectionsTest, ProcessListHoldsEveryExeModuleOfEveryProcessItCanOpen) {
 TEST_F(ConnectionsTest, ProcessListLooksAtTheFirst1024ProcessesAndModules) {
   Process crowded{100, {}};
   for (int i = 0; i < 1500; ++i) crowded.modules.push_back(L"C:\\Many\\m" + std::to_wstring(i) + L".exe");
-  fakes.processes = {crowded};
-  for (DWORD pid = 101; pid < 1600; ++pid) fakes.processes.push_back(Process{pid, {L"C:\\One\\p.exe"}});
+  machine.processes = {crowded};
+  for (DWORD pid = 101; pid < 1600; ++pid) machine.processes.push_back(Process{pid, {L"C:\\One\\p.exe"}});
   TProcessList list;
   BuildProcessList(list);
   // Every process number and module handle looked at came from the buffers.
-  EXPECT_EQ(fakes.openAccess.size(), 1024u);
-  EXPECT_EQ(fakes.nameLookups, 1024 + 1023);
+  EXPECT_EQ(machine.openAccess.size(), 1024u);
+  EXPECT_EQ(machine.nameLookups, 1024 + 1023);
   ASSERT_EQ(list.size(), 1024u + 1023u);
   EXPECT_EQ(list[1023].ExePath, L"C:\\Many\\m1023.exe");
   EXPECT_EQ(list.back().ProcessId, 1123u);
@@ -392,40 +408,40 @@ BOOL WINAPI Windows98(LPOSVERSIONINFOA info) {
 }
 
 TEST_F(ConnectionsTest, ProcessListStaysEmptyWhenProcessesCannotBeListed) {
-  fakes.processes = {Process{868, {L"C:\\Windows\\System32\\svchost.exe"}}};
+  machine.processes = {Process{868, {L"C:\\Windows\\System32\\svchost.exe"}}};
   TProcessList list;
   {
-    SysSwap<decltype(Sys.GetVersionExA)> old(&SysApi::GetVersionExA, Windows98);
+    SysSwap old(&SysApi::GetVersionExA, Windows98);
     BuildProcessList(list);
     EXPECT_TRUE(list.empty());
-    EXPECT_EQ(fakes.enumProcessesCalls, 0);
+    EXPECT_EQ(machine.enumProcessesCalls, 0);
   }
-  fakes.enumProcessesFails = true;
+  machine.enumProcessesFails = true;
   BuildProcessList(list);
   EXPECT_TRUE(list.empty());
   {
     // The library is asked for by name each time until a load succeeds.
     libraryRequests.clear();
-    ScopedPsapiBinding missing(NoLibrary);
+    SysSwap missing(SysLibrary::psapi, NoLibrary);
     BuildProcessList(list);
     BuildProcessList(list);
     EXPECT_TRUE(list.empty());
     EXPECT_EQ(libraryRequests, (Strings{"PSAPI.dll", "PSAPI.dll"}));
   }
-  EXPECT_EQ(fakes.opened, 0);
+  EXPECT_EQ(machine.opened, 0);
 }
 
 // ---------------------------------------------------------------------------
 // Pages
 
 TEST_F(ConnectionsTest, TcpPageFromOwnerModuleTables) {
-  fakes.tcp = {
+  machine.tcp = {
       Conn{MIB_TCP_STATE_ESTAB, "10.77.0.2", 49152, "10.77.1.1", 80, 4242, kFeb19},
       Conn{MIB_TCP_STATE_LISTEN, "0.0.0.0", 135, "0.0.0.0", 4660, 868, 0},
       Conn{MIB_TCP_STATE_TIME_WAIT, "127.0.0.1", 5000, "127.0.0.1", 6000, 0, 0},
       Conn{13, "10.77.0.2", 20, "10.77.1.1", 21, 999, 0},  // a state past the known ones
   };
-  fakes.owners = {{4242, L"C:\\Program Files\\Velnor\\agent.exe"}, {868, L"C:\\Windows\\System32\\svchost.exe"}};
+  machine.owners = {{4242, L"C:\\Program Files\\Velnor\\agent.exe"}, {868, L"C:\\Windows\\System32\\svchost.exe"}};
   const std::string created = LocalDateText("2012/19/02 14:45:30 ");
 
   StringList page = Stale();
@@ -449,17 +465,17 @@ TEST_F(ConnectionsTest, TcpPageFromOwnerModuleTables) {
                 created);
   EXPECT_EQ(page[1].substr(66), "C:\\Windows\\System32\\svchost.exe|                    ");
   // These tables name their programs themselves.
-  EXPECT_EQ(fakes.enumProcessesCalls, 0);
+  EXPECT_EQ(machine.enumProcessesCalls, 0);
 }
 
 TEST_F(ConnectionsTest, PagesFromAllocatedTablesTakeProgramsFromTheProcessList) {
-  fakes.tcp = {
+  machine.tcp = {
       Conn{MIB_TCP_STATE_ESTAB, "10.77.0.2", 1025, "10.77.1.1", 80, 868, kFeb19},
       Conn{MIB_TCP_STATE_ESTAB, "10.77.0.2", 1026, "10.77.1.1", 80, 1200, 0},  // cannot be opened
       Conn{MIB_TCP_STATE_TIME_WAIT, "10.77.0.2", 1027, "10.77.1.1", 80, 0, 0},
   };
-  fakes.udp = {Conn{0, "0.0.0.0", 53, "0.0.0.0", 0, 868, 0}, Conn{0, "10.77.0.2", 5353, "0.0.0.0", 0, 0, 0}};
-  fakes.processes = {
+  machine.udp = {Conn{0, "0.0.0.0", 53, "0.0.0.0", 0, 868, 0}, Conn{0, "10.77.0.2", 5353, "0.0.0.0", 0, 0, 0}};
+  machine.processes = {
       Process{0, {L"C:\\idle.exe"}},  // process 0 on a row means "no process", never this one
       Process{868, {L"C:\\Windows\\System32\\svchost.exe", L"C:\\Windows\\System32\\other.exe"}},
       Process{1200, {L"C:\\Secret\\guarded.exe"}, false},
@@ -481,14 +497,14 @@ TEST_F(ConnectionsTest, PagesFromAllocatedTablesTakeProgramsFromTheProcessList) 
                 "  0.  0.  0.  0 : DNS    |      868|svchost.exe" + std::string(37, ' ') + "|" + std::string(20, ' '),
                 " 10. 77.  0.  2 : 5353   |        0|" + std::string(48, ' ') + "|" + std::string(20, ' '),
             }));
-  EXPECT_EQ(fakes.enumProcessesCalls, 2);  // built anew for each page
+  EXPECT_EQ(machine.enumProcessesCalls, 2);  // built anew for each page
 
   // The plain tables have no process numbers to look up.
   Bind(kPlain);
   ListTcpConns(&tcp);
   EXPECT_EQ(tcp[0], " 10. 77.  0.  2:1025  | 10. 77.  1.  1:HTTP  |established |     0|                    |" +
                         std::string(20, ' '));
-  EXPECT_EQ(fakes.enumProcessesCalls, 2);
+  EXPECT_EQ(machine.enumProcessesCalls, 2);
 }
 
 TEST_F(ConnectionsTest, UdpPageCreationColumn) {
@@ -504,9 +520,9 @@ TEST_F(ConnectionsTest, UdpPageCreationColumn) {
       {Ticks(1899, 12, 29, 12, 0, 0), std::string(20, ' ')},  // before day 0
       {0, std::string(20, ' ')},
   };
-  fakes.owners = {{868, L"C:\\Windows\\System32\\svchost.exe"}};
+  machine.owners = {{868, L"C:\\Windows\\System32\\svchost.exe"}};
   for (const Case& c : cases) {
-    fakes.udp = {Conn{0, "0.0.0.0", 53, "0.0.0.0", 0, 868, c.created}};
+    machine.udp = {Conn{0, "0.0.0.0", 53, "0.0.0.0", 0, 868, c.created}};
     StringList page;
     ListUdpConns(&page);
     ASSERT_EQ(page.Count(), 1);
@@ -516,4 +532,3 @@ TEST_F(ConnectionsTest, UdpPageCreationColumn) {
 }
 
 }  // namespace
-}  // namespace connfake

@@ -4,7 +4,7 @@
 // own view of the client namespace, which Wine shows as drive Z:.
 #include <gtest/gtest.h>
 
-#include "TestNetwork.h"
+#include "support/TestNetwork.h"
 
 #include <algorithm>
 #include <cctype>

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "FakeTablesStats.h"
+#include "support/ReaderTest.h"
 #include "monitor/Statistics.h"
 
 using StatisticsTest = MonitorFakeTest;
@@ -29,9 +29,9 @@ HMODULE NoLibrary(const char*) { return nullptr; }
 }  // namespace
 
 TEST_F(StatisticsTest, TcpLines) {
-  monitorFakes.tcp.record = Numbered<MIB_TCPSTATS>(100);
-  monitorFakes.tcp.record.dwRtoAlgorithm = MIB_TCP_RTO_VANJ;
-  monitorFakes.tcp.record.dwMaxConn = MIB_TCP_MAXCONN_DYNAMIC;  // all bits set: unsigned, not -1
+  machine.tcpStats.record = Numbered<MIB_TCPSTATS>(100);
+  machine.tcpStats.record.dwRtoAlgorithm = MIB_TCP_RTO_VANJ;
+  machine.tcpStats.record.dwMaxConn = MIB_TCP_MAXCONN_DYNAMIC;  // all bits set: unsigned, not -1
   StringList list = Stale();
   ListTcpStats(&list);
   EXPECT_EQ(LinesOf(list), (Strings{
@@ -66,7 +66,7 @@ TEST_F(StatisticsTest, RetransmissionAlgorithmNames) {
       {0xFFFFFFFF, "Retransmission algorithm :"},
   };
   for (const auto& c : cases) {
-    monitorFakes.tcp.record.dwRtoAlgorithm = c.code;
+    machine.tcpStats.record.dwRtoAlgorithm = c.code;
     StringList list;
     ListTcpStats(&list);
     ASSERT_EQ(list.Count(), 15);
@@ -75,9 +75,9 @@ TEST_F(StatisticsTest, RetransmissionAlgorithmNames) {
 }
 
 TEST_F(StatisticsTest, IpLines) {
-  monitorFakes.ip.record = Numbered<MIB_IPSTATS>(200);
-  monitorFakes.ip.record.dwForwarding = MIB_IP_FORWARDING;
-  monitorFakes.ip.record.dwOutDiscards = 777;  // not shown
+  machine.ipStats.record = Numbered<MIB_IPSTATS>(200);
+  machine.ipStats.record.dwForwarding = MIB_IP_FORWARDING;
+  machine.ipStats.record.dwOutDiscards = 777;  // not shown
   StringList list = Stale();
   ListIpStats(&list);
   EXPECT_EQ(LinesOf(list),
@@ -92,15 +92,15 @@ TEST_F(StatisticsTest, IpLines) {
                 "Routes in RoutingTable  : 222",
             }));
   for (DWORD state : {0u, 2u, 0xFFFFFFFFu}) {
-    monitorFakes.ip.record.dwForwarding = state;
+    machine.ipStats.record.dwForwarding = state;
     ListIpStats(&list);
     EXPECT_EQ(list[0], "Forwarding Enabled      : No") << state;
   }
 }
 
 TEST_F(StatisticsTest, UdpLines) {
-  monitorFakes.udp.record = Numbered<MIB_UDPSTATS>(300);
-  monitorFakes.udp.record.dwNumAddrs = 0xFFFFFFFF;
+  machine.udpStats.record = Numbered<MIB_UDPSTATS>(300);
+  machine.udpStats.record.dwNumAddrs = 0xFFFFFFFF;
   StringList list = Stale();
   ListUdpStats(&list);
   EXPECT_EQ(LinesOf(list), (Strings{
@@ -113,7 +113,7 @@ TEST_F(StatisticsTest, UdpLines) {
 }
 
 TEST_F(StatisticsTest, IcmpLinesReceivedAndSent) {
-  monitorFakes.icmp.record = Numbered<MIB_ICMP>(400);  // received 400..412, sent 413..425
+  machine.icmpStats.record = Numbered<MIB_ICMP>(400);  // received 400..412, sent 413..425
   StringList received = Stale(), sent = Stale();
   ListIcmpStats(&received, &sent);
   const Strings labels = {
@@ -134,7 +134,7 @@ TEST_F(StatisticsTest, IcmpLinesReceivedAndSent) {
 TEST_F(StatisticsTest, FailingQueries) {
   const std::string message = SysErrorMessage(ERROR_NOT_SUPPORTED);
   // TCP: the message alone on a cleared page.
-  monitorFakes.tcp.answer = ERROR_NOT_SUPPORTED;
+  machine.tcpStats.answer = ERROR_NOT_SUPPORTED;
   StringList tcp = Stale();
   ListTcpStats(&tcp);
   EXPECT_EQ(LinesOf(tcp), Strings{message});
@@ -145,8 +145,8 @@ TEST_F(StatisticsTest, FailingQueries) {
   ListUdpStats(&udp);
   ASSERT_EQ(ip.Count(), 22);
   ASSERT_EQ(udp.Count(), 5);
-  monitorFakes.ip.answer = ERROR_NOT_SUPPORTED;
-  monitorFakes.udp.answer = ERROR_NOT_ENOUGH_MEMORY;
+  machine.ipStats.answer = ERROR_NOT_SUPPORTED;
+  machine.udpStats.answer = ERROR_NOT_ENOUGH_MEMORY;
   ListIpStats(&ip);
   ListIpStats(&ip);
   ListUdpStats(&udp);
@@ -158,7 +158,7 @@ TEST_F(StatisticsTest, FailingQueries) {
   EXPECT_EQ(udp[5], SysErrorMessage(ERROR_NOT_ENOUGH_MEMORY));
 
   // ICMP: the message on the received side, the sent side cleared.
-  monitorFakes.icmp.answer = ERROR_NOT_SUPPORTED;
+  machine.icmpStats.answer = ERROR_NOT_SUPPORTED;
   StringList received = Stale(), sent = Stale();
   ListIcmpStats(&received, &sent);
   EXPECT_EQ(LinesOf(received), Strings{message});
@@ -167,8 +167,8 @@ TEST_F(StatisticsTest, FailingQueries) {
 
 TEST_F(StatisticsTest, WithoutTheLibraryOrItsEntries) {
   for (bool libraryMissing : {true, false}) {
-    const auto binding = libraryMissing ? std::make_unique<ScopedIpHelperBinding>(NoLibrary)
-                                        : std::make_unique<ScopedIpHelperBinding>(TIpHelperSlots{});
+    const auto binding = libraryMissing ? std::make_unique<SysSwap>(SysLibrary::iphlpapi, NoLibrary)
+                                        : std::make_unique<SysSwap>(SysLibrary::iphlpapi, SysApi{});
     StringList tcp = Stale(), ip = Stale(), udp = Stale(), received = Stale(), sent = Stale();
     ListTcpStats(&tcp);
     ListIpStats(&ip);
@@ -177,7 +177,7 @@ TEST_F(StatisticsTest, WithoutTheLibraryOrItsEntries) {
     EXPECT_EQ(tcp.Count(), 0);  // cleared before anything else
     for (const StringList* kept : {&ip, &udp, &received, &sent}) EXPECT_EQ(LinesOf(*kept), LinesOf(Stale()));
   }
-  EXPECT_EQ(monitorFakes.tcp.calls + monitorFakes.ip.calls + monitorFakes.udp.calls + monitorFakes.icmp.calls, 0);
+  EXPECT_EQ(machine.tcpStats.calls + machine.ipStats.calls + machine.udpStats.calls + machine.icmpStats.calls, 0);
 }
 
 TEST_F(StatisticsTest, MissingListsDoNothing) {
@@ -188,5 +188,5 @@ TEST_F(StatisticsTest, MissingListsDoNothing) {
   ListIcmpStats(&one, nullptr);
   ListIcmpStats(nullptr, &one);
   EXPECT_EQ(LinesOf(one), LinesOf(Stale()));
-  EXPECT_EQ(monitorFakes.tcp.calls + monitorFakes.ip.calls + monitorFakes.udp.calls + monitorFakes.icmp.calls, 0);
+  EXPECT_EQ(machine.tcpStats.calls + machine.ipStats.calls + machine.udpStats.calls + machine.icmpStats.calls, 0);
 }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "FakeTablesStats.h"
+#include "support/ReaderTest.h"
 #include "monitor/Tables.h"
 
 using TablesTest = MonitorFakeTest;
@@ -21,7 +21,7 @@ HMODULE NoLibrary(const char*) { return nullptr; }
 }  // namespace
 
 TEST_F(TablesTest, ArpCacheLines) {
-  monitorFakes.ipNetTable.build = [](Arena& a) {
+  machine.ipNetTable.build = [](Arena& a) {
     BuildIpNetTable(
         a, {NetRow(11, kMac, "192.168.1.1", MIB_IPNET_TYPE_DYNAMIC),
             NetRow(0x1A2B3C4D, {}, "10.77.0.1", MIB_IPNET_TYPE_STATIC), NetRow(2, {0xAB, 0x01}, "10.0.0.9", 9)});
@@ -34,7 +34,7 @@ TEST_F(TablesTest, ArpCacheLines) {
                                // A type beyond the names shows an empty column.
                                "       2 |        AB-01 |   10.  0.  0.  9|           ",
                            }));
-  EXPECT_EQ(monitorFakes.ipNetOrder, (std::vector<BOOL>{FALSE, FALSE}));
+  EXPECT_EQ(machine.ipNetOrder, (std::vector<BOOL>{FALSE, FALSE}));
 }
 
 TEST_F(TablesTest, ArpCacheEmptyOrFailing) {
@@ -55,20 +55,20 @@ TEST_F(TablesTest, ArpCacheEmptyOrFailing) {
       {ERROR_INVALID_PARAMETER, NO_ERROR, oneRow, {oneLine}, 2},
   };
   for (const Case& c : cases) {
-    monitorFakes = MonitorFakes{};
+    machine.Reset();
     ForgetTableSizes();  // each case is a first read, with its size query
-    monitorFakes.ipNetTable.probeAnswer = c.probe;
-    monitorFakes.ipNetTable.secondAnswer = c.second;
-    monitorFakes.ipNetTable.build = c.build;
+    machine.ipNetTable.probeAnswer = c.probe;
+    machine.ipNetTable.secondAnswer = c.second;
+    machine.ipNetTable.build = c.build;
     StringList list = Stale();
     ListArpCache(&list);
     EXPECT_EQ(LinesOf(list), c.lines) << "probe " << c.probe << ", second " << c.second;
-    EXPECT_EQ(monitorFakes.ipNetTable.calls, c.calls);
+    EXPECT_EQ(machine.ipNetTable.calls, c.calls);
   }
 }
 
 TEST_F(TablesTest, RouteLines) {
-  monitorFakes.ipForwardTable.build = [](Arena& a) {
+  machine.ipForwardTable.build = [](Arena& a) {
     BuildIpForwardTable(
         a, {
                Route("0.0.0.0", "0.0.0.0", "10.77.0.1", 11, 4, 3, 0, 5),
@@ -90,29 +90,29 @@ TEST_F(TablesTest, RouteLines) {
           "224.  0.  0.  0|240.  0.  0.  0| 10. 77.  0.  2|00000001|       |   00001|    NOT_DOD|        00",
           " 10. 77.  1.  0|255.255.255.  0| 10. 77.  0.  1|00000001| remote|   00000|           |        01",
       }));
-  EXPECT_EQ(monitorFakes.ipForwardOrder, (std::vector<BOOL>{TRUE, TRUE}));  // sorted, both calls
+  EXPECT_EQ(machine.ipForwardOrder, (std::vector<BOOL>{TRUE, TRUE}));  // sorted, both calls
 }
 
 TEST_F(TablesTest, RoutesEmptyOrFailing) {
   StringList list = Stale();
   // A probe answering anything but "buffer too small" leaves the page empty.
-  monitorFakes.ipForwardTable.probeAnswer = ERROR_NO_DATA;
+  machine.ipForwardTable.probeAnswer = ERROR_NO_DATA;
   ListRoutes(&list);
   EXPECT_EQ(list.Count(), 0);
-  EXPECT_EQ(monitorFakes.ipForwardTable.calls, 1);
+  EXPECT_EQ(machine.ipForwardTable.calls, 1);
 
-  monitorFakes = MonitorFakes{};
-  monitorFakes.ipForwardTable.build = [](Arena& a) { BuildIpForwardTable(a, {}); };
+  machine.Reset();
+  machine.ipForwardTable.build = [](Arena& a) { BuildIpForwardTable(a, {}); };
   ListRoutes(&list);
   EXPECT_EQ(LinesOf(list), Strings{"no entries."});
 
-  monitorFakes.ipForwardTable.secondAnswer = ERROR_NOT_ENOUGH_MEMORY;
+  machine.ipForwardTable.secondAnswer = ERROR_NOT_ENOUGH_MEMORY;
   ListRoutes(&list);
   EXPECT_EQ(LinesOf(list), Strings{SysErrorMessage(ERROR_NOT_ENOUGH_MEMORY)});
 }
 
 TEST_F(TablesTest, InterfaceLinesOnlyForRealHardwareAddresses) {
-  fakes.ifTable.build = [](Arena& a) {
+  machine.ifTable.build = [](Arena& a) {
     MIB_IFROW ethernet = IfRow(11, IF_TYPE_ETHERNET_CSMACD, kMac, "\t  Fake Ethernet \r\n");
     ethernet.dwInOctets = 3000000000u;  // octet counters are unsigned
     ethernet.dwOutOctets = 42;
@@ -137,24 +137,24 @@ TEST_F(TablesTest, InterfaceLinesOnlyForRealHardwareAddresses) {
                 "          |        02-00-01 |4294967295 |  3000000000 | 2 |4294967295 |         0 |         0 | " +
                     std::string(256, 'x'),
             }));
-  EXPECT_EQ(monitorFakes.ifOrder, (std::vector<BOOL>{FALSE, FALSE}));
+  EXPECT_EQ(machine.ifOrder, (std::vector<BOOL>{FALSE, FALSE}));
 }
 
 TEST_F(TablesTest, InterfacePageWithoutPrintableRowsOrRows) {
-  fakes.ifTable.build = [](Arena& a) {
+  machine.ifTable.build = [](Arena& a) {
     BuildIfTable(a, {IfRow(1, IF_TYPE_SOFTWARE_LOOPBACK, {}, "Loopback"), IfRow(2, IF_TYPE_TUNNEL, {}, "Tunnel")});
   };
   StringList list = Stale();
   ListIfRows(&list);
   EXPECT_EQ(list.Count(), 0);  // rows, none printable: an empty page, not "no entries."
 
-  fakes.ifTable.build = [](Arena& a) { BuildIfTable(a, {}); };
+  machine.ifTable.build = [](Arena& a) { BuildIfTable(a, {}); };
   ListIfRows(&list);
   EXPECT_EQ(LinesOf(list), Strings{"no entries."});
 }
 
 TEST_F(TablesTest, ReadIfRowsCopiesTheTable) {
-  fakes.ifTable.build = [](Arena& a) {
+  machine.ifTable.build = [](Arena& a) {
     BuildIfTable(a, {IfRow(1, IF_TYPE_SOFTWARE_LOOPBACK, {}, "Loopback"), IfRow(11, 6, kMac, "Fake Ethernet")});
   };
   DWORD count = 99;
@@ -164,24 +164,24 @@ TEST_F(TablesTest, ReadIfRowsCopiesTheTable) {
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[1].dwIndex, 11u);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(rows[1].bDescr)), "Fake Ethernet");
-  EXPECT_EQ(fakes.ifTable.calls, 2);
+  EXPECT_EQ(machine.ifTable.calls, 2);
 }
 
 TEST_F(TablesTest, InterfaceQueryFailures) {
-  fakes.ifTable.build = [](Arena& a) { BuildIfTable(a, {IfRow(11, 6, kMac, "Fake Ethernet")}); };
+  machine.ifTable.build = [](Arena& a) { BuildIfTable(a, {IfRow(11, 6, kMac, "Fake Ethernet")}); };
   // The probe's own code comes back unchanged, with nothing read.
-  fakes.ifTable.probeAnswer = ERROR_BUFFER_OVERFLOW;
+  machine.ifTable.probeAnswer = ERROR_BUFFER_OVERFLOW;
   DWORD count = 99;
   TIfRows rows(5);
   EXPECT_EQ(ReadIfRows(count, rows), static_cast<DWORD>(ERROR_BUFFER_OVERFLOW));
   EXPECT_EQ(count, 0u);
   EXPECT_TRUE(rows.empty());
-  EXPECT_EQ(fakes.ifTable.calls, 1);
+  EXPECT_EQ(machine.ifTable.calls, 1);
 
   // A failing real call: the page explains the call's code, even though
   // the thread's last error still says "success".
-  fakes.ifTable.probeAnswer = ERROR_INSUFFICIENT_BUFFER;
-  fakes.ifTable.secondAnswer = ERROR_NOT_ENOUGH_MEMORY;
+  machine.ifTable.probeAnswer = ERROR_INSUFFICIENT_BUFFER;
+  machine.ifTable.secondAnswer = ERROR_NOT_ENOUGH_MEMORY;
   EXPECT_EQ(ReadIfRows(count, rows), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
   EXPECT_EQ(count, 0u);
   StringList list = Stale();
@@ -192,13 +192,13 @@ TEST_F(TablesTest, InterfaceQueryFailures) {
 }
 
 TEST_F(TablesTest, TableCountsBeyondTheirBuffersAreNotRead) {
-  monitorFakes.ipNetTable.build = [](Arena& a) {
+  machine.ipNetTable.build = [](Arena& a) {
     BuildOverclaimingTable<MIB_IPNETTABLE>(a, NetRow(1, kMac, "10.77.0.1", 3));
   };
-  monitorFakes.ipForwardTable.build = [](Arena& a) {
+  machine.ipForwardTable.build = [](Arena& a) {
     BuildOverclaimingTable<MIB_IPFORWARDTABLE>(a, Route("0.0.0.0", "0.0.0.0", "10.77.0.1", 1, 4, 3, 0, 1));
   };
-  fakes.ifTable.build = [](Arena& a) { BuildOverclaimingTable<MIB_IFTABLE>(a, IfRow(11, 6, kMac, "Fake Ethernet")); };
+  machine.ifTable.build = [](Arena& a) { BuildOverclaimingTable<MIB_IFTABLE>(a, IfRow(11, 6, kMac, "Fake Ethernet")); };
   // The tables claim 100000 rows: only what their buffers (with the room
   // they get to grow) hold is read.
   StringList arp, routes, interfaces;
@@ -223,8 +223,8 @@ TEST_F(TablesTest, WithoutTheLibraryOrItsEntries) {
   const std::string notSupported = SysErrorMessage(ERROR_NOT_SUPPORTED);
   for (bool libraryMissing : {true, false}) {
     // Either the library cannot be loaded, or it is loaded without these entries.
-    const auto binding = libraryMissing ? std::make_unique<ScopedIpHelperBinding>(NoLibrary)
-                                        : std::make_unique<ScopedIpHelperBinding>(TIpHelperSlots{});
+    const auto binding = libraryMissing ? std::make_unique<SysSwap>(SysLibrary::iphlpapi, NoLibrary)
+                                        : std::make_unique<SysSwap>(SysLibrary::iphlpapi, SysApi{});
     StringList arp = Stale(), routes = Stale(), interfaces = Stale();
     ListArpCache(&arp);
     ListRoutes(&routes);
@@ -244,7 +244,7 @@ TEST_F(TablesTest, NoListGivenDoesNothing) {
   ListArpCache(nullptr);
   ListRoutes(nullptr);
   ListIfRows(nullptr);
-  EXPECT_EQ(monitorFakes.ipNetTable.calls + monitorFakes.ipForwardTable.calls + fakes.ifTable.calls, 0);
+  EXPECT_EQ(machine.ipNetTable.calls + machine.ipForwardTable.calls + machine.ifTable.calls, 0);
 }
 
 TEST_F(TablesTest, TablesThatGrowUnderTheReportShowTheirRowsAndAreReadOnceAfterwards) {
@@ -253,15 +253,15 @@ TEST_F(TablesTest, TablesThatGrowUnderTheReportShowTheirRowsAndAreReadOnceAfterw
   const auto grows = [](TableFake& fake, std::function<void(Arena&, int)> build) {
     fake.build = [&fake, build](Arena& a) { build(a, fake.calls <= 1 ? 1 : 300); };
   };
-  grows(monitorFakes.ipNetTable, [](Arena& a, int n) {
+  grows(machine.ipNetTable, [](Arena& a, int n) {
     BuildIpNetTable(a, std::vector<MIB_IPNETROW>(static_cast<std::size_t>(n), NetRow(1, kMac, "10.77.0.1", 3)));
   });
-  grows(monitorFakes.ipForwardTable, [](Arena& a, int n) {
+  grows(machine.ipForwardTable, [](Arena& a, int n) {
     BuildIpForwardTable(a,
                         std::vector<MIB_IPFORWARDROW>(static_cast<std::size_t>(n),
                                                       Route("10.77.0.0", "255.255.255.0", "10.77.0.2", 1, 3, 2, 0, 1)));
   });
-  grows(fakes.ifTable, [](Arena& a, int n) {
+  grows(machine.ifTable, [](Arena& a, int n) {
     BuildIfTable(a, std::vector<MIB_IFROW>(static_cast<std::size_t>(n), IfRow(11, 6, kMac, "Fake Ethernet")));
   });
   StringList arp, routes, interfaces;
@@ -273,12 +273,12 @@ TEST_F(TablesTest, TablesThatGrowUnderTheReportShowTheirRowsAndAreReadOnceAfterw
   EXPECT_EQ(interfaces.Count(), 300);
 
   // The sizes are known now: one call per table.
-  for (TableFake* fake : {&monitorFakes.ipNetTable, &monitorFakes.ipForwardTable, &fakes.ifTable}) fake->calls = 2;
+  for (TableFake* fake : {&machine.ipNetTable, &machine.ipForwardTable, &machine.ifTable}) fake->calls = 2;
   ListArpCache(&arp);
   ListRoutes(&routes);
   ListIfRows(&interfaces);
-  EXPECT_EQ(monitorFakes.ipNetTable.calls, 3);
-  EXPECT_EQ(monitorFakes.ipForwardTable.calls, 3);
-  EXPECT_EQ(fakes.ifTable.calls, 3);
+  EXPECT_EQ(machine.ipNetTable.calls, 3);
+  EXPECT_EQ(machine.ipForwardTable.calls, 3);
+  EXPECT_EQ(machine.ifTable.calls, 3);
   EXPECT_EQ(arp.Count(), 300);
 }

@@ -2,24 +2,20 @@
 // two load-time entries.
 #include <gtest/gtest.h>
 
-#include "FakeIpHelper.h"
+#include "support/ReaderTest.h"
 #include "netdata/uAdapterInfo.h"
 #include "platform/Sys.h"
 
 namespace {
 
-class AdapterInfoTest : public FakeIpHelperTest {
- protected:
-  SysSwap<decltype(&::GetIfTable)> ifTable_{&SysApi::GetIfTable, FakeGetIfTable};
-  SysSwap<decltype(&::GetIpAddrTable)> addrTable_{&SysApi::GetIpAddrTable, FakeGetIpAddrTable};
-};
+class AdapterInfoTest : public FakeIpHelperTest {};
 
 void Interfaces(const std::vector<MIB_IFROW>& rows) {
-  fakes.ifTable.build = [=](Arena& a) { BuildIfTable(a, rows); };
+  machine.ifTable.build = [=](Arena& a) { BuildIfTable(a, rows); };
 }
 
 void Addresses(const std::vector<MIB_IPADDRROW>& rows) {
-  fakes.ipAddrTable.build = [=](Arena& a) { BuildIpAddrTable(a, rows); };
+  machine.ipAddrTable.build = [=](Arena& a) { BuildIpAddrTable(a, rows); };
 }
 
 MIB_IFROW Loopback() { return IfRow(1, 24, {}, "Loopback Pseudo-Interface"); }
@@ -62,8 +58,8 @@ TEST_F(AdapterInfoTest, OneRecordPerInterfaceWithItsFirstAddress) {
   EXPECT_EQ(adapters[2].SubnetMask, "");
   EXPECT_EQ(adapters[2].MacAddress, "01-02-03-04-05-06-07-08");
   for (const auto& a : adapters) EXPECT_NE(a.IpAddress, "192.168.1.20");
-  EXPECT_EQ(fakes.ifTable.calls, 2);
-  EXPECT_EQ(fakes.ipAddrTable.calls, 2);
+  EXPECT_EQ(machine.ifTable.calls, 2);
+  EXPECT_EQ(machine.ipAddrTable.calls, 2);
 }
 
 TEST_F(AdapterInfoTest, FailsWhenATableCannotBeRead) {
@@ -80,11 +76,11 @@ TEST_F(AdapterInfoTest, FailsWhenATableCannotBeRead) {
       {"address query fails", {Loopback()}, {AddrRow(1, "127.0.0.1", "255.0.0.0")}, NO_ERROR, ERROR_NOT_SUPPORTED},
   };
   for (const auto& c : cases) {
-    fakes = IpHelperFakes{};
+    machine.Reset();
     Interfaces(c.interfaces);
     Addresses(c.addresses);
-    fakes.ifTable.secondAnswer = c.ifSecond;
-    fakes.ipAddrTable.secondAnswer = c.addrSecond;
+    machine.ifTable.secondAnswer = c.ifSecond;
+    machine.ipAddrTable.secondAnswer = c.addrSecond;
     TAdapterInfo adapters;
     EXPECT_FALSE(ReadAdapterInfo(adapters)) << c.what;
     EXPECT_EQ(TTableBuffer::Live(), 0) << c.what;
@@ -98,7 +94,7 @@ TEST_F(AdapterInfoTest, HardwareAddressTextMatchesTheAdapterLookups) {
   Addresses({AddrRow(1, "127.0.0.1", "255.0.0.0"), AddrRow(11, "192.168.1.10", "255.255.255.0")});
   ClassicAdapter adapter;
   adapter.mac = {0x00, 0x0C, 0x29, 0xAB, 0xCD, 0xEF};
-  fakes.adaptersInfo.build = [=](Arena& a) { BuildAdaptersInfo(a, {adapter}); };
+  machine.adaptersInfo.build = [=](Arena& a) { BuildAdaptersInfo(a, {adapter}); };
   TAdapterInfo adapters;
   ASSERT_TRUE(ReadAdapterInfo(adapters));
   EXPECT_EQ(GatewayForMac(adapters[1].MacAddress), "192.168.1.1");

@@ -2,7 +2,7 @@
 // fakes that build the platform's adapter records.
 #include <gtest/gtest.h>
 
-#include "FakeIpHelper.h"
+#include "support/ReaderTest.h"
 #include "platform/Sys.h"
 
 using AdaptersTest = FakeIpHelperTest;
@@ -33,8 +33,8 @@ ClassicAdapter Second() {
 }
 
 void Classic(const std::vector<ClassicAdapter>& adapters) {
-  fakes.adaptersInfo.build = [=](Arena& a) { BuildAdaptersInfo(a, adapters); };
-  fakes.perAdapter = [](ULONG index, Arena& a) -> DWORD {
+  machine.adaptersInfo.build = [=](Arena& a) { BuildAdaptersInfo(a, adapters); };
+  machine.perAdapter = [](ULONG index, Arena& a) -> DWORD {
     if (index != 11) return ERROR_NO_DATA;
     BuildPerAdapterInfo(a, 1, {"10.77.0.1", "10.77.1.2"});
     return NO_ERROR;
@@ -43,7 +43,7 @@ void Classic(const std::vector<ClassicAdapter>& adapters) {
 
 void Extended(const std::vector<ExtendedAdapter>& adapters) {
   UseExtAdapterApi = true;
-  fakes.adaptersAddresses.build = [=](Arena& a) { BuildAdaptersAddresses(a, adapters); };
+  machine.adaptersAddresses.build = [=](Arena& a) { BuildAdaptersAddresses(a, adapters); };
 }
 
 struct Read {
@@ -89,11 +89,11 @@ TEST_F(AdaptersTest, ClassicQueryFillsEachRecord) {
   EXPECT_EQ(b.DnsServers[0], "");
   EXPECT_EQ(b.AnycastAddresses.size(), 2u);  // every list has its two slots
 
-  EXPECT_EQ(fakes.adaptersInfo.calls, 2);
-  EXPECT_TRUE(fakes.addressesQueries.empty());
+  EXPECT_EQ(machine.adaptersInfo.calls, 2);
+  EXPECT_TRUE(machine.addressesQueries.empty());
   // The record and five DNS servers fit the first try.
-  ASSERT_FALSE(fakes.perAdapterBufferSizes.empty());
-  EXPECT_GE(fakes.perAdapterBufferSizes[0], kPerAdapterBuffer);
+  ASSERT_FALSE(machine.perAdapterBufferSizes.empty());
+  EXPECT_GE(machine.perAdapterBufferSizes[0], kPerAdapterBuffer);
 }
 
 TEST_F(AdaptersTest, AnAdapterWithMoreThanSixDnsServersShowsThemAll) {
@@ -101,8 +101,8 @@ TEST_F(AdaptersTest, AnAdapterWithMoreThanSixDnsServersShowsThemAll) {
     Strings dns;
     for (int i = 1; i <= servers; ++i) dns.push_back("10.53.0." + std::to_string(i));
     Classic({First()});
-    fakes.perAdapterBufferSizes.clear();
-    fakes.perAdapter = [&](ULONG, Arena& a) -> DWORD {
+    machine.perAdapterBufferSizes.clear();
+    machine.perAdapter = [&](ULONG, Arena& a) -> DWORD {
       BuildPerAdapterInfo(a, 1, dns);
       return NO_ERROR;
     };
@@ -113,15 +113,15 @@ TEST_F(AdaptersTest, AnAdapterWithMoreThanSixDnsServersShowsThemAll) {
     EXPECT_EQ(Strings(r.DnsServers.begin(), r.DnsServers.begin() + servers), dns);
     EXPECT_EQ(r.CurrentDnsServer, "10.53.0.1");
     // Sixty do not fit the first try: read again at the size the system asked for.
-    ASSERT_EQ(fakes.perAdapterBufferSizes.size(), servers > 7 ? 2u : 1u);
+    ASSERT_EQ(machine.perAdapterBufferSizes.size(), servers > 7 ? 2u : 1u);
   }
 }
 
 TEST_F(AdaptersTest, PerAdapterQueryMissingOrFailingLeavesDnsEmpty) {
   for (int variant = 0; variant < 2; ++variant) {
     Classic({First()});
-    if (variant == 0) IpHlp.GetPerAdapterInfo = nullptr;
-    if (variant == 1) fakes.perAdapter = [](ULONG, Arena&) -> DWORD { return ERROR_NOT_SUPPORTED; };
+    if (variant == 0) Sys.GetPerAdapterInfo = nullptr;
+    if (variant == 1) machine.perAdapter = [](ULONG, Arena&) -> DWORD { return ERROR_NOT_SUPPORTED; };
     Read read;
     ASSERT_EQ(read.count, 1) << variant;
     EXPECT_EQ(read.rows[0].DnsServerCount, 0) << variant;
@@ -129,7 +129,7 @@ TEST_F(AdaptersTest, PerAdapterQueryMissingOrFailingLeavesDnsEmpty) {
     EXPECT_EQ(read.rows[0].AutoconfigEnabled, 0u) << variant;
     EXPECT_EQ(read.rows[0].IpAddressCount, 2) << variant;
   }
-  IpHlp.GetPerAdapterInfo = FakeSlots().GetPerAdapterInfo;
+  Sys.GetPerAdapterInfo = FakeGetPerAdapterInfo;
 }
 
 TEST_F(AdaptersTest, ChainOfFiveGrowsTheArrayAndEndsAtFive) {
@@ -166,7 +166,7 @@ TEST_F(AdaptersTest, QueryFailuresInBothQueries) {
     Classic({First()});
     Extended({ExtendedAdapter{}});
     UseExtAdapterApi = c.extended;
-    TableFake& query = c.extended ? fakes.adaptersAddresses : fakes.adaptersInfo;
+    TableFake& query = c.extended ? machine.adaptersAddresses : machine.adaptersInfo;
     query.probeAnswer = c.probe;
     query.secondAnswer = c.second;
     const DWORD code = c.probe != ERROR_BUFFER_OVERFLOW ? c.probe : c.second;
@@ -183,16 +183,16 @@ TEST_F(AdaptersTest, QueryFailuresInBothQueries) {
     EXPECT_EQ(GatewayForMac("00-1A-2B-3C-4D-5E"), "");  // an error text is no gateway
     // Four reads, each a probe and, after a good probe, one call: no retry.
     const int callsPerRead = c.probe != ERROR_BUFFER_OVERFLOW ? 1 : 2;
-    EXPECT_EQ(fakes.adaptersInfo.calls + fakes.adaptersAddresses.calls, 4 * callsPerRead);
-    fakes = IpHelperFakes{};
+    EXPECT_EQ(machine.adaptersInfo.calls + machine.adaptersAddresses.calls, 4 * callsPerRead);
+    machine.Reset();
   }
 }
 
 TEST_F(AdaptersTest, NoAdapters) {
   // Both queries answer "no data" (232) on a machine without adapters.
   for (bool extended : {false, true}) {
-    fakes.adaptersInfo.probeAnswer = ERROR_NO_DATA;
-    fakes.adaptersAddresses.probeAnswer = ERROR_NO_DATA;
+    machine.adaptersInfo.probeAnswer = ERROR_NO_DATA;
+    machine.adaptersAddresses.probeAnswer = ERROR_NO_DATA;
     UseExtAdapterApi = extended;
     Read read;
     EXPECT_EQ(read.result, 0u);
@@ -267,8 +267,8 @@ TEST_F(AdaptersTest, ExtendedQueryWithLongRecord) {
   ASSERT_EQ(read.count, 1);
   const TAdaptorInfo& r = read.rows[0];
   // IPv4, with prefixes, WINS servers and gateways.
-  EXPECT_EQ(fakes.addressesQueries, (std::vector<std::pair<ULONG, ULONG>>{{2, 0xD0}, {2, 0xD0}}));
-  EXPECT_EQ(fakes.adaptersInfo.calls, 0);
+  EXPECT_EQ(machine.addressesQueries, (std::vector<std::pair<ULONG, ULONG>>{{2, 0xD0}, {2, 0xD0}}));
+  EXPECT_EQ(machine.adaptersInfo.calls, 0);
   EXPECT_EQ(r.AdapterName, L"{AAAAAAAA-2222-3333-4444-555555555555}");
   EXPECT_EQ(r.Description, L"Fake Wireless Adapter");
   EXPECT_EQ(r.FriendlyName, L"Wi-Fi");
@@ -374,7 +374,7 @@ TEST_F(AdaptersTest, ExtendedMasksComeFromEachAddressesOwnPrefixLength) {
   // entries have the same length: only the version tells them apart).
   a.oldUnicastEntries = true;
   Extended({a});
-  SysSwap<decltype(Sys.GetVersionExA)> xp(&SysApi::GetVersionExA, &WindowsXpVersion);
+  SysSwap xp(&SysApi::GetVersionExA, &WindowsXpVersion);
   Read old;
   ASSERT_EQ(old.count, 1);
   EXPECT_EQ(Strings(old.rows[0].IpMasks.begin(), old.rows[0].IpMasks.begin() + 3),
@@ -385,7 +385,7 @@ TEST_F(AdaptersTest, ExtendedListEndsAtAnEntryOfAnotherSize) {
   ExtendedAdapter a;
   a.dnsServers = {"10.0.0.53", "10.0.0.54", "10.0.0.55"};
   UseExtAdapterApi = true;
-  fakes.adaptersAddresses.build = [=](Arena& arena) {
+  machine.adaptersAddresses.build = [=](Arena& arena) {
     BuildAdaptersAddresses(arena, {a});
     auto* record = reinterpret_cast<IP_ADAPTER_ADDRESSES_LH*>(arena.Base());
     record->FirstDnsServerAddress->Next->Length = 4;
@@ -418,9 +418,9 @@ TEST_F(AdaptersTest, ExtendedReportNamesOutOfRangeCodesAsEmpty) {
 TEST_F(AdaptersTest, ExtendedOptionWithoutTheQueryUsesTheClassicOne) {
   Classic({First()});
   Extended({ExtendedAdapter{}});
-  IpHlp.GetAdaptersAddresses = nullptr;
+  Sys.GetAdaptersAddresses = nullptr;
   Read read;
   ASSERT_EQ(read.count, 1);
   EXPECT_EQ(read.rows[0].MacAddress, "00-1A-2B-3C-4D-5E");
-  EXPECT_EQ(fakes.adaptersAddresses.calls, 0);
+  EXPECT_EQ(machine.adaptersAddresses.calls, 0);
 }

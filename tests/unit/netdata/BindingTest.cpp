@@ -4,7 +4,7 @@
 
 #include <cctype>
 
-#include "FakeIpHelper.h"
+#include "support/ReaderTest.h"
 #include "platform/Sys.h"
 
 namespace {
@@ -31,43 +31,51 @@ std::string Lower(std::string s) {
 }  // namespace
 
 TEST(IpHelperBinding, LoadsTheSystemLibraryOnceAndBindsEachEntryByName) {
-  ScopedIpHelperBinding scope(CountingLoader);
-  loads = 0;
-  ASSERT_TRUE(LoadIpHelper());
-  ASSERT_TRUE(LoadIpHelper());
-  EXPECT_EQ(loads, 1);
-  EXPECT_EQ(loadedName, "IPHLPAPI.DLL");
+  const uint32_t generation = SysBindingGeneration();
+  {
+    SysSwap scope(SysLibrary::iphlpapi, CountingLoader);
+    EXPECT_EQ(Sys.GetAdaptersInfo, nullptr);  // unbound: every slot of the library empty
+    EXPECT_EQ(Sys.IcmpSendEcho, nullptr);
+    loads = 0;
+    ASSERT_TRUE(BindSystemLibrary(SysLibrary::iphlpapi));
+    ASSERT_TRUE(BindSystemLibrary(SysLibrary::iphlpapi));
+    EXPECT_EQ(loads, 1);
+    EXPECT_EQ(loadedName, "IPHLPAPI.DLL");
 
-  HMODULE library = GetModuleHandleA("iphlpapi.dll");
-  ASSERT_NE(library, nullptr);
-  char path[MAX_PATH] = {};
-  char system[MAX_PATH] = {};
-  GetModuleFileNameA(library, path, MAX_PATH);
-  GetSystemDirectoryA(system, MAX_PATH);
-  EXPECT_EQ(Lower(path).rfind(Lower(system) + "\\", 0), 0u) << path;
+    HMODULE library = GetModuleHandleA("iphlpapi.dll");
+    ASSERT_NE(library, nullptr);
+    char path[MAX_PATH] = {};
+    char system[MAX_PATH] = {};
+    GetModuleFileNameA(library, path, MAX_PATH);
+    GetSystemDirectoryA(system, MAX_PATH);
+    EXPECT_EQ(Lower(path).rfind(Lower(system) + "\\", 0), 0u) << path;
 
 #define VELNOR_CHECK_SLOT(scope, name) \
-  EXPECT_EQ(reinterpret_cast<void*>(IpHlp.name), reinterpret_cast<void*>(GetProcAddress(library, #name))) << #name;
-  VELNOR_IPHLPAPI_ENTRIES(VELNOR_CHECK_SLOT)
+  EXPECT_EQ(reinterpret_cast<void*>(Sys.name), reinterpret_cast<void*>(GetProcAddress(library, #name))) << #name;
+    VELNOR_IPHLPAPI_CALLS(VELNOR_CHECK_SLOT)
 #undef VELNOR_CHECK_SLOT
-  // The entries every reader here calls without a presence test.
-  EXPECT_NE(IpHlp.GetAdaptersInfo, nullptr);
-  EXPECT_NE(IpHlp.GetNetworkParams, nullptr);
-  EXPECT_NE(IpHlp.GetIpAddrTable, nullptr);
-
-  FreeIpHelper();
-  EXPECT_EQ(IpHlp.GetAdaptersInfo, nullptr);
-  EXPECT_TRUE(LoadIpHelper());
-  EXPECT_EQ(loads, 2);
+    // The entries every reader here calls without a presence test.
+    EXPECT_NE(Sys.GetAdaptersInfo, nullptr);
+    EXPECT_NE(Sys.GetNetworkParams, nullptr);
+    EXPECT_NE(Sys.GetIpAddrTable, nullptr);
+    EXPECT_NE(Sys.IcmpSendEcho, nullptr);
+  }
+  // Table sizes learnt under the scope's binding are not taken for the next.
+  EXPECT_GT(SysBindingGeneration(), generation);
+  // The binding of the start is back, one slot per entry: the address table
+  // the adapter list reads is the one the readers call.
+  HMODULE library = GetModuleHandleA("iphlpapi.dll");
+  EXPECT_EQ(reinterpret_cast<void*>(Sys.GetIpAddrTable), reinterpret_cast<void*>(GetProcAddress(library, "GetIpAddrTable")));
+  EXPECT_EQ(reinterpret_cast<void*>(Sys.GetIfTable), reinterpret_cast<void*>(GetProcAddress(library, "GetIfTable")));
 }
 
 TEST(IpHelperBinding, MissingLibraryLeavesNoTraceAndEveryReaderSaysSo) {
-  ScopedIpHelperBinding scope(MissingLibrary);
+  SysSwap scope(SysLibrary::iphlpapi, MissingLibrary);
   loads = 0;
-  EXPECT_FALSE(LoadIpHelper());
-  EXPECT_FALSE(LoadIpHelper());
+  EXPECT_FALSE(BindSystemLibrary(SysLibrary::iphlpapi));
+  EXPECT_FALSE(BindSystemLibrary(SysLibrary::iphlpapi));
   EXPECT_EQ(loads, 2);  // each call tries again
-  EXPECT_EQ(IpHlp.GetAdaptersInfo, nullptr);
+  EXPECT_EQ(Sys.GetAdaptersInfo, nullptr);
 
   const std::string notSupported = SysErrorMessage(ERROR_NOT_SUPPORTED);
   TNetworkParams params;

@@ -1,7 +1,7 @@
-// Fixed network parameters and the IPv4 address table against fakes.
+// Fixed network parameters and the IPv4 address table against machine.
 #include <gtest/gtest.h>
 
-#include "FakeIpHelper.h"
+#include "support/ReaderTest.h"
 
 using ParamsTest = FakeIpHelperTest;
 using Strings = std::vector<std::string>;
@@ -9,7 +9,7 @@ using Strings = std::vector<std::string>;
 namespace {
 
 void HostWithDns(const Strings& servers, UINT nodeType = 8, UINT routing = 0, UINT proxy = 0, UINT dns = 0) {
-  fakes.networkParams.build = [=](Arena& a) {
+  machine.networkParams.build = [=](Arena& a) {
     BuildFixedInfo(a, " workstation \t", "velnor.test", nodeType, routing, proxy, dns, servers);
   };
 }
@@ -28,7 +28,7 @@ TEST_F(ParamsTest, ReadsTheRecordAndItsChainedDnsServers) {
   EXPECT_EQ(p.EnableDns, 1u);
   EXPECT_EQ(p.DnsServerCount, 3);
   EXPECT_EQ(Strings(p.DnsServers.begin(), p.DnsServers.begin() + 3), (Strings{"10.77.0.1", "10.77.1.2", "10.77.1.3"}));
-  EXPECT_EQ(fakes.networkParams.calls, 2);  // a size probe and the real call, no retry
+  EXPECT_EQ(machine.networkParams.calls, 2);  // a size probe and the real call, no retry
 }
 
 TEST_F(ParamsTest, KeepsTheFirstTenDnsServers) {
@@ -90,8 +90,8 @@ TEST_F(ParamsTest, FailuresOfTheParameterQuery) {
   };
   for (const auto& c : cases) {
     HostWithDns({"10.77.0.1"});
-    fakes.networkParams.probeAnswer = c.probe;
-    fakes.networkParams.secondAnswer = c.second;
+    machine.networkParams.probeAnswer = c.probe;
+    machine.networkParams.secondAnswer = c.second;
     TNetworkParams p;
     EXPECT_EQ(ReadNetworkParams(p), c.result);
     EXPECT_EQ(p.DnsServerCount, 0);
@@ -105,7 +105,7 @@ TEST_F(ParamsTest, FailuresOfTheParameterQuery) {
 }
 
 TEST_F(ParamsTest, AddressTableLines) {
-  fakes.ipAddrTable.build = [](Arena& a) {
+  machine.ipAddrTable.build = [](Arena& a) {
     BuildIpAddrTable(a, {AddrRow(11, "192.168.1.10", "255.255.255.0"), AddrRow(1, "127.0.0.1", "255.0.0.0")});
   };
   StringList list;
@@ -117,25 +117,25 @@ TEST_F(ParamsTest, AddressTableLines) {
   EXPECT_EQ(LinesOf(report), (Strings{"0000000B|192.168.  1. 10|255.255.255.  0|  1.  0.  0.  0|00065535",
                                       "00000001|127.  0.  0.  1|255.  0.  0.  0|  1.  0.  0.  0|00065535"}));
   // The size query and the table, then the table alone: its size is known.
-  EXPECT_EQ(fakes.ipAddrTable.calls, 3);
+  EXPECT_EQ(machine.ipAddrTable.calls, 3);
 }
 
 TEST_F(ParamsTest, AddressTableFailuresAndEmptyTable) {
   StringList list;
   StringList report;
   // No rows.
-  fakes.ipAddrTable.build = [](Arena& a) { BuildIpAddrTable(a, {}); };
+  machine.ipAddrTable.build = [](Arena& a) { BuildIpAddrTable(a, {}); };
   EXPECT_FALSE(FillIpAddressList(&list));
   EXPECT_EQ(LinesOf(list), Strings{"No Entries!"});
   ListIpAddrTable(&report);
   EXPECT_EQ(LinesOf(report), Strings{"no entries."});
   // The real call fails: the system's text for its code.
-  fakes.ipAddrTable.build = [](Arena& a) { BuildIpAddrTable(a, {AddrRow(2, "10.0.0.1", "255.0.0.0")}); };
-  fakes.ipAddrTable.secondAnswer = ERROR_NOT_ENOUGH_MEMORY;
+  machine.ipAddrTable.build = [](Arena& a) { BuildIpAddrTable(a, {AddrRow(2, "10.0.0.1", "255.0.0.0")}); };
+  machine.ipAddrTable.secondAnswer = ERROR_NOT_ENOUGH_MEMORY;
   EXPECT_FALSE(FillIpAddressList(&list));
   EXPECT_EQ(LinesOf(list), Strings{SysErrorMessage(ERROR_NOT_ENOUGH_MEMORY)});
   // The probe answers something else than 122: the lists end empty.
-  fakes.ipAddrTable.probeAnswer = ERROR_BUFFER_OVERFLOW;
+  machine.ipAddrTable.probeAnswer = ERROR_BUFFER_OVERFLOW;
   EXPECT_FALSE(FillIpAddressList(&list));
   EXPECT_EQ(list.Count(), 0);
   report.Add("stale");
@@ -145,7 +145,7 @@ TEST_F(ParamsTest, AddressTableFailuresAndEmptyTable) {
 
 TEST_F(ParamsTest, AddressTableCountBeyondItsBufferIsNotRead) {
   // The table claims 100000 rows but its buffer holds one (and some room).
-  fakes.ipAddrTable.build = [](Arena& a) {
+  machine.ipAddrTable.build = [](Arena& a) {
     auto* table = static_cast<MIB_IPADDRTABLE*>(a.Bytes(sizeof(MIB_IPADDRTABLE)));
     table->dwNumEntries = 100000;
     table->table[0] = AddrRow(2, "10.0.0.1", "255.0.0.0");
@@ -162,5 +162,5 @@ TEST_F(ParamsTest, NoListGivenDoesNothing) {
   ListIpAddrTable(nullptr);
   EXPECT_FALSE(FillNetworkParamsList(nullptr));
   EXPECT_FALSE(FillIpAddressList(nullptr));
-  EXPECT_EQ(fakes.networkParams.calls + fakes.ipAddrTable.calls, 0);
+  EXPECT_EQ(machine.networkParams.calls + machine.ipAddrTable.calls, 0);
 }

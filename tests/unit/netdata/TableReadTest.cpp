@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "FakeIpHelper.h"
+#include "support/ReaderTest.h"
 #include "netdata/uAdapterInfo.h"
 #include "platform/Sys.h"
 
@@ -160,14 +160,14 @@ TEST_F(TableReadTest, ReadersShowTheRowsOfATableThatGrewUnderThem) {
     BuildIfTable(a, rows);
   };
 
-  grows(fakes.ipAddrTable, addresses);
+  grows(machine.ipAddrTable, addresses);
   StringList list;
   EXPECT_TRUE(FillIpAddressList(&list));
   EXPECT_EQ(list.Count(), 300);
 
-  fakes = IpHelperFakes{};
+  machine.Reset();
   ForgetTableSizes();
-  grows(fakes.networkParams, [](Arena& a, int n) {
+  grows(machine.networkParams, [](Arena& a, int n) {
     BuildFixedInfo(a, "testhost", "velnor.test", 8, 0, 0, 0, Strings(static_cast<std::size_t>(n), "10.77.0.1"));
   });
   TNetworkParams params;
@@ -175,23 +175,21 @@ TEST_F(TableReadTest, ReadersShowTheRowsOfATableThatGrewUnderThem) {
   EXPECT_EQ(params.DnsServerCount, 10);
 
   for (bool extended : {false, true}) {
-    fakes = IpHelperFakes{};
+    machine.Reset();
     ForgetTableSizes();
     UseExtAdapterApi = extended;
-    grows(fakes.adaptersInfo, [](Arena& a, int n) { BuildAdaptersInfo(a, std::vector<ClassicAdapter>(n)); });
-    grows(fakes.adaptersAddresses, [](Arena& a, int n) { BuildAdaptersAddresses(a, std::vector<ExtendedAdapter>(n)); });
+    grows(machine.adaptersInfo, [](Arena& a, int n) { BuildAdaptersInfo(a, std::vector<ClassicAdapter>(n)); });
+    grows(machine.adaptersAddresses, [](Arena& a, int n) { BuildAdaptersAddresses(a, std::vector<ExtendedAdapter>(n)); });
     int count = 0;
     TAdaptorRows rows;
     EXPECT_EQ(ReadAdaptorRows(count, rows), 0u) << extended;
     EXPECT_EQ(count, 300) << extended;
   }
 
-  fakes = IpHelperFakes{};
+  machine.Reset();
   ForgetTableSizes();
-  grows(fakes.ifTable, interfaces);
-  grows(fakes.ipAddrTable, addresses);
-  SysSwap<decltype(&::GetIfTable)> ifTable{&SysApi::GetIfTable, FakeGetIfTable};
-  SysSwap<decltype(&::GetIpAddrTable)> addrTable{&SysApi::GetIpAddrTable, FakeGetIpAddrTable};
+  grows(machine.ifTable, interfaces);
+  grows(machine.ipAddrTable, addresses);
   TAdapterInfo adapters;
   EXPECT_TRUE(ReadAdapterInfo(adapters));
   EXPECT_EQ(adapters.size(), 300u);

@@ -1,5 +1,7 @@
-// The library loading that every binding goes through: only the system
-// directory, on systems with and without the loader's newer switches.
+// The one binding of system calls: every library from the system directory,
+// each function bound once, the libraries of first use left alone at start,
+// and the library loading every binding goes through, on systems with and
+// without the loader's newer switches.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -58,9 +60,9 @@ TEST(DllSearch, TheLoaderSwitchesAreBoundWhereTheSystemHasThem) {
 }
 
 TEST(DllSearch, NewerSystemsAlsoRestrictTheDefaultSearchToTheSystemDirectory) {
-  SysSwap<decltype(Sys.SetDllDirectoryA)> a(&SysApi::SetDllDirectoryA, RecordSetDllDirectory);
-  SysSwap<decltype(Sys.SetSearchPathMode)> b(&SysApi::SetSearchPathMode, RecordSetSearchPathMode);
-  SysSwap<decltype(Sys.SetDefaultDllDirectories)> c(&SysApi::SetDefaultDllDirectories, RecordSetDefaultDllDirectories);
+  SysSwap a(&SysApi::SetDllDirectoryA, RecordSetDllDirectory);
+  SysSwap b(&SysApi::SetSearchPathMode, RecordSetSearchPathMode);
+  SysSwap c(&SysApi::SetDefaultDllDirectories, RecordSetDefaultDllDirectories);
   calls.clear();
   RestrictDllSearch();
   EXPECT_EQ(calls, (std::vector<std::string>{
@@ -73,9 +75,9 @@ TEST(DllSearch, NewerSystemsAlsoRestrictTheDefaultSearchToTheSystemDirectory) {
 
 TEST(DllSearch, OnVistaTheCurrentDirectoryStillLeavesTheSearch) {
   // Vista has neither the default-directory switch nor the safe-search one.
-  SysSwap<decltype(Sys.SetDllDirectoryA)> a(&SysApi::SetDllDirectoryA, RecordSetDllDirectory);
-  SysSwap<decltype(Sys.SetSearchPathMode)> b(&SysApi::SetSearchPathMode, nullptr);
-  SysSwap<decltype(Sys.SetDefaultDllDirectories)> c(&SysApi::SetDefaultDllDirectories, nullptr);
+  SysSwap a(&SysApi::SetDllDirectoryA, RecordSetDllDirectory);
+  SysSwap b(&SysApi::SetSearchPathMode, nullptr);
+  SysSwap c(&SysApi::SetDefaultDllDirectories, nullptr);
   calls.clear();
   RestrictDllSearch();
   EXPECT_EQ(calls, std::vector<std::string>{"SetDllDirectoryA(\"\")"});
@@ -104,4 +106,66 @@ TEST(DllSearch, OnlyBareNamesOfLibrariesThatAreThere) {
     EXPECT_EQ(LoadSystemLibrary(name), nullptr) << name;
   }
   EXPECT_EQ(LoadSystemLibrary(std::string(MAX_PATH, 'a').c_str()), nullptr);
+}
+
+TEST(SystemCalls, EachFunctionIsBoundOnceFromItsLibraryInTheSystemDirectory) {
+  struct Slot {
+    const char* library;
+    const char* name;
+    void* bound;
+    bool atStart;
+  };
+  std::vector<Slot> slots;
+  enum { AtStart, OnFirstUse };
+#define VELNOR_TEST_SLOT(scope, name) slots.push_back({file, #name, reinterpret_cast<void*>(Sys.name), atStart});
+#define VELNOR_TEST_LIBRARY(id, library, calls, when) \
+  {                                                   \
+    const char* file = library;                       \
+    const bool atStart = (when) == AtStart;           \
+    calls(VELNOR_TEST_SLOT)                           \
+  }
+  VELNOR_SYSTEM_LIBRARIES(VELNOR_TEST_LIBRARY)
+#undef VELNOR_TEST_LIBRARY
+#undef VELNOR_TEST_SLOT
+  for (const Slot& slot : slots) {
+    if (!slot.atStart) continue;
+    HMODULE library = GetModuleHandleA(slot.library);
+    ASSERT_NE(library, nullptr) << slot.library;
+    EXPECT_EQ(Lower(ModulePath(library)), Lower(SystemDirectory() + "\\" + slot.library));
+    EXPECT_EQ(slot.bound, reinterpret_cast<void*>(GetProcAddress(library, slot.name))) << slot.name;
+  }
+  // The start binds no library of first use: the process-status library is
+  // not even loaded (the test above loads it by itself).
+  EXPECT_EQ(Sys.EnumProcesses, nullptr);
+}
+
+TEST(SystemCalls, ALibraryOfFirstUseIsBoundWhenFirstAskedFor) {
+  SysSwap scope(SysLibrary::psapi, LoadSystemLibrary);
+  EXPECT_EQ(Sys.EnumProcesses, nullptr);
+  ASSERT_TRUE(BindSystemLibrary(SysLibrary::psapi));
+  HMODULE psapi = GetModuleHandleA("psapi.dll");
+  ASSERT_NE(psapi, nullptr);
+  EXPECT_EQ(reinterpret_cast<void*>(Sys.EnumProcesses), reinterpret_cast<void*>(GetProcAddress(psapi, "EnumProcesses")));
+  EXPECT_EQ(reinterpret_cast<void*>(Sys.GetModuleFileNameExW),
+            reinterpret_cast<void*>(GetProcAddress(psapi, "GetModuleFileNameExW")));
+}
+
+BOOL WINAPI RefuseDirectory(LPCSTR) { return FALSE; }
+
+TEST(SystemCalls, AGuardPutsBackWhatItReplaced) {
+  const auto real = Sys.SetDllDirectoryA;
+  const auto echo = Sys.IcmpSendEcho;
+  {
+    SysSwap one(&SysApi::SetDllDirectoryA, RefuseDirectory);
+    EXPECT_EQ(Sys.SetDllDirectoryA, RefuseDirectory);
+    SysApi fakes{};
+    {
+      SysSwap library(SysLibrary::iphlpapi, fakes);
+      EXPECT_EQ(Sys.IcmpSendEcho, nullptr);
+      EXPECT_TRUE(BindSystemLibrary(SysLibrary::iphlpapi));  // fakes count as bound
+      EXPECT_EQ(Sys.SetDllDirectoryA, RefuseDirectory);      // other libraries untouched
+    }
+    EXPECT_EQ(Sys.IcmpSendEcho, echo);
+  }
+  EXPECT_EQ(Sys.SetDllDirectoryA, real);
 }

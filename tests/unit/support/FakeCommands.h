@@ -45,7 +45,7 @@ class ScopedFakeCommands {
   }
 
  private:
-  SysSwap<decltype(Sys.CreateProcessA)> create_{&SysApi::CreateProcessA, &FakeCommands::CreateProcessA};
+  SysSwap create_{&SysApi::CreateProcessA, &FakeCommands::CreateProcessA};
 };
 
 }  // namespace fakecommands

@@ -100,11 +100,11 @@ class ScopedFakeRegistry {
   ScopedFakeRegistry() { FakeRegistry::Reset(); }
 
  private:
-  SysSwap<decltype(Sys.RegOpenKeyExA)> open_{&SysApi::RegOpenKeyExA, &FakeRegistry::Open};
-  SysSwap<decltype(Sys.RegCloseKey)> close_{&SysApi::RegCloseKey, &FakeRegistry::Close};
-  SysSwap<decltype(Sys.RegQueryValueExA)> query_{&SysApi::RegQueryValueExA, &FakeRegistry::Query};
-  SysSwap<decltype(Sys.RegSetValueExA)> set_{&SysApi::RegSetValueExA, &FakeRegistry::Set};
-  SysSwap<decltype(Sys.InternetSetOptionA)> option_{&SysApi::InternetSetOptionA, &FakeRegistry::SetOption};
+  SysSwap open_{&SysApi::RegOpenKeyExA, &FakeRegistry::Open};
+  SysSwap close_{&SysApi::RegCloseKey, &FakeRegistry::Close};
+  SysSwap query_{&SysApi::RegQueryValueExA, &FakeRegistry::Query};
+  SysSwap set_{&SysApi::RegSetValueExA, &FakeRegistry::Set};
+  SysSwap option_{&SysApi::InternetSetOptionA, &FakeRegistry::SetOption};
 };
 
 }  // namespace fakeregistry

@@ -4,7 +4,7 @@
 #include "platform/Sys.h"
 #include "toolkit/Application.h"
 #include "workers/ExecThread.h"
-#include "workers/TestSupport.h"
+#include "support/WorkerHarness.h"
 #include "workers/Utils_u.h"
 
 namespace {
@@ -149,8 +149,8 @@ BOOL WINAPI FailingCreateProcessA(LPCSTR app, LPSTR cmd, LPSECURITY_ATTRIBUTES p
 }
 
 TEST(ExecThread, AnInterpreterThatCannotStartGivesAnEmptyCapture) {
-  SysSwap<decltype(Sys.CreateProcessA)> swap(&SysApi::CreateProcessA, &FailingCreateProcessA);
-  SysSwap<decltype(Sys.CreatePipe)> pipe(&SysApi::CreatePipe, &RecordingCreatePipe);
+  SysSwap swap(&SysApi::CreateProcessA, &FailingCreateProcessA);
+  SysSwap pipe(&SysApi::CreatePipe, &RecordingCreatePipe);
   StringList output;
   RunCommand("ipconfig /all", &output, false, GetWindowsFolder().c_str());
   EXPECT_EQ(output.Items(),
@@ -237,9 +237,9 @@ TEST(StartCommand, StartsTheAppletAndReturnsWithoutWaitingOrInheriting) {
   FakeApplet::process = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   FakeApplet::thread = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   {
-    SysSwap<decltype(Sys.CreateProcessA)> create(&SysApi::CreateProcessA, &FakeApplet::Create);
-    SysSwap<decltype(Sys.CloseHandle)> close(&SysApi::CloseHandle, &FakeApplet::Close);
-    SysSwap<decltype(Sys.WaitForSingleObject)> noWait(&SysApi::WaitForSingleObject, &FakeApplet::Wait);
+    SysSwap create(&SysApi::CreateProcessA, &FakeApplet::Create);
+    SysSwap close(&SysApi::CloseHandle, &FakeApplet::Close);
+    SysSwap noWait(&SysApi::WaitForSingleObject, &FakeApplet::Wait);
     EXPECT_TRUE(StartCommand("ncpa.cpl", GetWindowsFolder()));
   }
   char systemDir[MAX_PATH] = {};

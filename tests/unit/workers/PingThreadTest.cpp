@@ -8,24 +8,16 @@
 #include <optional>
 
 #include "platform/Sys.h"
+#include "support/FakeMachine.h"
+#include "support/WorkerHarness.h"
 #include "toolkit/Application.h"
 #include "workers/PingThread_u.h"
-#include "workers/TestSupport.h"
 
 namespace {
 
 const char kSeparator[] = "*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*";
-const HANDLE kEchoHandle = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x5150));
-const UCHAR kTtl = 57;
+const UCHAR kTtl = kScriptedTtl;
 
-// One echo: a reply after ms, no reply with an IP status, or a record with
-// an error status (a router's ICMP answer, which the service returns as one
-// "reply").
-struct Echo {
-  bool reply;
-  int ms;
-  DWORD status;
-};
 Echo R(int ms) { return {true, ms, IP_SUCCESS}; }
 Echo Lost(DWORD status = 11010) { return {false, 0, status}; }
 Echo Answered(DWORD status) { return {true, 5, status}; }
@@ -35,137 +27,6 @@ std::vector<Echo> operator+(std::vector<Echo> a, const std::vector<Echo>& b) {
   return a;
 }
 
-// The whole fake world. The worker runs one at a time, so plain statics do.
-struct FakeNet {
-  struct Host {
-    std::vector<Echo> echoes;  // in order; the last one repeats
-    size_t next = 0;
-    ULONG address = 0;
-  };
-  static std::map<std::string, Host> hosts;  // names that resolve
-  static std::string noAddress;              // resolves without an address
-  static std::string lookupThrows;           // the name service breaks
-  static bool noEchoHandle;
-  // The echo blocks until released (to ask for a stop meanwhile).
-  static HANDLE echoEntered, echoRelease;
-
-  static long long clockMs;
-  static std::vector<DWORD> sleeps;
-  static std::vector<std::string> lookups;
-  static int echoes, handlesMade, handlesClosed, wsaStarts, wsaCleanups;
-  static std::vector<std::string> faults;  // arguments the worker got wrong
-
-  static void Reset() {
-    hosts.clear();
-    noAddress = "no-address";
-    lookupThrows = "broken";
-    noEchoHandle = false;
-    echoEntered = echoRelease = nullptr;
-    clockMs = 0;
-    sleeps.clear();
-    lookups.clear();
-    echoes = handlesMade = handlesClosed = wsaStarts = wsaCleanups = 0;
-    faults.clear();
-  }
-  static void AddHost(const std::string& name, std::vector<Echo> script) {
-    Host h;
-    h.echoes = std::move(script);
-    h.address = 0x0100000A + (static_cast<ULONG>(hosts.size()) << 24);  // 10.0.0.1, 10.0.0.2, ...
-    hosts[name] = h;
-  }
-
-  // A monotonic clock well past 32 bits, so no time is computed in 32.
-  static ULONGLONG WINAPI GetTickCount64() { return 0x500000000ULL + static_cast<ULONGLONG>(clockMs); }
-  static void WINAPI Sleep(DWORD ms) {
-    sleeps.push_back(ms);
-    clockMs += ms;
-  }
-  static HANDLE WINAPI IcmpCreateFile() {
-    if (noEchoHandle) return INVALID_HANDLE_VALUE;
-    ++handlesMade;
-    return kEchoHandle;
-  }
-  static BOOL WINAPI IcmpCloseHandle(HANDLE h) {
-    if (h != kEchoHandle) faults.push_back("closed a handle never made");
-    ++handlesClosed;
-    return TRUE;
-  }
-  static int WSAAPI WSAStartup(WORD version, LPWSADATA data) {
-    if (version != MAKEWORD(1, 1) || !data) faults.push_back("WSAStartup arguments");
-    ++wsaStarts;
-    return 0;
-  }
-  static int WSAAPI WSACleanup() {
-    ++wsaCleanups;
-    return 0;
-  }
-  static hostent* WSAAPI gethostbyname(const char* name) {
-    static hostent entry;
-    static char* list[2];
-    static ULONG address;
-    lookups.push_back(name);
-    if (wsaStarts != wsaCleanups + 1) faults.push_back("lookup outside one WSAStartup/WSACleanup");
-    if (name == lookupThrows) throw std::runtime_error("name service broke");
-    entry = hostent{};
-    entry.h_addrtype = AF_INET;
-    entry.h_length = 4;
-    entry.h_addr_list = list;
-    list[0] = list[1] = nullptr;
-    if (name == noAddress) return &entry;
-    auto it = hosts.find(name);
-    if (it == hosts.end()) return nullptr;
-    address = it->second.address;
-    list[0] = reinterpret_cast<char*>(&address);
-    return &entry;
-  }
-  static DWORD WINAPI IcmpSendEcho(HANDLE h, IPAddr to, LPVOID data, WORD size, PIP_OPTION_INFORMATION options,
-                                   LPVOID reply, DWORD replySize, DWORD timeout) {
-    ++echoes;
-    if (echoEntered) {
-      SetEvent(echoEntered);
-      WaitForSingleObject(echoRelease, 10000);
-    }
-    if (h != kEchoHandle) faults.push_back("echo on a foreign handle");
-    if (size != 32 || std::string(static_cast<const char*>(data), size) != std::string(32, 'X'))
-      faults.push_back("request data");
-    if (options) faults.push_back("IP options");
-    if (timeout != 2000) faults.push_back("time-out " + std::to_string(timeout));
-    if (replySize < sizeof(ICMP_ECHO_REPLY) + 32 + 8) faults.push_back("reply buffer too small");
-    Host* host = nullptr;
-    for (auto& [name, candidate] : hosts)
-      if (candidate.address == to) host = &candidate;
-    if (!host) {
-      faults.push_back("echo to an address never resolved");
-      SetLastError(11003);
-      return 0;
-    }
-    const Echo e = host->echoes[std::min(host->next++, host->echoes.size() - 1)];
-    clockMs += e.ms;
-    if (!e.reply) {
-      SetLastError(e.status);
-      return 0;
-    }
-    memset(reply, 0, replySize);
-    auto* r = static_cast<ICMP_ECHO_REPLY*>(reply);
-    r->Status = e.status;
-    r->Address = to;
-    // Not what the worker shows: its time covers the whole attempt.
-    r->RoundTripTime = static_cast<ULONG>(e.ms / 2 + 1);
-    r->DataSize = 32;
-    r->Options.Ttl = kTtl;
-    SetLastError(0);
-    return 1;
-  }
-};
-std::map<std::string, FakeNet::Host> FakeNet::hosts;
-std::string FakeNet::noAddress, FakeNet::lookupThrows;
-bool FakeNet::noEchoHandle;
-HANDLE FakeNet::echoEntered, FakeNet::echoRelease;
-long long FakeNet::clockMs;
-std::vector<DWORD> FakeNet::sleeps;
-std::vector<std::string> FakeNet::lookups;
-int FakeNet::echoes, FakeNet::handlesMade, FakeNet::handlesClosed, FakeNet::wsaStarts, FakeNet::wsaCleanups;
-std::vector<std::string> FakeNet::faults;
 
 std::string ReplyLine(const std::string& t, int ms) {
   return "Reply from [" + t + "] bytes=32 time=" + std::to_string(ms) + "ms TTL=" + std::to_string(kTtl);
@@ -185,7 +46,6 @@ std::vector<std::string> L(std::initializer_list<std::string> lines) { return li
 
 class PingThreadTest : public testing::Test {
  protected:
-  PingThreadTest() { FakeNet::Reset(); }
   ~PingThreadTest() override { EXPECT_EQ(output.addsOffMainThread + events.addsOffMainThread, 0); }
 
   // Starts a worker for target and waits for its message; the worker frees
@@ -205,14 +65,7 @@ class PingThreadTest : public testing::Test {
   RecordingLines output, events;
 
  private:
-  SysSwap<decltype(Sys.GetTickCount64)> clock_{&SysApi::GetTickCount64, &FakeNet::GetTickCount64};
-  SysSwap<decltype(Sys.Sleep)> sleep_{&SysApi::Sleep, &FakeNet::Sleep};
-  SysSwap<decltype(Sys.IcmpCreateFile)> create_{&SysApi::IcmpCreateFile, &FakeNet::IcmpCreateFile};
-  SysSwap<decltype(Sys.IcmpSendEcho)> echo_{&SysApi::IcmpSendEcho, &FakeNet::IcmpSendEcho};
-  SysSwap<decltype(Sys.IcmpCloseHandle)> close_{&SysApi::IcmpCloseHandle, &FakeNet::IcmpCloseHandle};
-  SysSwap<decltype(Sys.WSAStartup)> start_{&SysApi::WSAStartup, &FakeNet::WSAStartup};
-  SysSwap<decltype(Sys.WSACleanup)> cleanup_{&SysApi::WSACleanup, &FakeNet::WSACleanup};
-  SysSwap<decltype(Sys.gethostbyname)> lookup_{&SysApi::gethostbyname, &FakeNet::gethostbyname};
+  ScopedFakeMachine machine_{ScopedFakeMachine::kEcho | ScopedFakeMachine::kSleep | ScopedFakeMachine::kClock};
 };
 
 TEST_F(PingThreadTest, JudgesEachEntryFromItsRepliesAndTimes) {
@@ -318,8 +171,8 @@ TEST_F(PingThreadTest, JudgesEachEntryFromItsRepliesAndTimes) {
        std::vector<DWORD>{}},
   };
   for (const Row& row : rows) {
-    FakeNet::Reset();
-    for (const auto& [name, script] : row.hosts) FakeNet::AddHost(name, script);
+    machine.Reset();
+    for (const auto& [name, script] : row.hosts) machine.AddHost(name, script);
     output.Clear();
     events.Clear();
     const auto messages = Ping(row.target, row.echoCount, 4);
@@ -329,12 +182,12 @@ TEST_F(PingThreadTest, JudgesEachEntryFromItsRepliesAndTimes) {
     EXPECT_EQ(output.Items(), row.output) << row.name;
     EXPECT_EQ(events.Items(), row.events) << row.name;
     if (row.sleeps) {
-      EXPECT_EQ(FakeNet::sleeps, *row.sleeps) << row.name;
+      EXPECT_EQ(machine.sleeps, *row.sleeps) << row.name;
     }
-    EXPECT_TRUE(FakeNet::faults.empty()) << row.name << ": " << testing::PrintToString(FakeNet::faults);
-    EXPECT_EQ(FakeNet::handlesMade, FakeNet::handlesClosed) << row.name;
-    EXPECT_EQ(FakeNet::wsaStarts, FakeNet::wsaCleanups) << row.name;
-    EXPECT_EQ(std::count(FakeNet::lookups.begin(), FakeNet::lookups.end(), ""), 0) << row.name << ": an empty name was looked up";
+    EXPECT_TRUE(machine.faults.empty()) << row.name << ": " << testing::PrintToString(machine.faults);
+    EXPECT_EQ(machine.handlesMade, machine.handlesClosed) << row.name;
+    EXPECT_EQ(machine.wsaStarts, machine.wsaCleanups) << row.name;
+    EXPECT_EQ(std::count(machine.lookups.begin(), machine.lookups.end(), ""), 0) << row.name << ": an empty name was looked up";
   }
 }
 
@@ -361,9 +214,9 @@ TEST_F(PingThreadTest, NamesEachFailureAndStopsOnlyWhenTheNameIsBad) {
       {"name service breaks: attempts go on", "broken", {}, false, {"ICMP error #2184", "ICMP error #2184"}},
   };
   for (const Row& row : rows) {
-    FakeNet::Reset();
-    if (!row.script.empty()) FakeNet::AddHost("a", row.script);
-    FakeNet::noEchoHandle = row.noEchoHandle;
+    machine.Reset();
+    if (!row.script.empty()) machine.AddHost("a", row.script);
+    machine.noEchoHandle = row.noEchoHandle;
     output.Clear();
     events.Clear();
     const auto messages = Ping(row.target, 2);
@@ -374,31 +227,31 @@ TEST_F(PingThreadTest, NamesEachFailureAndStopsOnlyWhenTheNameIsBad) {
     expected.push_back(kSeparator);
     EXPECT_EQ(output.Items(), expected) << row.name;
     EXPECT_EQ(events.Items(), L({EventLine(row.target, 0, 0)})) << row.name;
-    EXPECT_TRUE(FakeNet::faults.empty()) << row.name << ": " << testing::PrintToString(FakeNet::faults);
-    EXPECT_EQ(FakeNet::handlesMade, FakeNet::handlesClosed) << row.name;
-    EXPECT_EQ(FakeNet::wsaStarts, FakeNet::wsaCleanups) << row.name;
+    EXPECT_TRUE(machine.faults.empty()) << row.name << ": " << testing::PrintToString(machine.faults);
+    EXPECT_EQ(machine.handlesMade, machine.handlesClosed) << row.name;
+    EXPECT_EQ(machine.wsaStarts, machine.wsaCleanups) << row.name;
   }
 }
 
 TEST_F(PingThreadTest, AStopRequestLetsTheAttemptInProgressFinish) {
-  FakeNet::AddHost("a", {R(20)});
-  FakeNet::echoEntered = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  FakeNet::echoRelease = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  machine.AddHost("a", {R(20)});
+  machine.echoEntered = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  machine.echoRelease = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   MessageSink sink;
   TPingItem item;
   item.Target = "a";
   item.Index = 2;
   // Alive until its run ends, and the run cannot end while the echo blocks.
   TPingThread* worker = new TPingThread(sink.Handle(), &item, 4, 2000, Lines());
-  ASSERT_EQ(PumpingWait(FakeNet::echoEntered, 10000), WAIT_OBJECT_0);
+  ASSERT_EQ(PumpingWait(machine.echoEntered, 10000), WAIT_OBJECT_0);
   worker->Terminate();
-  SetEvent(FakeNet::echoRelease);
+  SetEvent(machine.echoRelease);
   ASSERT_TRUE(sink.WaitFor(WM_PING_FINISHED, 1, 10000));
   sink.Pump(20);
-  CloseHandle(FakeNet::echoEntered);
-  CloseHandle(FakeNet::echoRelease);
+  CloseHandle(machine.echoEntered);
+  CloseHandle(machine.echoRelease);
 
-  EXPECT_EQ(FakeNet::echoes, 1);
+  EXPECT_EQ(machine.echoes, 1);
   EXPECT_EQ(output.Items(), Replies("a", 1, 20) + L({kSeparator}));
   EXPECT_EQ(events.Items(), L({EventLine("a", 100, 20)}));
   ASSERT_EQ(sink.Of(WM_PING_FINISHED).size(), 1u);
@@ -407,7 +260,7 @@ TEST_F(PingThreadTest, AStopRequestLetsTheAttemptInProgressFinish) {
 }
 
 TEST_F(PingThreadTest, AClosingApplicationGetsNoAttemptAndAFailure) {
-  FakeNet::AddHost("a", {R(20)});
+  machine.AddHost("a", {R(20)});
   Application.Terminate();
   const auto messages = Ping("a");
   Application.Initialize();  // clears the terminating flag again
@@ -415,7 +268,7 @@ TEST_F(PingThreadTest, AClosingApplicationGetsNoAttemptAndAFailure) {
 
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].wParam, 0u);
-  EXPECT_EQ(FakeNet::echoes, 0);
+  EXPECT_EQ(machine.echoes, 0);
   EXPECT_EQ(output.Items(), L({kSeparator}));
   EXPECT_EQ(events.Items(), L({"Pinging [a] FAIL, (100% loss)!"}));
 }
@@ -423,21 +276,21 @@ TEST_F(PingThreadTest, AClosingApplicationGetsNoAttemptAndAFailure) {
 TEST_F(PingThreadTest, AFailedHandOverEndsTheTargetButNotTheMessage) {
   // The first reply line cannot be shown: the attempts for the target end,
   // and its one reply still counts with its full time (1700 ms: failure).
-  FakeNet::AddHost("a", {R(1700)});
+  machine.AddHost("a", {R(1700)});
   output.failOn = [](const std::string& text) { return text.rfind("Reply", 0) == 0; };
   output.failuresLeft = 1;
   auto messages = Ping("a", 4, 5);
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].wParam, 0u);
   EXPECT_EQ(messages[0].lParam, 5);
-  EXPECT_EQ(FakeNet::echoes, 1);
+  EXPECT_EQ(machine.echoes, 1);
   EXPECT_EQ(output.Items(), L({"Error on PingThread: memo gone", kSeparator}));
   EXPECT_EQ(events.Items(), L({EventLine("a", 100, 1700)}));
 
   // The output is gone for good, so even the error line fails: the run ends
   // early, and still with exactly one message.
-  FakeNet::Reset();
-  FakeNet::AddHost("a", {R(20)});
+  machine.Reset();
+  machine.AddHost("a", {R(20)});
   output.Clear();
   events.Clear();
   output.failOn = [](const std::string&) { return true; };
@@ -446,7 +299,7 @@ TEST_F(PingThreadTest, AFailedHandOverEndsTheTargetButNotTheMessage) {
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].wParam, 0u);
   EXPECT_EQ(messages[0].lParam, 5);
-  EXPECT_EQ(FakeNet::echoes, 1);
+  EXPECT_EQ(machine.echoes, 1);
   EXPECT_TRUE(events.Items().empty());
 }
 
@@ -473,7 +326,7 @@ TEST_F(PingThreadTest, TheOutputIsEmptiedOnlyWhenItHoldsMoreThan500Lines) {
 // the reply buffer is large enough for this target's reply record, and the
 // TTL shown is the one in the reply.
 TEST(PingThreadLoopback, ShowsTheRealReplysTimeToLive) {
-  SysSwap<decltype(Sys.Sleep)> noPause(&SysApi::Sleep, &FakeNet::Sleep);
+  ScopedFakeMachine noPause(ScopedFakeMachine::kSleep);
   RecordingLines output, events;
   MessageSink sink;
   TPingItem item;

@@ -45,7 +45,7 @@ TEST(GetWindowsVersionCode, MapsEachReleaseAndRejectsTheRest) {
       {2, 10, 0, "", 0},    // a version above 6
       {3, 4, 0, "", 0},     // neither family
   };
-  SysSwap<decltype(Sys.GetVersionExA)> swap(&SysApi::GetVersionExA, &FakeGetVersionExA);
+  SysSwap swap(&SysApi::GetVersionExA, &FakeGetVersionExA);
   for (const VersionRow& row : rows) {
     CurrentVersion = &row;
     EXPECT_EQ(GetWindowsVersionCode(), row.code) << row.platform << " " << row.major << "." << row.minor;
@@ -65,7 +65,7 @@ UINT WINAPI FakeGetWindowsDirectoryA(LPSTR buffer, UINT size) {
 TEST(GetWindowsFolder, GivesTheDirectoryOrNothing) {
   EXPECT_EQ(lstrcmpiA(GetWindowsFolder().c_str(), "C:\\windows"), 0) << GetWindowsFolder();
 
-  SysSwap<decltype(Sys.GetWindowsDirectoryA)> swap(&SysApi::GetWindowsDirectoryA, &FakeGetWindowsDirectoryA);
+  SysSwap swap(&SysApi::GetWindowsDirectoryA, &FakeGetWindowsDirectoryA);
   WindowsDirResult = 8;
   EXPECT_EQ(GetWindowsFolder(), "C:\\WINNT");
   WindowsDirResult = 0;  // failed
@@ -78,7 +78,7 @@ int NetworkMetric = 0;
 int WINAPI FakeGetSystemMetrics(int index) { return index == SM_NETWORK ? NetworkMetric : 0; }
 
 TEST(IsNetworkPresent, ReadsOnlyTheLowestBit) {
-  SysSwap<decltype(Sys.GetSystemMetrics)> swap(&SysApi::GetSystemMetrics, &FakeGetSystemMetrics);
+  SysSwap swap(&SysApi::GetSystemMetrics, &FakeGetSystemMetrics);
   const std::pair<int, bool> rows[] = {{0, false}, {1, true}, {2, false}, {3, true}};
   for (const auto& row : rows) {
     NetworkMetric = row.first;
@@ -101,7 +101,7 @@ TEST(TimeStamps, FileNameAndReportTimeInTwoDigitFields) {
       {1999, 12, 31, 23, 59, 0, "velnor-19991231-235900.txt", "1999-12-31 23:59:00"},
       {987, 1, 1, 0, 0, 0, "velnor-9870101-000000.txt", "987-01-01 00:00:00"},  // the year as it is
   };
-  SysSwap<decltype(Sys.GetLocalTime)> swap(&SysApi::GetLocalTime, &FakeGetLocalTime);
+  SysSwap swap(&SysApi::GetLocalTime, &FakeGetLocalTime);
   for (const Case& c : cases) {
     FakeNow = SYSTEMTIME{c.year, c.month, 0, c.day, c.hour, c.minute, c.second, 0};
     EXPECT_EQ(TimestampedFileName("velnor"), c.fileName);
@@ -396,10 +396,10 @@ std::vector<DWORD> FakeToken::attributes;
 std::vector<HANDLE> FakeToken::opened, FakeToken::closed;
 
 TEST(IsUserAdmin, FindsAdministratorsAnywhereInTheGroupList) {
-  SysSwap<decltype(Sys.OpenThreadToken)> s1(&SysApi::OpenThreadToken, &FakeToken::OpenThread);
-  SysSwap<decltype(Sys.OpenProcessToken)> s2(&SysApi::OpenProcessToken, &FakeToken::OpenProcess);
-  SysSwap<decltype(Sys.GetTokenInformation)> s3(&SysApi::GetTokenInformation, &FakeToken::Info);
-  SysSwap<decltype(Sys.CloseHandle)> s4(&SysApi::CloseHandle, &FakeToken::Close);
+  SysSwap s1(&SysApi::OpenThreadToken, &FakeToken::OpenThread);
+  SysSwap s2(&SysApi::OpenProcessToken, &FakeToken::OpenProcess);
+  SysSwap s3(&SysApi::GetTokenInformation, &FakeToken::Info);
+  SysSwap s4(&SysApi::CloseHandle, &FakeToken::Close);
 
   const std::vector<BYTE> administrators = MakeSid(5, {32, 544});
   auto groupList = [&](int others, int adminAt) {

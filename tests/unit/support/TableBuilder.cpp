@@ -1,9 +1,10 @@
-#include "FakeIpHelper.h"
+#include "support/TableBuilder.h"
 
+#include <algorithm>
+#include <cstddef>
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
-
-IpHelperFakes fakes;
 
 void* Arena::Bytes(std::size_t size, std::size_t align) {
   if (align < 8) align = 8;
@@ -43,8 +44,6 @@ DWORD Ip(const char* dotted) {
   return b[0] | (b[1] << 8) | (b[2] << 16) | (b[3] << 24);
 }
 
-namespace {
-
 // The size a builder needs, found by running it on scratch memory.
 std::size_t Measure(const std::function<void(Arena&)>& build) {
   std::vector<BYTE> scratch(1 << 20);
@@ -52,6 +51,8 @@ std::size_t Measure(const std::function<void(Arena&)>& build) {
   build(measure);
   return measure.Used();
 }
+
+namespace {
 
 template <std::size_t N>
 void Copy(char (&field)[N], const std::string& text) {
@@ -96,59 +97,28 @@ Entry* AddressChain(Arena& a, const std::vector<std::string>& texts) {
   return Chain<Entry>(a, texts.size(), [&](Entry& e, std::size_t i) { e.Address = a.Inet(texts[i].c_str()); });
 }
 
-DWORD WINAPI FakeGetNetworkParams(PFIXED_INFO info, PULONG size) { return fakes.networkParams.Call(info, size); }
-DWORD WINAPI FakeGetAdaptersInfo(PIP_ADAPTER_INFO info, PULONG size) { return fakes.adaptersInfo.Call(info, size); }
-ULONG WINAPI FakeGetAdaptersAddresses(ULONG family, ULONG flags, PVOID, PIP_ADAPTER_ADDRESSES addresses, PULONG size) {
-  fakes.addressesQueries.emplace_back(family, flags);
-  return fakes.adaptersAddresses.Call(addresses, size);
+template <class Table, class Row>
+void BuildTable(Arena& a, const std::vector<Row>& rows) {
+  auto* table = static_cast<Table*>(a.Bytes(offsetof(Table, table) + rows.size() * sizeof(Row), alignof(Table)));
+  table->dwNumEntries = static_cast<DWORD>(rows.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) table->table[i] = rows[i];
 }
-DWORD WINAPI FakeGetPerAdapterInfo(ULONG index, PIP_PER_ADAPTER_INFO info, PULONG size) {
-  fakes.perAdapterBufferSizes.push_back(*size);
-  if (!fakes.perAdapter) return ERROR_NO_DATA;
-  std::vector<BYTE> scratch(1 << 16);
-  Arena measure(scratch.data(), scratch.size());
-  const DWORD answer = fakes.perAdapter(index, measure);
-  if (answer != NO_ERROR) return answer;
-  if (!info || *size < measure.Used()) {
-    *size = static_cast<ULONG>(measure.Used());
-    return ERROR_BUFFER_OVERFLOW;
-  }
-  Arena arena(reinterpret_cast<BYTE*>(info), *size);
-  return fakes.perAdapter(index, arena);
+
+LARGE_INTEGER Stamp(int64_t ticks) {
+  LARGE_INTEGER stamp;
+  stamp.QuadPart = ticks;
+  return stamp;
+}
+
+// A MIB table: the count (which may claim more), then the rows.
+template <class Table, class Row, class Fill>
+void BuildConnTable(Arena& a, const std::vector<Conn>& conns, DWORD extraRowsClaimed, Fill fill) {
+  auto* table = static_cast<Table*>(a.Bytes(offsetof(Table, table) + conns.size() * sizeof(Row), alignof(Table)));
+  table->dwNumEntries = static_cast<DWORD>(conns.size()) + extraRowsClaimed;
+  for (std::size_t i = 0; i < conns.size(); ++i) fill(table->table[i], conns[i]);
 }
 
 }  // namespace
-
-DWORD TableFake::Call(void* buffer, PULONG size) {
-  ++calls;
-  const std::size_t needed = Measure(build);
-  if (!buffer || *size < needed) {
-    *size = static_cast<ULONG>(needed);
-    return probeAnswer;
-  }
-  if (secondAnswer != NO_ERROR) return secondAnswer;
-  // Bytes no structure covers hold garbage, as they may on the platform.
-  std::memset(buffer, 0xCD, *size);
-  Arena arena(static_cast<BYTE*>(buffer), *size);
-  build(arena);
-  return NO_ERROR;
-}
-
-DWORD WINAPI FakeGetIfTable(PMIB_IFTABLE table, PULONG size, WINBOOL) { return fakes.ifTable.Call(table, size); }
-DWORD WINAPI FakeGetIpAddrTable(PMIB_IPADDRTABLE table, PULONG size, WINBOOL) {
-  return fakes.ipAddrTable.Call(table, size);
-}
-
-TIpHelperSlots FakeSlots() {
-  TIpHelperSlots slots;
-  slots.GetNetworkParams = FakeGetNetworkParams;
-  slots.GetAdaptersInfo = FakeGetAdaptersInfo;
-  slots.GetAdaptersAddresses = FakeGetAdaptersAddresses;
-  slots.GetPerAdapterInfo = FakeGetPerAdapterInfo;
-  slots.GetIpAddrTable = FakeGetIpAddrTable;
-  slots.GetIfTable = FakeGetIfTable;
-  return slots;
-}
 
 void BuildFixedInfo(Arena& a, const char* host, const char* domain, UINT nodeType, UINT routing, UINT proxy, UINT dns,
                     const std::vector<std::string>& dnsServers) {
@@ -280,20 +250,92 @@ MIB_IFROW IfRow(DWORD index, DWORD type, const std::vector<BYTE>& mac, const cha
   return row;
 }
 
-void FakeIpHelperTest::SetUp() {
-  fakes = IpHelperFakes{};
-  UseExtAdapterApi = false;
-  binding_ = std::make_unique<ScopedIpHelperBinding>(FakeSlots());
+void BuildIpNetTable(Arena& a, const std::vector<MIB_IPNETROW>& rows) { BuildTable<MIB_IPNETTABLE>(a, rows); }
+
+MIB_IPNETROW NetRow(DWORD index, const std::vector<BYTE>& mac, const char* address, DWORD type) {
+  MIB_IPNETROW row{};
+  row.dwIndex = index;
+  row.dwPhysAddrLen = static_cast<DWORD>(mac.size());
+  std::copy(mac.begin(), mac.begin() + std::min<std::size_t>(mac.size(), 8), row.bPhysAddr);
+  row.dwAddr = Ip(address);
+  row.dwType = type;
+  return row;
 }
 
-void FakeIpHelperTest::TearDown() {
-  binding_.reset();
-  UseExtAdapterApi = false;
-  EXPECT_EQ(TTableBuffer::Live(), 0) << "a table buffer outlived its reader";
+void BuildIpForwardTable(Arena& a, const std::vector<MIB_IPFORWARDROW>& rows) {
+  BuildTable<MIB_IPFORWARDTABLE>(a, rows);
 }
 
-std::vector<std::string> LinesOf(const Lines& list) {
-  std::vector<std::string> lines;
-  for (int i = 0; i < list.Count(); ++i) lines.push_back(list[i]);
-  return lines;
+MIB_IPFORWARDROW Route(const char* destination, const char* mask, const char* nextHop, DWORD ifIndex, DWORD type,
+                       DWORD proto, DWORD nextHopAs, DWORD metric1) {
+  MIB_IPFORWARDROW row{};
+  row.dwForwardDest = Ip(destination);
+  row.dwForwardMask = Ip(mask);
+  row.dwForwardNextHop = Ip(nextHop);
+  row.dwForwardIfIndex = ifIndex;
+  row.dwForwardType = type;
+  row.dwForwardProto = proto;
+  row.dwForwardNextHopAS = nextHopAs;
+  row.dwForwardMetric1 = metric1;
+  row.dwForwardMetric2 = MIB_IPROUTE_METRIC_UNUSED;
+  return row;
+}
+
+DWORD PortField(DWORD port) { return 0xBEEF0000u | ((port & 0xFF) << 8) | ((port >> 8) & 0xFF); }
+
+void BuildTcpOwnerModule(Arena& a, const std::vector<Conn>& conns, DWORD extraRowsClaimed) {
+  BuildConnTable<MIB_TCPTABLE_OWNER_MODULE, MIB_TCPROW_OWNER_MODULE>(a, conns, extraRowsClaimed, [](auto& row, const Conn& c) {
+    row.dwState = c.state;
+    row.dwLocalAddr = Ip(c.local);
+    row.dwLocalPort = PortField(c.localPort);
+    row.dwRemoteAddr = Ip(c.remote);
+    row.dwRemotePort = PortField(c.remotePort);
+    row.dwOwningPid = c.pid;
+    row.liCreateTimestamp = Stamp(c.created);
+  });
+}
+
+void BuildUdpOwnerModule(Arena& a, const std::vector<Conn>& conns, DWORD extraRowsClaimed) {
+  BuildConnTable<MIB_UDPTABLE_OWNER_MODULE, MIB_UDPROW_OWNER_MODULE>(a, conns, extraRowsClaimed, [](auto& row, const Conn& c) {
+    row.dwLocalAddr = Ip(c.local);
+    row.dwLocalPort = PortField(c.localPort);
+    row.dwOwningPid = c.pid;
+    row.liCreateTimestamp = Stamp(c.created);
+  });
+}
+
+void BuildPlainTcp(Arena& a, const std::vector<Conn>& conns, DWORD extraRowsClaimed) {
+  BuildConnTable<MIB_TCPTABLE, MIB_TCPROW>(a, conns, extraRowsClaimed, [](auto& row, const Conn& c) {
+    row.dwState = c.state;
+    row.dwLocalAddr = Ip(c.local);
+    row.dwLocalPort = PortField(c.localPort);
+    row.dwRemoteAddr = Ip(c.remote);
+    row.dwRemotePort = PortField(c.remotePort);
+  });
+}
+
+void BuildPlainUdp(Arena& a, const std::vector<Conn>& conns, DWORD extraRowsClaimed) {
+  BuildConnTable<MIB_UDPTABLE, MIB_UDPROW>(a, conns, extraRowsClaimed, [](auto& row, const Conn& c) {
+    row.dwLocalAddr = Ip(c.local);
+    row.dwLocalPort = PortField(c.localPort);
+  });
+}
+
+std::vector<DWORD> AllocatedTcpRow(const Conn& c) {
+  return {c.state, Ip(c.local), PortField(c.localPort), Ip(c.remote), PortField(c.remotePort), c.pid};
+}
+
+std::vector<DWORD> AllocatedUdpRow(const Conn& c) { return {Ip(c.local), PortField(c.localPort), c.pid}; }
+
+int64_t Ticks(int year, int month, int day, int hour, int minute, int second) {
+  SYSTEMTIME st{};
+  st.wYear = static_cast<WORD>(year);
+  st.wMonth = static_cast<WORD>(month);
+  st.wDay = static_cast<WORD>(day);
+  st.wHour = static_cast<WORD>(hour);
+  st.wMinute = static_cast<WORD>(minute);
+  st.wSecond = static_cast<WORD>(second);
+  FILETIME ft;
+  SystemTimeToFileTime(&st, &ft);
+  return static_cast<int64_t>((static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
 }

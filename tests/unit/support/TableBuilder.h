@@ -1,18 +1,19 @@
-// Fakes of the IP Helper entries that build the platform's real structures
-// in the caller's buffer, the way the library does: a size probe, then the
-// records with every entry they point to inside that one buffer.
+// The one builder of the platform's table buffers: every structure the
+// system's network library hands back (parameters, adapter lists, the
+// address, interface, ARP, route and connection tables), laid out in the
+// caller's buffer as the library lays it out, so the readers run their real
+// code on them.
 #pragma once
 
-#include <gtest/gtest.h>
+#include <winsock2.h>
+#include <windows.h>
+#include <iphlpapi.h>
 
+#include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include "netdata/IPHLPAPI.h"
-#include "netdata/IPHelper.h"
 
 // Places structures one after another in a buffer, zero-filled and aligned.
 class Arena {
@@ -39,35 +40,10 @@ class Arena {
 
 DWORD Ip(const char* dotted);  // network byte order, as the tables store it
 
-// One table entry of the library: answers the size probe with probeAnswer
-// and the needed size, then builds the table or answers secondAnswer.
-struct TableFake {
-  DWORD probeAnswer = ERROR_BUFFER_OVERFLOW;
-  DWORD secondAnswer = NO_ERROR;
-  std::function<void(Arena&)> build = [](Arena&) {};
-  int calls = 0;
+// The size a builder needs, found by running it on scratch memory.
+std::size_t Measure(const std::function<void(Arena&)>& build);
 
-  DWORD Call(void* buffer, PULONG size);
-};
-
-struct IpHelperFakes {
-  TableFake networkParams;                                // FIXED_INFO
-  TableFake adaptersInfo;                                 // IP_ADAPTER_INFO chain
-  TableFake adaptersAddresses;                            // IP_ADAPTER_ADDRESSES chain
-  TableFake ipAddrTable{ERROR_INSUFFICIENT_BUFFER};       // MIB_IPADDRTABLE
-  TableFake ifTable{ERROR_INSUFFICIENT_BUFFER};           // MIB_IFTABLE
-  std::function<DWORD(ULONG index, Arena&)> perAdapter;   // null: answers 232
-  std::vector<std::pair<ULONG, ULONG>> addressesQueries;  // (family, flags) per call
-  std::vector<ULONG> perAdapterBufferSizes;
-};
-extern IpHelperFakes fakes;
-
-// Slots that lead to the fakes above.
-TIpHelperSlots FakeSlots();
-DWORD WINAPI FakeGetIfTable(PMIB_IFTABLE table, PULONG size, WINBOOL order);
-DWORD WINAPI FakeGetIpAddrTable(PMIB_IPADDRTABLE table, PULONG size, WINBOOL order);
-
-// ---- Builders of the platform's structures
+// ---- Parameters and adapters
 
 void BuildFixedInfo(Arena& a, const char* host, const char* domain, UINT nodeType, UINT routing, UINT proxy, UINT dns,
                     const std::vector<std::string>& dnsServers);
@@ -110,20 +86,57 @@ struct ExtendedAdapter {
 };
 void BuildAdaptersAddresses(Arena& a, const std::vector<ExtendedAdapter>& adapters);
 
+// ---- Address, interface, ARP and route tables
+
 void BuildIpAddrTable(Arena& a, const std::vector<MIB_IPADDRROW>& rows);
 MIB_IPADDRROW AddrRow(DWORD index, const char* address, const char* mask);
 void BuildIfTable(Arena& a, const std::vector<MIB_IFROW>& rows);
 MIB_IFROW IfRow(DWORD index, DWORD type, const std::vector<BYTE>& mac, const char* description);
 
-// Every test of the readers runs against the fakes, and checks afterwards
-// that no table buffer outlived the reader.
-class FakeIpHelperTest : public testing::Test {
- protected:
-  void SetUp() override;
-  void TearDown() override;
+void BuildIpNetTable(Arena& a, const std::vector<MIB_IPNETROW>& rows);
+MIB_IPNETROW NetRow(DWORD index, const std::vector<BYTE>& mac, const char* address, DWORD type);
 
- private:
-  std::unique_ptr<ScopedIpHelperBinding> binding_;
+void BuildIpForwardTable(Arena& a, const std::vector<MIB_IPFORWARDROW>& rows);
+MIB_IPFORWARDROW Route(const char* destination, const char* mask, const char* nextHop, DWORD ifIndex, DWORD type,
+                       DWORD proto, DWORD nextHopAs, DWORD metric1);
+
+// A table whose count claims far more rows than its buffer holds (one row).
+template <class Table, class Row>
+void BuildOverclaimingTable(Arena& a, const Row& row) {
+  auto* table = static_cast<Table*>(a.Bytes(sizeof(Table), alignof(Table)));
+  table->dwNumEntries = 100000;
+  table->table[0] = row;
+}
+
+
+// ---- Connection tables of the three generations
+
+// One connection as a test describes it; ports in host order.
+struct Conn {
+  DWORD state = MIB_TCP_STATE_ESTAB;
+  const char* local = "10.77.0.2";
+  DWORD localPort = 1025;
+  const char* remote = "10.77.1.1";
+  DWORD remotePort = 80;
+  DWORD pid = 0;
+  int64_t created = 0;  // 100-ns ticks since 1601, UTC
 };
 
-std::vector<std::string> LinesOf(const Lines& list);
+// A port as a table field: network order in the low two bytes, and bytes in
+// the upper half that are not part of it (the platform leaves them as they
+// happen to be).
+DWORD PortField(DWORD port);
+
+// The rows of a connection table as each generation lays them out; every
+// count claims extraRowsClaimed rows more than the table holds.
+void BuildTcpOwnerModule(Arena& a, const std::vector<Conn>& conns, DWORD extraRowsClaimed = 0);
+void BuildUdpOwnerModule(Arena& a, const std::vector<Conn>& conns, DWORD extraRowsClaimed = 0);
+void BuildPlainTcp(Arena& a, const std::vector<Conn>& conns, DWORD extraRowsClaimed = 0);
+void BuildPlainUdp(Arena& a, const std::vector<Conn>& conns, DWORD extraRowsClaimed = 0);
+// The values of one row of the allocate-and-get tables, in their order.
+std::vector<DWORD> AllocatedTcpRow(const Conn& c);
+std::vector<DWORD> AllocatedUdpRow(const Conn& c);
+
+// 100-ns ticks of a UTC time, as a row's creation time stamp.
+int64_t Ticks(int year, int month, int day, int hour, int minute, int second);
+
