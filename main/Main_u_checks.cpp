@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "monitor/ConfigReports.h"
 #include "monitor/uTCPIP.h"
 #include "netdata/IPHelper.h"
 #include "netdata/uAdapterInfo.h"

@@ -5,6 +5,7 @@
 #include <functional>
 #include <tuple>
 
+#include "monitor/ConfigReports.h"
 #include "monitor/Connections.h"
 #include "monitor/Statistics.h"
 #include "monitor/Tables.h"

@@ -21,7 +21,6 @@
 #include <vector>
 
 #include "netdata/IPHLPAPI.h"
-#include "text/Lines.h"
 
 // ---------------------------------------------------------------------------
 // Report options, false at start; the monitor stores its check boxes here
@@ -132,15 +131,17 @@ struct TNetworkParams {
 // Fills params from the fixed network information. Returns 0, 50 when the
 // library is missing, or the platform's code for a failed query.
 DWORD ReadNetworkParams(TNetworkParams& params);
-// The monitor's fixed-information page.
-void ListFixedInfo(Lines* list);
-// The main window's parameter list; true when it found DNS servers.
-bool FillNetworkParamsList(Lines* list);
-// The monitor's address-table page. Without the library the list is left
-// as it was.
-void ListIpAddrTable(Lines* list);
-// The main window's address list; true when the table has rows.
-bool FillIpAddressList(Lines* list);
+
+// The IPv4 address table. available is false when the library or its entry
+// is missing (nothing was asked); fromSizeQuery is true when the size query
+// itself gave result.
+struct TIpAddrRead {
+  bool available = false;
+  bool fromSizeQuery = false;
+  DWORD result = ERROR_NOT_SUPPORTED;
+  std::vector<MIB_IPADDRROW> rows;
+};
+TIpAddrRead ReadIpAddrRows();
 
 // ---------------------------------------------------------------------------
 // Adapters
@@ -208,16 +209,19 @@ DWORD ReadAdaptorRows(int& count, TAdaptorRows& rows, bool useExtended);
 // The padded IPv4 text of an IPv4 socket address; empty for anything else.
 std::string SockAddrToStr(const SOCKADDR* addr, int length);
 
-// The main window's adapter list; true when adapters were found.
-bool FillAdapterList(Lines* list);
+// The adapters for one list or lookup, read through the query useExtended
+// chooses (by default the one UseExtAdapterApi chooses).
+struct TAdapterRead {
+  explicit TAdapterRead(bool useExtended = UseExtAdapterApi) : result(ReadAdaptorRows(count, rows, useExtended)) {}
+  int count = 0;
+  TAdaptorRows rows;
+  DWORD result;
+};
+
 // The first gateway / DNS server of the adapter whose hardware-address text
 // equals mac exactly; empty when none does or the adapters cannot be read.
 std::string GatewayForMac(const std::string& mac);
 std::string DnsServerForMac(const std::string& mac);
-// The monitor's adapter page, through the query UseExtAdapterApi chooses or
-// the one useExtended chooses.
-void ListAdaptorRows(Lines* list);
-void ListAdaptorRows(Lines* list, bool useExtended);
 
 // Wide text in the system's ANSI code page, as the lists show it.
 std::string WideToAnsi(const std::wstring& text);

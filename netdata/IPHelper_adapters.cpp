@@ -1,5 +1,5 @@
 // The adapter reader (classic adapter query or the adapter-addresses query)
-// and the lists built from its records.
+// and the lookups by hardware address.
 #include <cstring>
 #include <cwchar>
 #include <utility>
@@ -320,81 +320,11 @@ DWORD ReadAdaptorRows(int& count, TAdaptorRows& rows, bool useExtended) {
 
 namespace {
 
-// Reads the adapters for one list or lookup; rows are let go on return.
-struct AdapterRead {
-  explicit AdapterRead(bool useExtended = UseExtAdapterApi) : result(ReadAdaptorRows(count, rows, useExtended)) {}
-  int count = 0;
-  TAdaptorRows rows;
-  DWORD result;
-};
-
-}  // namespace
-
-void ListAdaptorRows(Lines* list) { ListAdaptorRows(list, UseExtAdapterApi); }
-
-void ListAdaptorRows(Lines* list, bool useExtended) {
-  if (!list) return;
-  LinesUpdate update(*list);
-  list->Clear();
-  AdapterRead read(useExtended);
-  if (read.result != NO_ERROR) {
-    list->Add(SysErrorMessage(read.result));
-    return;
-  }
-  if (read.count == 0) {
-    list->Add("no entries.");
-    return;
-  }
-  for (int i = 0; i < read.count; ++i) {
-    const TAdaptorInfo& r = read.rows[static_cast<std::size_t>(i)];
-    list->Add(WideToAnsi(r.AdapterName) + "|" + WideToAnsi(r.Description) + "|" + WideToAnsi(r.FriendlyName));
-    list->Add(FormatLine("%8.8x|%-6s|%16s|%2d|%16s|%16s|%16s|%16s|%-30s", r.Index, IfTypeNames[r.IfType], r.MacAddress,
-                         r.DhcpEnabled, r.Gateways[0], r.DhcpServers[0], r.PrimaryWinsServers[0], r.DnsServers[0],
-                         IfOperStatusNames[r.OperStatus]));
-    if (r.IpAddressCount != 0) {
-      std::string line = FormatLine("%d IP Addresse(s): ", r.IpAddressCount);
-      for (int k = 0; k < r.IpAddressCount; ++k) line += r.IpAddresses[k] + "/" + r.IpMasks[k] + " | ";
-      list->Add(line);
-    }
-    list->Add("  ");
-  }
-}
-
-bool FillAdapterList(Lines* list) {
-  if (!list) return false;
-  LinesUpdate update(*list);
-  list->Clear();
-  AdapterRead read;
-  if (read.result != NO_ERROR) {
-    list->Add(SysErrorMessage(read.result));
-    return false;
-  }
-  if (read.count == 0) {
-    list->Add("No Entries!");
-    return false;
-  }
-  for (int i = 0; i < read.count; ++i) {
-    const TAdaptorInfo& r = read.rows[static_cast<std::size_t>(i)];
-    list->Add("Adapter: " + WideToAnsi(r.Description));
-    list->Add("Mac Address: " + r.MacAddress);
-    list->Add("Gateway: " + r.Gateways[0]);
-    list->Add("DNS Server: " + r.DnsServers[0]);
-    if (r.IpAddressCount != 0) {
-      std::string line = FormatLine("%d: IP Address(es): ", r.IpAddressCount);
-      for (int k = 0; k < r.IpAddressCount; ++k) line += r.IpAddresses[k] + "/" + r.IpMasks[k] + " | ";
-      list->Add(line);
-    }
-  }
-  return true;
-}
-
-namespace {
-
 // Entry 0 of one list of the adapter whose hardware-address text is mac;
 // empty when no adapter can be read, as when none has that address: the
 // caller shows and pings what it gets as an address.
 std::string LookupForMac(const std::string& mac, const std::vector<std::string> TAdaptorInfo::*field) {
-  AdapterRead read;
+  TAdapterRead read;
   if (read.result != NO_ERROR) return {};
   for (int i = 0; i < read.count; ++i) {
     const TAdaptorInfo& r = read.rows[static_cast<std::size_t>(i)];

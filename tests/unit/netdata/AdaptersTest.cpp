@@ -2,6 +2,7 @@
 // fakes that build the platform's adapter records.
 #include <gtest/gtest.h>
 
+#include "monitor/ConfigReports.h"
 #include "support/ReaderTest.h"
 #include "platform/Sys.h"
 

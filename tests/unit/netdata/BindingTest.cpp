@@ -4,6 +4,7 @@
 
 #include <cctype>
 
+#include "monitor/ConfigReports.h"
 #include "support/ReaderTest.h"
 #include "platform/Sys.h"
 

@@ -1,6 +1,7 @@
 // Fixed network parameters and the IPv4 address table against machine.
 #include <gtest/gtest.h>
 
+#include "monitor/ConfigReports.h"
 #include "support/ReaderTest.h"
 
 using ParamsTest = FakeIpHelperTest;

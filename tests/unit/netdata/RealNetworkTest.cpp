@@ -4,6 +4,7 @@
 // namespace, which Wine shows as drive Z:, not from fixed values.
 #include <gtest/gtest.h>
 
+#include "monitor/ConfigReports.h"
 #include "support/TestNetwork.h"
 
 #include <algorithm>

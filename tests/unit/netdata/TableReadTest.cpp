@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+#include "monitor/ConfigReports.h"
 #include "support/ReaderTest.h"
 #include "netdata/uAdapterInfo.h"
 #include "platform/Sys.h"
