@@ -82,9 +82,8 @@ class BareRound {
         Sized([](void* b, ULONG* n) { return Sys.GetAdaptersInfo(static_cast<IP_ADAPTER_INFO*>(b), n); });
     for (auto* a = reinterpret_cast<const IP_ADAPTER_INFO*>(info.data()); a; a = a->Next) adapters.push_back(a->Index);
     for (DWORD index : adapters) {
-      Sized([index](void* b, ULONG* n) {
-        return Sys.GetPerAdapterInfo(index, static_cast<IP_PER_ADAPTER_INFO*>(b), n);
-      });
+      Sized(
+          [index](void* b, ULONG* n) { return Sys.GetPerAdapterInfo(index, static_cast<IP_PER_ADAPTER_INFO*>(b), n); });
     }
     MIB_ICMP icmp;
     Sys.GetIcmpStatistics(&icmp);

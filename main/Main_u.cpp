@@ -41,7 +41,8 @@ struct Member {
   Maker make;
   const char* name;
 };
-#define VELNOR_COMPONENT(Kind, member) Member{&Make<Kind, &TfrmMain::member>, #member}
+#define VELNOR_COMPONENT(Kind, member) \
+  Member { &Make<Kind, &TfrmMain::member>, #member }
 #define PANEL(member) VELNOR_COMPONENT(Panel, member)
 #define PICTURE(member) VELNOR_COMPONENT(Picture, member)
 #define BUTTON(member) VELNOR_COMPONENT(FlatButton, member)
@@ -81,13 +82,19 @@ std::vector<Row> Layout() {
   return {
       // Main panel, behind everything.
       Row(PANEL(pnlMain), kForm, 0, 0, 800, 600),
-      Row(PICTURE(imgBackground), &F::pnlMain, 0, 0, 800, 600).Skin().Click(&F::imgUtilBackClick).Move(&F::imgBackgroundMouseMove),
+      Row(PICTURE(imgBackground), &F::pnlMain, 0, 0, 800, 600)
+          .Skin()
+          .Click(&F::imgUtilBackClick)
+          .Move(&F::imgBackgroundMouseMove),
       Row(PICTURE(imgSuccess), &F::pnlMain, 66, 71, 18, 18).Hidden().Skin(),
       Row(PICTURE(imgUtilHover), &F::pnlMain, 657, 94, 143, 141).Hidden().Skin(),
       Row(PICTURE(imgAutoHover), &F::pnlMain, 657, 94, 143, 141).Hidden().Skin(),
       Row(BUTTON(btnNetUtil), &F::pnlMain, 657, 93, 143, 71).Click(&F::btnNetUtilClick),
       Row(BUTTON(btnAuto), &F::pnlMain, 657, 163, 143, 71).Click(&F::btnAutoClick),
-      Row(PICTURE(imgRefresh), &F::pnlMain, 705, 252, 50, 50).Hand().Click(&F::imgRefreshClick).Move(&F::imgRefreshMouseMove),
+      Row(PICTURE(imgRefresh), &F::pnlMain, 705, 252, 50, 50)
+          .Hand()
+          .Click(&F::imgRefreshClick)
+          .Move(&F::imgRefreshMouseMove),
       Row(PICTURE(imgRefHover), &F::pnlMain, 697, 380, 50, 50).Hidden().Skin(),
       Row(PICTURE(imgHelp), &F::pnlMain, 707, 478, 40, 40).Hand().Click(&F::imgHelpClick).Move(&F::imgHelpMouseMove),
       Row(PICTURE(imgHelpHover), &F::pnlMain, 702, 385, 40, 40).Hidden().Skin(),
@@ -169,7 +176,9 @@ std::vector<Row> Layout() {
 
       // Header, in front of everything.
       Row(PANEL(pnlHeader), kForm, 0, 0, 800, 43),
-      Row(PICTURE(imgHeader), &F::pnlHeader, 0, 0, 800, 43).Skin().Drag(&F::FormMouseDown, &F::FormMouseMove, &F::FormMouseUp),
+      Row(PICTURE(imgHeader), &F::pnlHeader, 0, 0, 800, 43)
+          .Skin()
+          .Drag(&F::FormMouseDown, &F::FormMouseMove, &F::FormMouseUp),
       Row(BUTTON(btnMinimize), &F::pnlHeader, 748, 15, 17, 16).Click(&F::btnMinimizeClick),
       Row(BUTTON(btnExit), &F::pnlHeader, 770, 15, 17, 16).Click(&F::btnExitClick),
   };
@@ -476,8 +485,7 @@ void TfrmMain::FormKeyDown(WORD& key, TShiftState shift) {
       if (key == VK_F1) press(btnAuto);
       if (key == VK_F2) press(btnNetUtil);
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

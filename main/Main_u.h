@@ -187,8 +187,8 @@ class TfrmMain : public Form {
   // The stage rows: success marks, failure strips, the two warning strips.
   Picture *Image1 = nullptr, *Image2 = nullptr, *Image3 = nullptr, *Image4 = nullptr, *Image5 = nullptr,
           *Image6 = nullptr, *Image7 = nullptr;
-  Picture *imgFail01 = nullptr, *imgFail02 = nullptr, *imgFail03 = nullptr, *imgFail04 = nullptr,
-          *imgFail05 = nullptr, *imgFail06 = nullptr, *imgFail07 = nullptr;
+  Picture *imgFail01 = nullptr, *imgFail02 = nullptr, *imgFail03 = nullptr, *imgFail04 = nullptr, *imgFail05 = nullptr,
+          *imgFail06 = nullptr, *imgFail07 = nullptr;
   Picture* imgWarn04 = nullptr;
   Picture* imgWarn05 = nullptr;
   ListBox* lstEvents = nullptr;
@@ -265,7 +265,8 @@ class TfrmMain : public Form {
   // AdapterInfoReady, and the current adapter has a gateway to use.
   bool CurrentGatewayReady();
   void HandleExecFinished(WPARAM isPing);
-  bool ListStage(const char* banner, const char* progress, const char* success, const char* failure, bool (*fill)(Lines*));
+  bool ListStage(const char* banner, const char* progress, const char* success, const char* failure,
+                 bool (*fill)(Lines*));
 };
 
 extern TfrmMain* frmMain;

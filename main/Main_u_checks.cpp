@@ -16,8 +16,8 @@ namespace {
 
 bool Qualifies(const TAdapterInfoRec& rec) {
   return (rec.IfType == 6 || rec.IfType == 71) && !rec.IpAddress.empty() && !rec.SubnetMask.empty() &&
-         rec.Description.find("VMware") == std::string::npos && rec.Description.find("VirtualBox") == std::string::npos &&
-         rec.OperStatus > 3;
+         rec.Description.find("VMware") == std::string::npos &&
+         rec.Description.find("VirtualBox") == std::string::npos && rec.OperStatus > 3;
 }
 
 }  // namespace
@@ -59,7 +59,8 @@ bool TfrmMain::ListIpAddresses() {
 
 bool TfrmMain::ListNetworkParams() {
   return ListStage("**************** Network Patameters ****************", "Getting Network parameters ...",
-                   "Network parameters Loaded Successfully", "Network parameters Loading FAIL!", &FillNetworkParamsList);
+                   "Network parameters Loaded Successfully", "Network parameters Loading FAIL!",
+                   &FillNetworkParamsList);
 }
 
 bool TfrmMain::CheckInternetState() {
@@ -102,7 +103,8 @@ bool TfrmMain::ReadAdapterSummary() {
           }
         }
         AdapterTable.Add(FormatLine("%-11s|%16s|%-16s|%-16s|%-16s|%.2f|%s", IfTypeToStr(rec.IfType), rec.MacAddress,
-                                    rec.IpAddress, found.DNSServer, found.Gateway, rec.Speed / 1000 / 1000, rec.Description));
+                                    rec.IpAddress, found.DNSServer, found.Gateway, rec.Speed / 1000 / 1000,
+                                    rec.Description));
         result = true;
       } else if (rec.IfType == 23 && !rec.IpAddress.empty()) {
         AddLog("WARNING: You may using VPN connection: " + rec.IpAddress, true);

@@ -104,13 +104,17 @@ void TfrmMain::ShowStatus(const std::string& text) { lblStatus->SetCaption(text)
 
 bool TfrmMain::WriteReport(const std::string& path, bool quiet) {
   const std::string folder = DesktopFolder();
-  const std::string target = !path.empty() ? path : folder.empty() ? std::string() : folder + "\\" + TimestampedFileName(kSavePrefix);
-  const std::string why = target.empty() ? std::string("This user has no desktop folder.") : WriteTextFile(target, ReportText());
+  const std::string target = !path.empty()    ? path
+                             : folder.empty() ? std::string()
+                                              : folder + "\\" + TimestampedFileName(kSavePrefix);
+  const std::string why =
+      target.empty() ? std::string("This user has no desktop folder.") : WriteTextFile(target, ReportText());
   if (why.empty()) {
     ShowStatus("Report saved: " + target);
     return true;
   }
-  const std::string message = "The report could not be saved" + (target.empty() ? std::string() : " to " + target) + ": " + why;
+  const std::string message =
+      "The report could not be saved" + (target.empty() ? std::string() : " to " + target) + ": " + why;
   ShowStatus(message);
   if (!quiet) Application.ShowMessage(message, MB_ICONWARNING);
   return false;

@@ -63,9 +63,10 @@ void TfrmMain::FinishFirewallSwitch(DWORD exitCode) {
   // Without elevation, or on a system without the command, netsh fails and
   // says why in its output: the picture must keep telling the truth.
   if (exitCode != 0) {
-    memToolsOutput->GetLines().Add(
-        exitCode == STILL_ACTIVE ? std::string("The firewall was not switched: the command did not finish.")
-                                 : "The firewall was not switched: the command ended with code " + std::to_string(exitCode) + ".");
+    memToolsOutput->GetLines().Add(exitCode == STILL_ACTIVE
+                                       ? std::string("The firewall was not switched: the command did not finish.")
+                                       : "The firewall was not switched: the command ended with code " +
+                                             std::to_string(exitCode) + ".");
     return;
   }
   FirewallOff = 1 - FirewallOff;
@@ -116,8 +117,9 @@ void TfrmMain::btnInetOptClick(Component*) { StartCommand("inetcpl.cpl", GetWind
 void TfrmMain::btnFirewallClick(Component*) {
   if (!FirewallAllowed) return;
   const bool nt6 = GetWindowsVersionCode() == 8;
-  const std::string command = std::string(nt6 ? "netsh advfirewall set currentprofile state " : "netsh firewall set opmode ") +
-                              FirewallWords[FirewallOff][nt6 ? 1 : 0];
+  const std::string command =
+      std::string(nt6 ? "netsh advfirewall set currentprofile state " : "netsh firewall set opmode ") +
+      FirewallWords[FirewallOff][nt6 ? 1 : 0];
   // The state and its picture switch when the command has reported success
   // (WM_EXEC_FINISHED); a click refused because another command runs, or a
   // worker that could not start, switches nothing.
@@ -143,11 +145,21 @@ void TfrmMain::btnPingGatewayClick(Component*) {
   if (CurrentGatewayReady()) RunToolCommand("ping " + PlainAddress(CurrentAdapter.Gateway), true);
 }
 
-void TfrmMain::btnPingVelnorClick(Component*) { RunToolCommand(std::string("ping ") + endpoints::ProviderServerAddress, true); }
-void TfrmMain::btnPingTehranClick(Component*) { RunToolCommand(std::string("ping ") + endpoints::NationalBackboneAddress, true); }
-void TfrmMain::btnPingBackboneClick(Component*) { RunToolCommand("ping " + FirstOf(endpoints::BackboneAddresses), true); }
-void TfrmMain::btnTracertClick(Component*) { RunToolCommand("tracert -d -w 500 " + FirstOf(endpoints::BackboneAddresses), false); }
-void TfrmMain::btnPingGoogleClick(Component*) { RunToolCommand(std::string("ping ") + endpoints::PublicSearchHost, true); }
+void TfrmMain::btnPingVelnorClick(Component*) {
+  RunToolCommand(std::string("ping ") + endpoints::ProviderServerAddress, true);
+}
+void TfrmMain::btnPingTehranClick(Component*) {
+  RunToolCommand(std::string("ping ") + endpoints::NationalBackboneAddress, true);
+}
+void TfrmMain::btnPingBackboneClick(Component*) {
+  RunToolCommand("ping " + FirstOf(endpoints::BackboneAddresses), true);
+}
+void TfrmMain::btnTracertClick(Component*) {
+  RunToolCommand("tracert -d -w 500 " + FirstOf(endpoints::BackboneAddresses), false);
+}
+void TfrmMain::btnPingGoogleClick(Component*) {
+  RunToolCommand(std::string("ping ") + endpoints::PublicSearchHost, true);
+}
 
 void TfrmMain::btnBrowseGWClick(Component*) {
   if (CurrentGatewayReady()) ShellOpen("http://" + PlainAddress(CurrentAdapter.Gateway));

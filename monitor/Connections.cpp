@@ -328,7 +328,7 @@ void BuildProcessList(TProcessList& list) {
     if (!process.get()) continue;
     DWORD needed = 0;
     if (!Sys.EnumProcessModules(process.get(), modules.data(), static_cast<DWORD>(modules.size() * sizeof(HMODULE)),
-                                  &needed)) {
+                                &needed)) {
       continue;
     }
     // The count says how many the process has; only those that fit were written.

@@ -78,4 +78,3 @@ void ListTcpConns(Lines* list);
 void ListUdpConns(Lines* list);
 void ListTcpConns(Lines* list, bool showAppPath, TProgramCache& programs);
 void ListUdpConns(Lines* list, bool showAppPath, TProgramCache& programs);
-

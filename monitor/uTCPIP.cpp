@@ -67,7 +67,7 @@ struct MemoRow {
   const char* name;
   MemoStyle style;
   Place place;
-  bool large = false;                 // 9 pt instead of 8 pt
+  bool large = false;                // 9 pt instead of 8 pt
   const char* designText = nullptr;  // shown until the first refresh
 };
 
@@ -82,32 +82,44 @@ struct PageRow {
 
 const std::vector<PageRow>& Pages() {
   static const std::vector<PageRow> pages = {
-      {&M::DebugSheet, "DebugSheet", "Adapters[Debug]",
+      {&M::DebugSheet,
+       "DebugSheet",
+       "Adapters[Debug]",
        {{"StaticText11", "ADAPTERS LIST JUST FOR DEBUG ...", {3, 3, 769, 15}},
         {"StaticText13",
          "   TYPE    |   MAC_ADDRESS   |   IP-ADDRESS   |      DNS       |    GATEWAY     |(Mbps)|   DESCRIPTION",
          {2, 251, 772, 15}}},
        {{&M::AdapterMemo, "AdapterMemo", MemoStyle::Lines, {1, 18, 772, 231}},
         {&M::SelectedAdpMemo, "SelectedAdpMemo", MemoStyle::WideColumns, {1, 267, 771, 226}}}},
-      {&M::ConnSheet, "ConnSheet", "CONNECTIONS TCP",
+      {&M::ConnSheet,
+       "ConnSheet",
+       "CONNECTIONS TCP",
        {{"StaticText2",
          "   TCP LOCAL IP: PORT        REMOTE IP: PORT    STATE     PROCESS    APPLICATION             CREATED",
          kRestOfPage}},
        {{&M::TCPMemo, "TCPMemo", MemoStyle::Editable, kRestOfPage, true}}},
-      {&M::UDPConnSheet, "UDPConnSheet", "CONNECTIONS UDP",
+      {&M::UDPConnSheet,
+       "UDPConnSheet",
+       "CONNECTIONS UDP",
        {{"StaticText3",
          "  UDP LOCAL IP  :  PORT    PROCESS                        APPLICATION                         CREATED",
          kRestOfPage}},
        {{&M::UDPMemo, "UDPMemo", MemoStyle::Editable, kRestOfPage, true}}},
-      {&M::IP1Sheet, "IP1Sheet", "IP-ADRESS TABLE",
+      {&M::IP1Sheet,
+       "IP1Sheet",
+       "IP-ADRESS TABLE",
        {{"StaticText6", "INTRFIndx   IP_ADDR       SUBNET_MASK      BCAST_ ADDR    REASM.SIZE", kRestOfPage}},
        {{&M::IPAddrMemo, "IPAddrMemo", MemoStyle::Columns, kRestOfPage}}},
-      {&M::IP2Sheet, "IP2Sheet", "IP-ROUTING TABLE",
+      {&M::IP2Sheet,
+       "IP2Sheet",
+       "IP-ROUTING TABLE",
        {{"StaticText8",
          " FORW_DEST_IP    FORW_MASK       IP_ NEXT_HOP   IF_INDEX   TYPE   NEXT_AS_NR  FORW_PROTO  FORW_METRIC",
          kRestOfPage, false, true}},
        {{&M::IPForwMemo, "IPForwMemo", MemoStyle::Columns, kRestOfPage}}},
-      {&M::AdaptSheet, "AdaptSheet", "ADAPTER/IF INFO",
+      {&M::AdaptSheet,
+       "AdaptSheet",
+       "ADAPTER/IF INFO",
        {{"StaticText9",
          "ADAPIdx   Type     MAC_ADDRESS    DHCP   GATEWAY_IP    DHCP_IP     PRIMARY   WINS   CURRENT  DNS   STATUS",
          {3, 3, 769, 15}},
@@ -116,12 +128,16 @@ const std::vector<PageRow>& Pages() {
          {3, 200, 772, 15}}},
        {{&M::AdaptMemo, "AdaptMemo", MemoStyle::Lines, {5, 22, 770, 174}},
         {&M::IfMemo, "IfMemo", MemoStyle::WideColumns, {5, 216, 768, 263}}}},
-      {&M::ARPSheet, "ARPSheet", "ARP",
+      {&M::ARPSheet,
+       "ARPSheet",
+       "ARP",
        {{"StaticText1", "ADAPT.INDEX   REMOTE  MAC         REMOTE  IP           TYPE", {5, 4, 491, 17}},
         {"StaticText10", "FIXED NETWORK INFO", {500, 3, 271, 17}, true}},
        {{&M::ARPMemo, "ARPMemo", MemoStyle::Editable, {5, 22, 491, 455}, true},
         {&M::NwMemo, "NwMemo", MemoStyle::EditableAll, {501, 22, 269, 454}}}},
-      {&M::StatisticsSheet, "StatisticsSheet", "STATISTICS",
+      {&M::StatisticsSheet,
+       "StatisticsSheet",
+       "STATISTICS",
        {{"StaticText7", "TCP", {5, 4, 340, 17}, true},
         {"StaticText4", "UDP", {365, 4, 405, 17}, true},
         {"StaticText5", "IP", {6, 214, 340, 15}, true},
@@ -141,11 +157,8 @@ Memo::Options OptionsOf(MemoStyle style) {
   o.vScroll = true;
   switch (style) {
     case MemoStyle::Lines:
-    case MemoStyle::Figures:
-      break;
-    case MemoStyle::Columns:
-      o.wordWrap = false;
-      break;
+    case MemoStyle::Figures: break;
+    case MemoStyle::Columns: o.wordWrap = false; break;
     case MemoStyle::WideColumns:
       o.hScroll = true;
       o.wordWrap = false;
@@ -183,9 +196,8 @@ enum Page {
 };
 
 Memo* TfrmTCPIPMonitor::*const kPageMemos[kPageCount] = {
-    &M::NwMemo,     &M::ARPMemo,      &M::TCPMemo,   &M::TCPStatMemo, &M::UDPMemo,
-    &M::IPStatsMemo, &M::IPAddrMemo,  &M::IPForwMemo, &M::UDPStatsMemo, &M::AdaptMemo,
-    &M::ICMPInMemo, &M::ICMPOutMemo, &M::IfMemo,    &M::AdapterMemo,
+    &M::NwMemo,     &M::ARPMemo,      &M::TCPMemo,   &M::TCPStatMemo, &M::UDPMemo,     &M::IPStatsMemo, &M::IPAddrMemo,
+    &M::IPForwMemo, &M::UDPStatsMemo, &M::AdaptMemo, &M::ICMPInMemo,  &M::ICMPOutMemo, &M::IfMemo,      &M::AdapterMemo,
 };
 
 std::vector<std::string> LinesOfMemo(Memo* memo) {
@@ -550,7 +562,8 @@ std::string TfrmTCPIPMonitor::PagesText() const {
       const MemoRow* memo;
     };
     std::vector<Item> items;
-    for (const HeadingRow& h : page.headings) items.push_back({h.place.left > 360, h.place.top, h.place.left, &h, nullptr});
+    for (const HeadingRow& h : page.headings)
+      items.push_back({h.place.left > 360, h.place.top, h.place.left, &h, nullptr});
     for (const MemoRow& m : page.memos) items.push_back({m.place.left > 360, m.place.top, m.place.left, nullptr, &m});
     std::stable_sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
       return std::tie(a.right, a.top, a.left) < std::tie(b.right, b.top, b.left);
@@ -570,7 +583,8 @@ std::string TfrmTCPIPMonitor::PagesText() const {
 void TfrmTCPIPMonitor::SavePages() {
   const std::string folder = DesktopFolder();
   const std::string path = folder.empty() ? std::string() : folder + "\\" + TimestampedFileName("VelnorAgent-monitor");
-  const std::string why = path.empty() ? std::string("This user has no desktop folder.") : WriteTextFile(path, PagesText());
+  const std::string why =
+      path.empty() ? std::string("This user has no desktop folder.") : WriteTextFile(path, PagesText());
   if (why.empty()) {
     lblSaved->SetCaption("Saved: " + path.substr(folder.size() + 1));
     lblSaved->SetHint(path);

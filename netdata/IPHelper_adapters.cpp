@@ -205,10 +205,10 @@ TAdaptorInfo ExtendedRecord(const TTableBuffer& buffer, const IP_ADAPTER_ADDRESS
   const bool givesPrefixLengths = SystemGivesPrefixLengths();
   std::vector<bool> ownMask;
   ForEachSized(buffer, a.FirstUnicastAddress, kUnicastEntrySize, [&](const IP_ADAPTER_UNICAST_ADDRESS_LH& entry) {
-    const ULONG prefixLength = givesPrefixLengths && entry.Length >= kUnicastWithPrefixSize &&
-                                       buffer.Holds(&entry, kUnicastWithPrefixSize)
-                                   ? entry.OnLinkPrefixLength
-                                   : 0;
+    const ULONG prefixLength =
+        givesPrefixLengths && entry.Length >= kUnicastWithPrefixSize && buffer.Holds(&entry, kUnicastWithPrefixSize)
+            ? entry.OnLinkPrefixLength
+            : 0;
     const bool own = prefixLength >= 1 && prefixLength <= 32;
     AppendAddress(r, AddressText(buffer, entry.Address),
                   own ? IpAddrToStr(MaskOfPrefix(prefixLength), true) : std::string());
@@ -289,7 +289,7 @@ DWORD ReadAdaptorRows(int& count, TAdaptorRows& rows, bool useExtended) {
                              const ULONG flags =
                                  GAA_FLAG_INCLUDE_PREFIX | GAA_FLAG_INCLUDE_WINS_INFO | GAA_FLAG_INCLUDE_GATEWAYS;
                              return Sys.GetAdaptersAddresses(AF_INET, flags, nullptr,
-                                                               static_cast<IP_ADAPTER_ADDRESSES*>(buffer), size);
+                                                             static_cast<IP_ADAPTER_ADDRESSES*>(buffer), size);
                            })
                : ReadTable(knownClassic, ERROR_BUFFER_OVERFLOW, [](void* buffer, ULONG* size) {
                    return Sys.GetAdaptersInfo(static_cast<IP_ADAPTER_INFO*>(buffer), size);

@@ -26,14 +26,10 @@ ULONG WithHeadroom(ULONG size) { return size + size / 4 + 1024; }
 
 ULONG TTableSize::Get() const {
   const uint64_t value = value_.load(std::memory_order_relaxed);
-  return static_cast<uint32_t>(value >> 32) == Generation()
-             ? static_cast<ULONG>(value & 0xFFFFFFFFu)
-             : first_;
+  return static_cast<uint32_t>(value >> 32) == Generation() ? static_cast<ULONG>(value & 0xFFFFFFFFu) : first_;
 }
 
-void TTableSize::Set(ULONG size) {
-  value_.store(uint64_t{Generation()} << 32 | size, std::memory_order_relaxed);
-}
+void TTableSize::Set(ULONG size) { value_.store(uint64_t{Generation()} << 32 | size, std::memory_order_relaxed); }
 
 void ForgetTableSizes() { ++sizeGeneration; }
 

@@ -41,41 +41,41 @@ DWORD WINAPI AllocateAndGetUdpExTableFromStack(PVOID* table, BOOL order, HANDLE 
 // Windows 8 on (and on a Windows 7 with its 2011 loader update),
 // SetSearchPathMode from Windows 7 on; where a system lacks one, its slot
 // stays null and the program starts all the same.
-#define VELNOR_KERNEL32_CALLS(X)        \
-  X(::, SetDllDirectoryA)               \
-  X(::, SetDefaultDllDirectories)       \
-  X(::, SetSearchPathMode)              \
-  X(::, CreateMutexA)                   \
-  X(::, Sleep)                          \
-  X(::, GetTickCount64)                 \
-  X(::, GetLocalTime)                   \
-  X(::, CreateFileA)                    \
-  X(::, WriteFile)                      \
-  X(::, DeleteFileA)                    \
-  X(::, CreateThread)                   \
-  X(::, GetWindowsDirectoryA)           \
-  X(::, GetVersionExA)                  \
-  X(::, CloseHandle)                    \
-  X(::, CreatePipe)                     \
-  X(::, CreateProcessA)                 \
-  X(::, ResumeThread)                   \
-  X(::, TerminateProcess)               \
-  X(::, GetExitCodeProcess)             \
-  X(::, CreateJobObjectA)               \
-  X(::, SetInformationJobObject)        \
-  X(::, AssignProcessToJobObject)       \
-  X(::, TerminateJobObject)             \
-  X(::, ReadFile)                       \
-  X(::, WaitForSingleObject)            \
-  X(::, GetStdHandle)                   \
-  X(::, GetFileAttributesA)             \
-  X(::, GetCurrentDirectoryA)           \
-  X(::, GetCurrentThread)               \
-  X(::, GetCurrentProcess)              \
-  X(::, OpenProcess)                    \
-  X(::, GetProcessHeap)                 \
-  X(::, HeapSize)                       \
-  X(::, HeapFree)                       \
+#define VELNOR_KERNEL32_CALLS(X)  \
+  X(::, SetDllDirectoryA)         \
+  X(::, SetDefaultDllDirectories) \
+  X(::, SetSearchPathMode)        \
+  X(::, CreateMutexA)             \
+  X(::, Sleep)                    \
+  X(::, GetTickCount64)           \
+  X(::, GetLocalTime)             \
+  X(::, CreateFileA)              \
+  X(::, WriteFile)                \
+  X(::, DeleteFileA)              \
+  X(::, CreateThread)             \
+  X(::, GetWindowsDirectoryA)     \
+  X(::, GetVersionExA)            \
+  X(::, CloseHandle)              \
+  X(::, CreatePipe)               \
+  X(::, CreateProcessA)           \
+  X(::, ResumeThread)             \
+  X(::, TerminateProcess)         \
+  X(::, GetExitCodeProcess)       \
+  X(::, CreateJobObjectA)         \
+  X(::, SetInformationJobObject)  \
+  X(::, AssignProcessToJobObject) \
+  X(::, TerminateJobObject)       \
+  X(::, ReadFile)                 \
+  X(::, WaitForSingleObject)      \
+  X(::, GetStdHandle)             \
+  X(::, GetFileAttributesA)       \
+  X(::, GetCurrentDirectoryA)     \
+  X(::, GetCurrentThread)         \
+  X(::, GetCurrentProcess)        \
+  X(::, OpenProcess)              \
+  X(::, GetProcessHeap)           \
+  X(::, HeapSize)                 \
+  X(::, HeapFree)                 \
   X(::, FileTimeToLocalFileTime)
 
 #define VELNOR_USER32_CALLS(X) X(::, GetSystemMetrics)
@@ -93,7 +93,7 @@ DWORD WINAPI AllocateAndGetUdpExTableFromStack(PVOID* table, BOOL order, HANDLE 
   X(::, ShellExecuteA)          \
   X(::, SHGetFolderPathA)
 
-#define VELNOR_WININET_CALLS(X)     \
+#define VELNOR_WININET_CALLS(X)    \
   X(::, InternetGetConnectedState) \
   X(::, InternetSetOptionA)
 
@@ -155,7 +155,7 @@ DWORD WINAPI AllocateAndGetUdpExTableFromStack(PVOID* table, BOOL order, HANDLE 
   X(::, GetModuleFileNameExW)
 
 // Only the benchmark's harness counts handles through these.
-#define VELNOR_NTDLL_CALLS(X)    \
+#define VELNOR_NTDLL_CALLS(X)     \
   X(::, NtQuerySystemInformation) \
   X(::, NtQueryInformationProcess)
 
@@ -165,15 +165,15 @@ DWORD WINAPI AllocateAndGetUdpExTableFromStack(PVOID* table, BOOL order, HANDLE 
 // for it (the process-status library serves only the monitor's older
 // connection tables; GDI+ and the common controls are bound when the
 // toolkit starts).
-#define VELNOR_SYSTEM_LIBRARIES(L)                                  \
-  L(kernel32, "kernel32.dll", VELNOR_KERNEL32_CALLS, AtStart)       \
-  L(user32, "user32.dll", VELNOR_USER32_CALLS, AtStart)             \
-  L(advapi32, "advapi32.dll", VELNOR_ADVAPI32_CALLS, AtStart)       \
-  L(shell32, "shell32.dll", VELNOR_SHELL32_CALLS, AtStart)          \
-  L(wininet, "wininet.dll", VELNOR_WININET_CALLS, AtStart)          \
-  L(iphlpapi, "IPHLPAPI.DLL", VELNOR_IPHLPAPI_CALLS, AtStart)       \
-  L(wsock32, "wsock32.dll", VELNOR_WSOCK32_CALLS, AtStart)          \
-  L(comctl32, "comctl32.dll", VELNOR_COMCTL32_CALLS, OnFirstUse)    \
-  L(gdiplus, "gdiplus.dll", VELNOR_GDIPLUS_CALLS, OnFirstUse)       \
-  L(psapi, "PSAPI.dll", VELNOR_PSAPI_CALLS, OnFirstUse)             \
+#define VELNOR_SYSTEM_LIBRARIES(L)                               \
+  L(kernel32, "kernel32.dll", VELNOR_KERNEL32_CALLS, AtStart)    \
+  L(user32, "user32.dll", VELNOR_USER32_CALLS, AtStart)          \
+  L(advapi32, "advapi32.dll", VELNOR_ADVAPI32_CALLS, AtStart)    \
+  L(shell32, "shell32.dll", VELNOR_SHELL32_CALLS, AtStart)       \
+  L(wininet, "wininet.dll", VELNOR_WININET_CALLS, AtStart)       \
+  L(iphlpapi, "IPHLPAPI.DLL", VELNOR_IPHLPAPI_CALLS, AtStart)    \
+  L(wsock32, "wsock32.dll", VELNOR_WSOCK32_CALLS, AtStart)       \
+  L(comctl32, "comctl32.dll", VELNOR_COMCTL32_CALLS, OnFirstUse) \
+  L(gdiplus, "gdiplus.dll", VELNOR_GDIPLUS_CALLS, OnFirstUse)    \
+  L(psapi, "PSAPI.dll", VELNOR_PSAPI_CALLS, OnFirstUse)          \
   L(ntdll, "ntdll.dll", VELNOR_NTDLL_CALLS, OnFirstUse)

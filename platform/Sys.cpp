@@ -26,7 +26,7 @@ void Resolve(HMODULE library, const char* name, Fn& slot) {
 
 #define VELNOR_SYS_RESOLVE(scope, name) Resolve(library, #name, into.name);
 #define VELNOR_SYS_COPY(scope, name) into.name = from.name;
-#define VELNOR_SYS_LIBRARY_ENTRY(id, file, calls, when)                                       \
+#define VELNOR_SYS_LIBRARY_ENTRY(id, file, calls, when)                                     \
   LibraryEntry{file, when, [](HMODULE library, SysApi& into) { calls(VELNOR_SYS_RESOLVE) }, \
                [](const SysApi& from, SysApi& into) { calls(VELNOR_SYS_COPY) }},
 const LibraryEntry kLibraries[] = {VELNOR_SYSTEM_LIBRARIES(VELNOR_SYS_LIBRARY_ENTRY)};

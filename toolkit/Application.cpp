@@ -45,8 +45,7 @@ LRESULT CALLBACK AppWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         }
       }
       return 0;
-    default:
-      break;
+    default: break;
   }
   return DefWindowProcA(hwnd, msg, wp, lp);
 }
@@ -67,8 +66,9 @@ HWND CreateApplicationWindow(const std::string& title) {
   // Zero-sized and off to the side: only its taskbar button shows.
   const int x = GetSystemMetrics(SM_CXSCREEN) / 2;
   const int y = GetSystemMetrics(SM_CYSCREEN) / 2;
-  return CreateWindowExA(0, kAppClass, title.c_str(), WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, x,
-                         y, 0, 0, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  return CreateWindowExA(0, kAppClass, title.c_str(),
+                         WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, x, y, 0, 0, nullptr,
+                         nullptr, GetModuleHandleA(nullptr), nullptr);
 }
 
 }  // namespace

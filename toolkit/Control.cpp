@@ -97,8 +97,9 @@ WinControl::~WinControl() {
 }
 
 void WinControl::Create(const char* className, DWORD style, DWORD exStyle, const char* text) {
-  hwnd_ = CreateWindowExA(exStyle, className, text, style | WS_CHILD | WS_CLIPSIBLINGS | (visible_ ? WS_VISIBLE : 0), left_, top_,
-                          width_, height_, ParentWindow(parent_), nullptr, GetModuleHandleA(nullptr), nullptr);
+  hwnd_ =
+      CreateWindowExA(exStyle, className, text, style | WS_CHILD | WS_CLIPSIBLINGS | (visible_ ? WS_VISIBLE : 0), left_,
+                      top_, width_, height_, ParentWindow(parent_), nullptr, GetModuleHandleA(nullptr), nullptr);
   SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   TagWindowWithName(hwnd_, Name());
 }
@@ -106,7 +107,8 @@ void WinControl::Create(const char* className, DWORD style, DWORD exStyle, const
 void TagWindowWithName(HWND hwnd, const std::string& name) {
   // Support tools and tests outside the process find a control by its
   // component name through this property (a global atom of the name).
-  if (hwnd && !name.empty()) SetPropA(hwnd, kComponentNameProp, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(GlobalAddAtomA(name.c_str()))));
+  if (hwnd && !name.empty())
+    SetPropA(hwnd, kComponentNameProp, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(GlobalAddAtomA(name.c_str()))));
 }
 
 WinControl* WinControl::FromHandle(HWND hwnd) {

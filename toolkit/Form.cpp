@@ -182,9 +182,7 @@ void Form::KeyDown(WORD& key, TShiftState shift) {
 
 LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
-    case WM_CLOSE:
-      Application.Guard([&] { Close(); });
-      return 0;
+    case WM_CLOSE: Application.Guard([&] { Close(); }); return 0;
     case WM_ACTIVATE:
       if (LOWORD(wp) != WA_INACTIVE) {
         HWND focus = GetFocus();
@@ -221,8 +219,7 @@ LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       // F10 and Alt would otherwise open the (invisible) window menu.
       if ((wp & 0xFFF0) == SC_KEYMENU) return 0;
       break;
-    default:
-      break;
+    default: break;
   }
   return Panel::WndProc(msg, wp, lp);
 }

@@ -53,9 +53,9 @@ class Image {
   // Size, frames and frame delays of the decoded picture.
   void ReadFormat() const;
 
-  const BYTE* data_;            // not owned: the resource, or copy_
+  const BYTE* data_;  // not owned: the resource, or copy_
   size_t size_;
-  std::vector<BYTE> copy_;      // FromMemory's own bytes
+  std::vector<BYTE> copy_;            // FromMemory's own bytes
   mutable void* image_ = nullptr;     // owned GpImage, while decoded (animations keep theirs)
   mutable HBITMAP bitmap_ = nullptr;  // owned: a still picture, drawn once from its decoder
   mutable HGLOBAL memory_ = nullptr;  // owned: the stream GDI+ reads from, while decoded

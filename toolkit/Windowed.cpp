@@ -122,7 +122,8 @@ void ListBox::SetItemHeight(int height) { SendMessageA(hwnd_, LB_SETITEMHEIGHT, 
 int ListBox::ListLines::Count() const { return static_cast<int>(SendMessageA(box_.hwnd_, LB_GETCOUNT, 0, 0)); }
 
 std::string ListBox::ListLines::Get(int index) const {
-  if (index < 0 || index >= Count()) throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
+  if (index < 0 || index >= Count())
+    throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
   const LRESULT len = SendMessageA(box_.hwnd_, LB_GETTEXTLEN, index, 0);
   std::string s(static_cast<size_t>(len) + 1, '\0');
   SendMessageA(box_.hwnd_, LB_GETTEXT, index, reinterpret_cast<LPARAM>(&s[0]));

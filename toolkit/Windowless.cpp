@@ -13,12 +13,9 @@ const char kPanelClass[] = "VelnorPanel";
 
 HCURSOR SystemCursor(TCursor cursor) {
   switch (cursor) {
-    case TCursor::Hand:
-      return LoadCursor(nullptr, IDC_HAND);
-    case TCursor::No:
-      return LoadCursor(nullptr, IDC_NO);
-    default:
-      return LoadCursor(nullptr, IDC_ARROW);
+    case TCursor::Hand: return LoadCursor(nullptr, IDC_HAND);
+    case TCursor::No: return LoadCursor(nullptr, IDC_NO);
+    default: return LoadCursor(nullptr, IDC_ARROW);
   }
 }
 
@@ -170,7 +167,8 @@ void Label::Paint(HDC dc) {
 
 Panel::Panel(Form* owner, Panel* parent, const std::string& name) : WinControl(owner, parent, name) {
   // A form makes its own top-level window.
-  if (parent) CreatePanelWindow(kPanelClass, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, parent->Handle(), "");
+  if (parent)
+    CreatePanelWindow(kPanelClass, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, parent->Handle(), "");
 }
 
 Panel::~Panel() {
@@ -242,8 +240,7 @@ void Panel::Realign() {
         c->SetBounds(area.left, area.bottom - c->Height(), area.right - area.left, c->Height());
         area.bottom -= c->Height();
         break;
-      default:
-        break;
+      default: break;
     }
   }
   for (Control* c : children_) {
@@ -274,8 +271,9 @@ void Panel::UpdateTooltip() {
   tooltipText_ = text;
   if (!tooltip_) {
     if (text.empty()) return;
-    tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, GetModuleHandleA(nullptr), nullptr);
+    tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
     if (!tooltip_) return;
     TOOLINFOA ti{};
     ti.cbSize = sizeof(ti);
@@ -358,8 +356,7 @@ void Panel::MouseMessage(UINT msg, WPARAM wp, LPARAM lp) {
       }
       break;
     }
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -379,8 +376,7 @@ LRESULT CALLBACK Panel::StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 
 LRESULT Panel::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
-    case WM_ERASEBKGND:
-      return 1;
+    case WM_ERASEBKGND: return 1;
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(hwnd_, &ps);
@@ -395,8 +391,8 @@ LRESULT Panel::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       if (!bmp) bmp = CreateCompatibleBitmap(dc, width, height);
       HGDIOBJ oldBmp = SelectObject(mem, bmp);
       PaintChildren(mem);
-      BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left, ps.rcPaint.bottom - ps.rcPaint.top, mem,
-             ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
+      BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
+             ps.rcPaint.bottom - ps.rcPaint.top, mem, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
       SelectObject(mem, oldBmp);
       DeleteObject(bmp);
       DeleteDC(mem);
@@ -409,9 +405,7 @@ LRESULT Panel::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_RBUTTONDOWN:
     case WM_RBUTTONUP:
     case WM_MBUTTONDOWN:
-    case WM_MBUTTONUP:
-      MouseMessage(msg, wp, lp);
-      return 0;
+    case WM_MBUTTONUP: MouseMessage(msg, wp, lp); return 0;
     case WM_LBUTTONDBLCLK:
       // A double click is a second click.
       MouseMessage(WM_LBUTTONDOWN, wp, lp);
@@ -437,9 +431,7 @@ LRESULT Panel::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         return TRUE;
       }
       break;
-    case WM_SIZE:
-      Realign();
-      break;
+    case WM_SIZE: Realign(); break;
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORLISTBOX:
@@ -471,8 +463,7 @@ LRESULT Panel::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       if (WinControl* child = FromHandle(hdr->hwndFrom)) return child->Notify(hdr);
       break;
     }
-    default:
-      break;
+    default: break;
   }
   return DefWindowProcA(hwnd_, msg, wp, lp);
 }

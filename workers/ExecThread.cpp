@@ -47,7 +47,6 @@ TExecThread::TExecThread(const std::string& command, Lines* output, uint16_t wai
 
 TExecThread::~TExecThread() { WaitFor(); }
 
-
 void TExecThread::Execute() {
   try {
     AddLine(kWorkerSeparator);

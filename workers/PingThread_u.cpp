@@ -25,60 +25,33 @@ const DWORD kStatusUnexpected = 0x888;  // something broke inside an attempt
 
 std::string StatusText(DWORD code) {
   switch (code) {
-    case 0:
-      return "Unknown Error!";
-    case kStatusNoAddress:
-      return "Error getting IP from HostName";
-    case kStatusNoHost:
-      return "Error getting HostName";
-    case 11001:
-      return "Buffer too small";
-    case 11002:
-      return "Destination network unreachable";
-    case 11003:
-      return "Destination host unreachable";
-    case 11004:
-      return "Destination protocol unreachable";
-    case 11005:
-      return "Destination port unreachable";
-    case 11006:
-      return "No resources";
-    case 11007:
-      return "Bad option";
-    case 11008:
-      return "Hardware error";
-    case 11009:
-      return "Packet too big";
-    case 11010:
-      return "Request timed out";
-    case 11011:
-      return "Bad request";
-    case 11012:
-      return "Bad route";
-    case 11013:
-      return "TTL expired in transit";
-    case 11014:
-      return "TTL expired in reassembly";
-    case 11015:
-      return "Parameter problem";
-    case 11016:
-      return "Source quench";
-    case 11017:
-      return "Option too big";
-    case 11018:
-      return "Bad Destination";
-    case 11019:
-      return "Address deleted";
-    case 11020:
-      return "Spec MTU change";
-    case 11021:
-      return "MTU change";
-    case 11050:
-      return "General failure";
-    case 11255:
-      return "Pending";
-    default:
-      return FormatLine("ICMP error #%u", code);
+    case 0: return "Unknown Error!";
+    case kStatusNoAddress: return "Error getting IP from HostName";
+    case kStatusNoHost: return "Error getting HostName";
+    case 11001: return "Buffer too small";
+    case 11002: return "Destination network unreachable";
+    case 11003: return "Destination host unreachable";
+    case 11004: return "Destination protocol unreachable";
+    case 11005: return "Destination port unreachable";
+    case 11006: return "No resources";
+    case 11007: return "Bad option";
+    case 11008: return "Hardware error";
+    case 11009: return "Packet too big";
+    case 11010: return "Request timed out";
+    case 11011: return "Bad request";
+    case 11012: return "Bad route";
+    case 11013: return "TTL expired in transit";
+    case 11014: return "TTL expired in reassembly";
+    case 11015: return "Parameter problem";
+    case 11016: return "Source quench";
+    case 11017: return "Option too big";
+    case 11018: return "Bad Destination";
+    case 11019: return "Address deleted";
+    case 11020: return "Spec MTU change";
+    case 11021: return "MTU change";
+    case 11050: return "General failure";
+    case 11255: return "Pending";
+    default: return FormatLine("ICMP error #%u", code);
   }
 }
 
@@ -126,7 +99,8 @@ class WinsockScope {
 
 }  // namespace
 
-TPingThread::TPingThread(HWND notifyWindow, const TPingItem* item, int echoCount, int timeoutMs, const TPingLines& lines)
+TPingThread::TPingThread(HWND notifyWindow, const TPingItem* item, int echoCount, int timeoutMs,
+                         const TPingLines& lines)
     : Target(item ? item->Target : std::string()),
       EchoCount(echoCount),
       TimeoutMs(timeoutMs),
@@ -213,7 +187,8 @@ TPingThread::TPingResult TPingThread::PingTarget(const std::string& target) {
     result.Percent = static_cast<uint8_t>(replies * 100 / attempts);
     // Over the attempts, not the replies: lost echoes pull the average down.
     result.AverageMs = static_cast<uint16_t>(std::min<long long>(totalMs / attempts, 0xFFFF));
-    AddEventLine(FormatLine("Pinging [%s] Passed by %d%%, Average time: %dms", target, result.Percent, result.AverageMs));
+    AddEventLine(
+        FormatLine("Pinging [%s] Passed by %d%%, Average time: %dms", target, result.Percent, result.AverageMs));
   } else {
     AddEventLine("Pinging [" + target + "] FAIL, (100% loss)!");
   }

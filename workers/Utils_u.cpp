@@ -216,7 +216,8 @@ std::vector<MarkedNumber> MarkedNumbers(const std::string& line) {
     while (j < line.size() && line[j] == ' ') ++j;
     if (j >= line.size() || line[j] < '0' || line[j] > '9') continue;
     long long value = 0;
-    for (; j < line.size() && line[j] >= '0' && line[j] <= '9'; ++j) value = std::min(value * 10 + (line[j] - '0'), 1LL << 40);
+    for (; j < line.size() && line[j] >= '0' && line[j] <= '9'; ++j)
+      value = std::min(value * 10 + (line[j] - '0'), 1LL << 40);
     size_t k = j;
     while (k < line.size() && line[k] == ' ') ++k;
     const bool ms = line.compare(k, 2, "ms") == 0;
@@ -368,8 +369,8 @@ void CommandAbort::Request() {
   if (HANDLE job = CommandJob()) Sys.TerminateJobObject(job, 1);
 }
 
-std::string CaptureCommandOutput(const std::string& command, const std::string& workDir, DWORD waitMs,
-                                 DWORD* exitCode, CommandAbort* abort) {
+std::string CaptureCommandOutput(const std::string& command, const std::string& workDir, DWORD waitMs, DWORD* exitCode,
+                                 CommandAbort* abort) {
   if (exitCode) *exitCode = STILL_ACTIVE;
   std::string result;
   OwnedHandle readEnd, writeEnd;  // the read end is closed last
@@ -450,7 +451,8 @@ bool StartCommand(const std::string& command, const std::string& workDir) {
 
 std::string DesktopFolder() {
   char path[MAX_PATH] = {};
-  if (!Sys.SHGetFolderPathA || FAILED(Sys.SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, path))) return {};
+  if (!Sys.SHGetFolderPathA || FAILED(Sys.SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, path)))
+    return {};
   return path;
 }
 
@@ -459,8 +461,9 @@ namespace {
 // The system's words for an error code, as one line.
 std::string SystemText(DWORD code) {
   char* text = nullptr;
-  const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  const DWORD n =
+      FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
   std::string result = n && text ? std::string(text, n) : FormatLine("System error %u", code);
   if (text) LocalFree(text);
   while (!result.empty() && (result.back() == '\n' || result.back() == '\r' || result.back() == ' ')) result.pop_back();
@@ -486,7 +489,8 @@ std::string LocalTimeText() {
 
 std::string WriteTextFile(const std::string& path, const std::string& text) {
   if (path.empty()) return "There is no folder to write to.";
-  OwnedHandle file(Sys.CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  OwnedHandle file(
+      Sys.CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file.Get() == INVALID_HANDLE_VALUE || !file.Get()) return SystemText(GetLastError());
   size_t done = 0;
   while (done < text.size()) {

@@ -115,4 +115,3 @@ std::string CaptureCommandOutput(const std::string& command, const std::string& 
 // capturing anything (the control-panel applets). False when it could not
 // be started.
 bool StartCommand(const std::string& command, const std::string& workDir);
-

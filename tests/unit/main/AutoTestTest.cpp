@@ -249,8 +249,10 @@ TEST_F(AutoTest, NoQualifyingAdapterFailsStageTwoWithoutPinging) {
 }
 
 TEST_F(AutoTest, WarningsMarkOnlyTheBackboneAndPublicHostRows) {
-  machine.answers = {{"192.168.1.1", Answer::Half}, {endpoints::ProviderServerAddress, Answer::Half},
-                        {"10.77.1.3", Answer::Half}, {"10.77.1.11", Answer::Half}};
+  machine.answers = {{"192.168.1.1", Answer::Half},
+                     {endpoints::ProviderServerAddress, Answer::Half},
+                     {"10.77.1.3", Answer::Half},
+                     {"10.77.1.11", Answer::Half}};
   Open();
   Start();
   EXPECT_FALSE(Marked(2));
@@ -358,8 +360,9 @@ TEST_F(AutoTest, OnlyLiveWiredOrWirelessAdaptersAreRecorded) {
   EXPECT_EQ(form->CurrentAdapter.Gateway, form->AdapterSlots[1].Gateway);
   const auto selected = LinesOf(frmTCPIPMonitor->SelectedAdpMemo->GetLines());
   ASSERT_EQ(selected.size(), 1u);
-  EXPECT_EQ(selected[0],
-            "Ethernet   |00-1A-2B-3C-4D-5E|192.168.1.10    |192.168.1.53    |192.168.1.1     |100.00|Fake Ethernet Adapter");
+  EXPECT_EQ(
+      selected[0],
+      "Ethernet   |00-1A-2B-3C-4D-5E|192.168.1.10    |192.168.1.53    |192.168.1.1     |100.00|Fake Ethernet Adapter");
 }
 
 TEST_F(AutoTest, TheLastAdapterWithAGatewayIsCurrent) {

@@ -13,9 +13,10 @@ namespace {
 struct ClickRecorder {
   std::vector<std::string> clicked;
   explicit ClickRecorder(TfrmMain* form) {
-    for (const char* name : {"btnIpAddr", "btnMacAddr", "btnDnsSrv", "btnDefGw", "btnNetConn", "btnInetOpt", "btnFirewall",
-                             "btnIpConf", "btnFlashDNS", "btnRepair", "btnPingGateway", "btnPingVelnor", "btnPingTehran",
-                             "btnPingBackbone", "btnTracert", "btnPingGoogle", "btnStartAutoTest", "btnAuto", "btnNetUtil"}) {
+    for (const char* name :
+         {"btnIpAddr", "btnMacAddr", "btnDnsSrv", "btnDefGw", "btnNetConn", "btnInetOpt", "btnFirewall", "btnIpConf",
+          "btnFlashDNS", "btnRepair", "btnPingGateway", "btnPingVelnor", "btnPingTehran", "btnPingBackbone",
+          "btnTracert", "btnPingGoogle", "btnStartAutoTest", "btnAuto", "btnNetUtil"}) {
       form->Find<FlatButton>(name)->OnClick = [this, name](Component*) { clicked.push_back(name); };
     }
   }
@@ -53,18 +54,38 @@ TEST_F(MainShellTest, KeyboardMapOfEveryMode) {
     TShiftState shift;
     const char* expected;  // null: nothing is clicked
   } cases[] = {
-      {1, VK_NUMPAD1, 0, "btnIpAddr"},       {1, VK_NUMPAD2, 0, "btnMacAddr"},     {1, VK_NUMPAD3, 0, "btnDnsSrv"},
-      {1, VK_NUMPAD4, 0, "btnDefGw"},        {1, VK_F1, 0, "btnNetConn"},          {1, VK_F2, 0, "btnInetOpt"},
-      {1, VK_F3, 0, "btnFirewall"},          {1, VK_F4, 0, "btnIpConf"},           {1, VK_F5, 0, "btnFlashDNS"},
-      {1, VK_F6, 0, "btnRepair"},            {1, VK_F7, 0, "btnPingGateway"},      {1, VK_F8, 0, "btnPingVelnor"},
-      {1, VK_F9, 0, "btnPingTehran"},        {1, VK_F10, 0, "btnPingBackbone"},    {1, VK_F11, 0, "btnTracert"},
-      {1, VK_F12, 0, "btnPingGoogle"},       {1, VK_F12, ssShift, "btnPingGoogle"}, {1, VK_F12, ssCtrl, "btnPingGoogle"},
-      {1, VK_F12, ssAlt, "btnPingGoogle"},   {1, VK_F12, ssCtrl | ssAlt, "btnPingGoogle"},
+      {1, VK_NUMPAD1, 0, "btnIpAddr"},
+      {1, VK_NUMPAD2, 0, "btnMacAddr"},
+      {1, VK_NUMPAD3, 0, "btnDnsSrv"},
+      {1, VK_NUMPAD4, 0, "btnDefGw"},
+      {1, VK_F1, 0, "btnNetConn"},
+      {1, VK_F2, 0, "btnInetOpt"},
+      {1, VK_F3, 0, "btnFirewall"},
+      {1, VK_F4, 0, "btnIpConf"},
+      {1, VK_F5, 0, "btnFlashDNS"},
+      {1, VK_F6, 0, "btnRepair"},
+      {1, VK_F7, 0, "btnPingGateway"},
+      {1, VK_F8, 0, "btnPingVelnor"},
+      {1, VK_F9, 0, "btnPingTehran"},
+      {1, VK_F10, 0, "btnPingBackbone"},
+      {1, VK_F11, 0, "btnTracert"},
+      {1, VK_F12, 0, "btnPingGoogle"},
+      {1, VK_F12, ssShift, "btnPingGoogle"},
+      {1, VK_F12, ssCtrl, "btnPingGoogle"},
+      {1, VK_F12, ssAlt, "btnPingGoogle"},
+      {1, VK_F12, ssCtrl | ssAlt, "btnPingGoogle"},
       {1, VK_F12, ssShift | ssAlt, "btnPingGoogle"},
-      {1, 'A', 0, nullptr},                  {1, VK_RETURN, 0, nullptr},
-      {2, VK_RETURN, 0, "btnStartAutoTest"}, {2, VK_F1, 0, "btnStartAutoTest"},    {2, VK_F2, 0, nullptr},
-      {2, VK_NUMPAD1, 0, nullptr},           {0, VK_F1, 0, "btnAuto"},             {0, VK_F2, 0, "btnNetUtil"},
-      {0, VK_F3, 0, nullptr},                {0, VK_F12, 0, nullptr},              {0, VK_RETURN, 0, nullptr},
+      {1, 'A', 0, nullptr},
+      {1, VK_RETURN, 0, nullptr},
+      {2, VK_RETURN, 0, "btnStartAutoTest"},
+      {2, VK_F1, 0, "btnStartAutoTest"},
+      {2, VK_F2, 0, nullptr},
+      {2, VK_NUMPAD1, 0, nullptr},
+      {0, VK_F1, 0, "btnAuto"},
+      {0, VK_F2, 0, "btnNetUtil"},
+      {0, VK_F3, 0, nullptr},
+      {0, VK_F12, 0, nullptr},
+      {0, VK_RETURN, 0, nullptr},
   };
   ClickRecorder rec(form);
   for (const Case& c : cases) {
@@ -72,7 +93,8 @@ TEST_F(MainShellTest, KeyboardMapOfEveryMode) {
     form->PanelMode = c.mode;
     WORD key = c.key;
     form->FormKeyDown(key, c.shift);
-    SCOPED_TRACE("mode " + std::to_string(c.mode) + " key " + std::to_string(c.key) + " shift " + std::to_string(c.shift));
+    SCOPED_TRACE("mode " + std::to_string(c.mode) + " key " + std::to_string(c.key) + " shift " +
+                 std::to_string(c.shift));
     if (c.expected) {
       ASSERT_EQ(rec.clicked.size(), 1u);
       EXPECT_EQ(rec.clicked[0], c.expected);
@@ -252,8 +274,8 @@ TEST_F(MainShellTest, PicturesAreDecodedWhenShownAndReleasedWhenNothingShowsThem
   auto decoded = [&](const char* name) { return form->Find<Picture>(name)->GetPicture()->Decoded(); };
   EXPECT_TRUE(decoded("imgBackground"));
   EXPECT_TRUE(decoded("imgUtilBack"));
-  for (const char* hidden : {"imgSuccess", "imgRefHover", "imgAutoBack", "imgTesting", "imgLoading", "imgFail01", "imgWarn04",
-                             "imgToolFail", "imgConfirm", "imgVPN", "imgProxy", "imgLoadingTools"})
+  for (const char* hidden : {"imgSuccess", "imgRefHover", "imgAutoBack", "imgTesting", "imgLoading", "imgFail01",
+                             "imgWarn04", "imgToolFail", "imgConfirm", "imgVPN", "imgProxy", "imgLoadingTools"})
     EXPECT_FALSE(decoded(hidden)) << hidden << " is decoded though nothing shows it";
 
   // A stage mark shows the success picture; once no mark shows it, it is

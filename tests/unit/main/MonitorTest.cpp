@@ -50,7 +50,6 @@ MIB_IFROW Ethernet() {
 
 }  // namespace
 
-
 TEST_F(MonitorTest, CaptionPagesFontsAndScrollBars) {
   EXPECT_EQ(mon->Caption(), "TCP/IP/ARP Monitor:  Velnor v1.0.1 - 19 February 2012");
   std::vector<std::string> captions;
@@ -276,7 +275,8 @@ TEST_F(MonitorTest, PagesOnALastingFailureKeepTheirLastGoodLinesAndOneError) {
   };
   for (int refresh = 0; refresh < 3; ++refresh) {
     Refresh();
-    EXPECT_EQ(Lines_(mon->AdapterMemo), withError(withError(goodDetails, ""), "*** Error retrieving adapter information"))
+    EXPECT_EQ(Lines_(mon->AdapterMemo),
+              withError(withError(goodDetails, ""), "*** Error retrieving adapter information"))
         << "refresh " << refresh;
     EXPECT_EQ(Lines_(mon->IPStatsMemo), withError(goodIp, SysErrorMessage(ERROR_NOT_SUPPORTED))) << refresh;
     EXPECT_EQ(Lines_(mon->UDPStatsMemo), withError(goodUdp, SysErrorMessage(ERROR_NOT_SUPPORTED))) << refresh;
@@ -349,15 +349,23 @@ TEST_F(MonitorTest, CtrlSSavesEveryPageUnderItsCaption) {
 
   std::vector<std::string> lines;
   for (std::string line; std::getline(text, line);) {
-    ASSERT_FALSE(line.empty() || line.back() != '\r') << "every line ends in CR LF: [" << line << "] after " << lines.size();
+    ASSERT_FALSE(line.empty() || line.back() != '\r')
+        << "every line ends in CR LF: [" << line << "] after " << lines.size();
     lines.push_back(line.substr(0, line.size() - 1));
   }
   std::vector<std::string> captions;
   for (const std::string& l : lines)
     if (l.rfind("== ", 0) == 0) captions.push_back(l);
-  EXPECT_EQ(captions, (std::vector<std::string>{"== Adapters[Debug] ==", "== CONNECTIONS TCP ==", "== CONNECTIONS UDP ==",
-                                                "== IP-ADRESS TABLE ==", "== IP-ROUTING TABLE ==", "== ADAPTER/IF INFO ==",
-                                                "== ARP ==", "== STATISTICS ==", }));
+  EXPECT_EQ(captions, (std::vector<std::string>{
+                          "== Adapters[Debug] ==",
+                          "== CONNECTIONS TCP ==",
+                          "== CONNECTIONS UDP ==",
+                          "== IP-ADRESS TABLE ==",
+                          "== IP-ROUTING TABLE ==",
+                          "== ADAPTER/IF INFO ==",
+                          "== ARP ==",
+                          "== STATISTICS ==",
+                      }));
   // Each page's memos follow its caption, in reading order.
   auto at = [&](const std::string& l) { return std::find(lines.begin(), lines.end(), l) - lines.begin(); };
   // The statistics page: its left column (TCP, IP) before its right one.

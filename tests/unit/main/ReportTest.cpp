@@ -15,7 +15,8 @@ namespace {
 std::vector<std::string> ReportLines(const std::string& text) {
   std::vector<std::string> lines;
   size_t from = 0;
-  for (size_t at; (at = text.find("\r\n", from)) != std::string::npos; from = at + 2) lines.push_back(text.substr(from, at - from));
+  for (size_t at; (at = text.find("\r\n", from)) != std::string::npos; from = at + 2)
+    lines.push_back(text.substr(from, at - from));
   EXPECT_EQ(from, text.size()) << "every line ends in CR LF";
   return lines;
 }
@@ -35,8 +36,14 @@ std::string StageLine(int number, const char* name, const char* result) {
   return label + ": " + result;
 }
 
-const char* kNames[] = {"", "Local configuration", "Default gateway", "Provider's server", "International backbone",
-                        "Public web hosts", "Provider's web page", "Internet connection"};
+const char* kNames[] = {"",
+                        "Local configuration",
+                        "Default gateway",
+                        "Provider's server",
+                        "International backbone",
+                        "Public web hosts",
+                        "Provider's web page",
+                        "Internet connection"};
 
 std::vector<std::string> Stages(std::initializer_list<const char*> results) {
   std::vector<std::string> lines;
@@ -107,7 +114,8 @@ TEST_F(ReportTest, BeforeAnythingRanItSaysSo) {
   test.erase(test.begin());
   EXPECT_EQ(test, Stages({"not run", "not run", "not run", "not run", "not run", "not run", "not run"}));
   EXPECT_EQ(SectionOf(lines, "LAST TOOLS COMMAND"), std::vector<std::string>{"No tools command has run yet."});
-  const auto adapters = SectionOf(lines, "ADAPTERS (type | hardware address | IP address | DNS server | gateway | Mbps | description)");
+  const auto adapters =
+      SectionOf(lines, "ADAPTERS (type | hardware address | IP address | DNS server | gateway | Mbps | description)");
   EXPECT_EQ(adapters, LinesOf(form->AdapterTable));
   const auto readings = SectionOf(lines, "LOCAL READINGS");
   ASSERT_GE(readings.size(), 4u);
@@ -123,12 +131,18 @@ TEST_F(ReportTest, TheVerdictsAndListsAreWhatTheWindowShows) {
     int verdict;
   } rows[] = {
       {"every stage passes", {}, Stages({"passed", "passed", "passed", "passed", "passed", "passed", "passed"}), 0},
-      {"the second backbone silent", {{"10.77.1.3", Answer::Down}},
-       Stages({"passed", "passed", "passed", "warning", "passed", "passed", "passed"}), 1},
-      {"the gateway half there", {{"192.168.1.1", Answer::Half}},
-       Stages({"passed", "warning", "passed", "passed", "passed", "passed", "passed"}), 1},
-      {"the provider gone", {{endpoints::ProviderServerAddress, Answer::Down}},
-       Stages({"passed", "passed", "failed", "not run", "not run", "not run", "not run"}), 2},
+      {"the second backbone silent",
+       {{"10.77.1.3", Answer::Down}},
+       Stages({"passed", "passed", "passed", "warning", "passed", "passed", "passed"}),
+       1},
+      {"the gateway half there",
+       {{"192.168.1.1", Answer::Half}},
+       Stages({"passed", "warning", "passed", "passed", "passed", "passed", "passed"}),
+       1},
+      {"the provider gone",
+       {{endpoints::ProviderServerAddress, Answer::Down}},
+       Stages({"passed", "passed", "failed", "not run", "not run", "not run", "not run"}),
+       2},
   };
   Open();
   for (const Row& row : rows) {
@@ -190,7 +204,8 @@ TEST_F(ReportTest, AFolderItCannotWriteToIsReportedAndNothingShownIsLost) {
   form->FormKeyDown(s, ssCtrl);
   Application.OnMessage = nullptr;
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].rfind("The report could not be saved to " + Desktop + "\\VelnorAgent-report-", 0), 0u) << messages[0];
+  EXPECT_EQ(messages[0].rfind("The report could not be saved to " + Desktop + "\\VelnorAgent-report-", 0), 0u)
+      << messages[0];
   EXPECT_EQ(form->lblStatus->Caption(), messages[0]);
   EXPECT_EQ(Output(), std::vector<std::string>{"kept"});
   Desktop.resize(Desktop.size() - std::string("\\no such folder").size());

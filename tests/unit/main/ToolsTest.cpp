@@ -138,8 +138,9 @@ TEST_F(ToolsTest, FirewallSwitchByVersionFlipsOnlyOnSuccess) {
     DWORD major, minor;
     const char* off;
     const char* on;
-  } cases[] = {{6, 1, "netsh advfirewall set currentprofile state off", "netsh advfirewall set currentprofile state on"},
-               {5, 1, "netsh firewall set opmode disable", "netsh firewall set opmode enable"}};
+  } cases[] = {
+      {6, 1, "netsh advfirewall set currentprofile state off", "netsh advfirewall set currentprofile state on"},
+      {5, 1, "netsh firewall set opmode disable", "netsh firewall set opmode enable"}};
   SysSwap version(&SysApi::GetVersionExA, &FakeGetVersionExA);
   Open();
   for (const Case& c : cases) {

@@ -228,8 +228,8 @@ TEST_F(ConnectionsTest, TablesThatGrowUnderTheReaderGiveAllTheirRows) {
 
 TEST_F(ConnectionsTest, EachProcessIsLookedUpOncePerRefresh) {
   machine.tcp = {Conn{MIB_TCP_STATE_ESTAB, "10.77.0.2", 1025, "10.77.1.1", 80, 4242, 0},
-               Conn{MIB_TCP_STATE_ESTAB, "10.77.0.2", 1026, "10.77.1.1", 80, 4242, 0},
-               Conn{MIB_TCP_STATE_LISTEN, "0.0.0.0", 135, "0.0.0.0", 0, 868, 0}};
+                 Conn{MIB_TCP_STATE_ESTAB, "10.77.0.2", 1026, "10.77.1.1", 80, 4242, 0},
+                 Conn{MIB_TCP_STATE_LISTEN, "0.0.0.0", 135, "0.0.0.0", 0, 868, 0}};
   machine.udp = {Conn{0, "0.0.0.0", 53, "0.0.0.0", 0, 868, 0}, Conn{0, "0.0.0.0", 54, "0.0.0.0", 0, 4242, 0}};
   machine.owners = {{4242, L"C:\\Apps\\agent.exe"}, {868, L"C:\\Windows\\System32\\svchost.exe"}};
   TProgramCache programs;  // one refresh: both pages
@@ -360,9 +360,8 @@ TEST_F(ConnectionsTest, ProcessListHoldsEveryExeModuleOfEveryProcessItCanOpen) {
   machine.processes = {
       Process{4, {L"C:\\Windows\\System32\\ntoskrnl.exe"}, false},
       Process{868, {L"C:\\Windows\\System32\\svchost.exe", L"C:\\Windows\\System32\\ntdll.dll"}},
-      Process{
-          1200,
-          {L"C:\\Apps\\Report.EXE", L"C:\\Tools.exe\\helper", L"", L"C:\\Apps\\README", L"C:\\Apps\\child.exe"}},
+      Process{1200,
+              {L"C:\\Apps\\Report.EXE", L"C:\\Tools.exe\\helper", L"", L"C:\\Apps\\README", L"C:\\Apps\\child.exe"}},
       Process{1300, {L"C:\\Apps\\hidden.exe"}, true, false},
   };
   TProcessList list;

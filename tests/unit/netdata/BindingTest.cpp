@@ -66,7 +66,8 @@ TEST(IpHelperBinding, LoadsTheSystemLibraryOnceAndBindsEachEntryByName) {
   // The binding of the start is back, one slot per entry: the address table
   // the adapter list reads is the one the readers call.
   HMODULE library = GetModuleHandleA("iphlpapi.dll");
-  EXPECT_EQ(reinterpret_cast<void*>(Sys.GetIpAddrTable), reinterpret_cast<void*>(GetProcAddress(library, "GetIpAddrTable")));
+  EXPECT_EQ(reinterpret_cast<void*>(Sys.GetIpAddrTable),
+            reinterpret_cast<void*>(GetProcAddress(library, "GetIpAddrTable")));
   EXPECT_EQ(reinterpret_cast<void*>(Sys.GetIfTable), reinterpret_cast<void*>(GetProcAddress(library, "GetIfTable")));
 }
 

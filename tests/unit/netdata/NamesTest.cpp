@@ -50,7 +50,6 @@ TEST(NameTables, InterfaceDisplayNames) {
   EXPECT_EQ(OperStatusToStr(6), "UNKNOWN");
 }
 
-
 TEST(SysErrorMessage, OneLineOfTheSystemsText) {
   for (DWORD code : {DWORD{ERROR_NOT_SUPPORTED}, DWORD{ERROR_BUFFER_OVERFLOW}, DWORD{ERROR_NO_DATA}}) {
     char raw[512] = {};

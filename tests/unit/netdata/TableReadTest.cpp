@@ -180,7 +180,8 @@ TEST_F(TableReadTest, ReadersShowTheRowsOfATableThatGrewUnderThem) {
     ForgetTableSizes();
     UseExtAdapterApi = extended;
     grows(machine.adaptersInfo, [](Arena& a, int n) { BuildAdaptersInfo(a, std::vector<ClassicAdapter>(n)); });
-    grows(machine.adaptersAddresses, [](Arena& a, int n) { BuildAdaptersAddresses(a, std::vector<ExtendedAdapter>(n)); });
+    grows(machine.adaptersAddresses,
+          [](Arena& a, int n) { BuildAdaptersAddresses(a, std::vector<ExtendedAdapter>(n)); });
     int count = 0;
     TAdaptorRows rows;
     EXPECT_EQ(ReadAdaptorRows(count, rows), 0u) << extended;

@@ -145,7 +145,8 @@ TEST(SystemCalls, ALibraryOfFirstUseIsBoundWhenFirstAskedFor) {
   ASSERT_TRUE(BindSystemLibrary(SysLibrary::psapi));
   HMODULE psapi = GetModuleHandleA("psapi.dll");
   ASSERT_NE(psapi, nullptr);
-  EXPECT_EQ(reinterpret_cast<void*>(Sys.EnumProcesses), reinterpret_cast<void*>(GetProcAddress(psapi, "EnumProcesses")));
+  EXPECT_EQ(reinterpret_cast<void*>(Sys.EnumProcesses),
+            reinterpret_cast<void*>(GetProcAddress(psapi, "EnumProcesses")));
   EXPECT_EQ(reinterpret_cast<void*>(Sys.GetModuleFileNameExW),
             reinterpret_cast<void*>(GetProcAddress(psapi, "GetModuleFileNameExW")));
 }

@@ -23,8 +23,9 @@ struct FakeCommands {
   static inline std::map<std::string, Script> scripts;  // command (after "cmd.exe /C ") -> stand-in
   static inline std::vector<std::string> started;       // every command line asked for, in order
 
-  static BOOL WINAPI CreateProcessA(LPCSTR app, LPSTR cmd, LPSECURITY_ATTRIBUTES pa, LPSECURITY_ATTRIBUTES ta, BOOL inherit,
-                                    DWORD flags, LPVOID env, LPCSTR dir, LPSTARTUPINFOA si, LPPROCESS_INFORMATION pi) {
+  static BOOL WINAPI CreateProcessA(LPCSTR app, LPSTR cmd, LPSECURITY_ATTRIBUTES pa, LPSECURITY_ATTRIBUTES ta,
+                                    BOOL inherit, DWORD flags, LPVOID env, LPCSTR dir, LPSTARTUPINFOA si,
+                                    LPPROCESS_INFORMATION pi) {
     const std::string line = cmd ? cmd : "";
     started.push_back(line);
     const std::string prefix = "cmd.exe /C ";

@@ -17,8 +17,6 @@ ULONG WINAPI FakeGetAdaptersAddresses(ULONG family, ULONG flags, PVOID, PIP_ADAP
   return machine.adaptersAddresses.Call(addresses, size);
 }
 
-
-
 // ---- The monitor's tables and counters
 
 DWORD WINAPI FakeGetIpNetTable(PMIB_IPNETTABLE table, PULONG size, WINBOOL order) {
@@ -258,7 +256,8 @@ hostent* WSAAPI FakeGethostbyname(const char* name) {
   static ULONG address;
   const std::string asked = name ? name : "";
   machine.lookups.push_back(asked);
-  if (machine.wsaStarts != machine.wsaCleanups + 1) machine.faults.push_back("lookup outside one WSAStartup/WSACleanup");
+  if (machine.wsaStarts != machine.wsaCleanups + 1)
+    machine.faults.push_back("lookup outside one WSAStartup/WSACleanup");
   if (asked == machine.lookupThrows) throw std::runtime_error("name service broke");
   entry = hostent{};
   entry.h_addrtype = AF_INET;
@@ -410,7 +409,8 @@ void FakeMachine::Reset() {
   extendedUdp.build = [](Arena& a) { BuildUdpOwnerModule(a, machine.udp, machine.extraRowsClaimed); };
   plainTcp.build = [](Arena& a) { BuildPlainTcp(a, machine.tcp, machine.extraRowsClaimed); };
   plainUdp.build = [](Arena& a) { BuildPlainUdp(a, machine.udp, machine.extraRowsClaimed); };
-  names = {{"web1.velnor.test", "10.77.1.10"}, {"web2.velnor.test", "10.77.1.11"}, {"search.velnor.test", "10.77.1.12"}};
+  names = {
+      {"web1.velnor.test", "10.77.1.10"}, {"web2.velnor.test", "10.77.1.11"}, {"search.velnor.test", "10.77.1.12"}};
 }
 
 void FakeMachine::AddHost(const std::string& name, std::vector<Echo> script) {
@@ -434,7 +434,8 @@ void FakeMachine::BuildFromAdapters() {
   ipAddrTable.build = [list](Arena& a) {
     std::vector<MIB_IPADDRROW> rows;
     for (const FakeAdapter& f : list)
-      if (!f.address.empty()) rows.push_back(AddrRow(f.index, f.address.c_str(), f.mask.empty() ? "0.0.0.0" : f.mask.c_str()));
+      if (!f.address.empty())
+        rows.push_back(AddrRow(f.index, f.address.c_str(), f.mask.empty() ? "0.0.0.0" : f.mask.c_str()));
     BuildIpAddrTable(a, rows);
   };
   adaptersInfo.build = [list](Arena& a) {

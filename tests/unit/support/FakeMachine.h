@@ -110,7 +110,6 @@ constexpr UCHAR kScriptedTtl = 57;
 // router's "host unreachable" record.
 enum class Answer { Up, Down, Half, Unreachable };
 
-
 struct FakeMachine {
   // ---- IP Helper: parameters and adapters
   TableFake networkParams;                                // FIXED_INFO

@@ -284,24 +284,26 @@ MIB_IPFORWARDROW Route(const char* destination, const char* mask, const char* ne
 DWORD PortField(DWORD port) { return 0xBEEF0000u | ((port & 0xFF) << 8) | ((port >> 8) & 0xFF); }
 
 void BuildTcpOwnerModule(Arena& a, const std::vector<Conn>& conns, DWORD extraRowsClaimed) {
-  BuildConnTable<MIB_TCPTABLE_OWNER_MODULE, MIB_TCPROW_OWNER_MODULE>(a, conns, extraRowsClaimed, [](auto& row, const Conn& c) {
-    row.dwState = c.state;
-    row.dwLocalAddr = Ip(c.local);
-    row.dwLocalPort = PortField(c.localPort);
-    row.dwRemoteAddr = Ip(c.remote);
-    row.dwRemotePort = PortField(c.remotePort);
-    row.dwOwningPid = c.pid;
-    row.liCreateTimestamp = Stamp(c.created);
-  });
+  BuildConnTable<MIB_TCPTABLE_OWNER_MODULE, MIB_TCPROW_OWNER_MODULE>(a, conns, extraRowsClaimed,
+                                                                     [](auto& row, const Conn& c) {
+                                                                       row.dwState = c.state;
+                                                                       row.dwLocalAddr = Ip(c.local);
+                                                                       row.dwLocalPort = PortField(c.localPort);
+                                                                       row.dwRemoteAddr = Ip(c.remote);
+                                                                       row.dwRemotePort = PortField(c.remotePort);
+                                                                       row.dwOwningPid = c.pid;
+                                                                       row.liCreateTimestamp = Stamp(c.created);
+                                                                     });
 }
 
 void BuildUdpOwnerModule(Arena& a, const std::vector<Conn>& conns, DWORD extraRowsClaimed) {
-  BuildConnTable<MIB_UDPTABLE_OWNER_MODULE, MIB_UDPROW_OWNER_MODULE>(a, conns, extraRowsClaimed, [](auto& row, const Conn& c) {
-    row.dwLocalAddr = Ip(c.local);
-    row.dwLocalPort = PortField(c.localPort);
-    row.dwOwningPid = c.pid;
-    row.liCreateTimestamp = Stamp(c.created);
-  });
+  BuildConnTable<MIB_UDPTABLE_OWNER_MODULE, MIB_UDPROW_OWNER_MODULE>(a, conns, extraRowsClaimed,
+                                                                     [](auto& row, const Conn& c) {
+                                                                       row.dwLocalAddr = Ip(c.local);
+                                                                       row.dwLocalPort = PortField(c.localPort);
+                                                                       row.dwOwningPid = c.pid;
+                                                                       row.liCreateTimestamp = Stamp(c.created);
+                                                                     });
 }
 
 void BuildPlainTcp(Arena& a, const std::vector<Conn>& conns, DWORD extraRowsClaimed) {

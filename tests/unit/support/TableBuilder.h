@@ -108,7 +108,6 @@ void BuildOverclaimingTable(Arena& a, const Row& row) {
   table->table[0] = row;
 }
 
-
 // ---- Connection tables of the three generations
 
 // One connection as a test describes it; ports in host order.
@@ -139,4 +138,3 @@ std::vector<DWORD> AllocatedUdpRow(const Conn& c);
 
 // 100-ns ticks of a UTC time, as a row's creation time stamp.
 int64_t Ticks(int year, int month, int day, int hour, int minute, int second);
-

@@ -83,24 +83,16 @@ TEST(TextForms, FileTimes) {
   EXPECT_EQ(FileTimeToInt64(littleEndian + 1), 0x0201);
 }
 
-
 TEST(NameTables, EdgesAndOutOfRangeCodes) {
   struct Case {
     const TNameTable& table;
     uint32_t code;
     const char* name;
   } cases[] = {
-      {TcpRtoAlgorithmNames, 4, "Van Jacobson"},
-      {TcpRtoAlgorithmNames, 1, "Other"},
-      {TcpStateNames, 0, ""},
-      {TcpStateNames, 5, "established"},
-      {TcpStateNames, 12, "delete_tcb"},
-      {TcpStateNames, 13, ""},
-      {ArpEntryTypeNames, 3, "Dynamic"},
-      {RouteTypeNames, 4, "remote"},
-      {RouteProtocolNames, 14, "BGP"},
-      {RouteProtocolNames, 18, "NOT_DOD"},
-      {RouteProtocolNames, 19, ""},
+      {TcpRtoAlgorithmNames, 4, "Van Jacobson"}, {TcpRtoAlgorithmNames, 1, "Other"}, {TcpStateNames, 0, ""},
+      {TcpStateNames, 5, "established"},         {TcpStateNames, 12, "delete_tcb"},  {TcpStateNames, 13, ""},
+      {ArpEntryTypeNames, 3, "Dynamic"},         {RouteTypeNames, 4, "remote"},      {RouteProtocolNames, 14, "BGP"},
+      {RouteProtocolNames, 18, "NOT_DOD"},       {RouteProtocolNames, 19, ""},
   };
   for (const auto& c : cases) EXPECT_STREQ(c.table[c.code], c.name) << c.code;
 }

@@ -11,17 +11,17 @@ TEST(Skin, EveryPictureDecodesAtItsSizeAndFrameCount) {
     const char* name;
     int width, height, frames;
   } cases[] = {
-      {"imgHeader", 800, 43, 1},       {"imgBackground", 800, 600, 1},  {"imgSuccess", 18, 18, 1},
-      {"imgUtilHover", 143, 140, 1},   {"imgAutoHover", 143, 140, 1},   {"imgRefHover", 50, 50, 1},
-      {"imgHelpHover", 40, 40, 1},     {"imgUtilBack", 657, 534, 1},    {"imgFWOff", 163, 36, 1},
-      {"imgFWDisable", 162, 36, 1},    {"imgToolWarn", 530, 32, 1},     {"imgToolFail", 530, 32, 1},
+      {"imgHeader", 800, 43, 1},         {"imgBackground", 800, 600, 1}, {"imgSuccess", 18, 18, 1},
+      {"imgUtilHover", 143, 140, 1},     {"imgAutoHover", 143, 140, 1},  {"imgRefHover", 50, 50, 1},
+      {"imgHelpHover", 40, 40, 1},       {"imgUtilBack", 657, 534, 1},   {"imgFWOff", 163, 36, 1},
+      {"imgFWDisable", 162, 36, 1},      {"imgToolWarn", 530, 32, 1},    {"imgToolFail", 530, 32, 1},
       {"imgWarnIncomplete", 530, 32, 1}, {"imgFailGetData", 530, 32, 1}, {"imgToolSucceed", 530, 32, 1},
-      {"imgCascade", 614, 436, 1},     {"imgAutoBack", 657, 534, 1},    {"imgTesting", 199, 55, 1},
-      {"imgStart", 199, 54, 1},        {"imgFail01", 222, 24, 1},       {"imgFail02", 222, 22, 1},
-      {"imgFail03", 222, 21, 1},       {"imgFail04", 222, 23, 1},       {"imgFail05", 222, 22, 1},
-      {"imgFail06", 222, 21, 1},       {"imgFail07", 222, 22, 1},       {"imgWarn04", 222, 23, 1},
-      {"imgWarn05", 222, 22, 1},       {"imgConfirm", 350, 117, 1},     {"imgLoading", 30, 30, 8},
-      {"imgLoadingTools", 30, 30, 8},  {"imgVPN", 186, 31, 2},          {"imgProxy", 203, 31, 2},
+      {"imgCascade", 614, 436, 1},       {"imgAutoBack", 657, 534, 1},   {"imgTesting", 199, 55, 1},
+      {"imgStart", 199, 54, 1},          {"imgFail01", 222, 24, 1},      {"imgFail02", 222, 22, 1},
+      {"imgFail03", 222, 21, 1},         {"imgFail04", 222, 23, 1},      {"imgFail05", 222, 22, 1},
+      {"imgFail06", 222, 21, 1},         {"imgFail07", 222, 22, 1},      {"imgWarn04", 222, 23, 1},
+      {"imgWarn05", 222, 22, 1},         {"imgConfirm", 350, 117, 1},    {"imgLoading", 30, 30, 8},
+      {"imgLoadingTools", 30, 30, 8},    {"imgVPN", 186, 31, 2},         {"imgProxy", 203, 31, 2},
       {"ForceUpdate", 16, 16, 1},
   };
   for (const Case& c : cases) {

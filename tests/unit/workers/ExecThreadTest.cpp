@@ -207,8 +207,8 @@ struct FakeApplet {
   static HANDLE process, thread;  // never signalled: the applet "runs" for ever
   static std::vector<HANDLE> closed;
 
-  static BOOL WINAPI Create(LPCSTR app, LPSTR cmd, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL inherit, DWORD flags,
-                            LPVOID, LPCSTR dir, LPSTARTUPINFOA si, LPPROCESS_INFORMATION pi) {
+  static BOOL WINAPI Create(LPCSTR app, LPSTR cmd, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL inherit,
+                            DWORD flags, LPVOID, LPCSTR dir, LPSTARTUPINFOA si, LPPROCESS_INFORMATION pi) {
     start.application = app ? app : "";
     start.commandLine = cmd ? cmd : "";
     start.currentDir = dir ? dir : "";

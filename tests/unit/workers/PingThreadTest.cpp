@@ -27,7 +27,6 @@ std::vector<Echo> operator+(std::vector<Echo> a, const std::vector<Echo>& b) {
   return a;
 }
 
-
 std::string ReplyLine(const std::string& t, int ms) {
   return "Reply from [" + t + "] bytes=32 time=" + std::to_string(ms) + "ms TTL=" + std::to_string(kTtl);
 }
@@ -187,7 +186,8 @@ TEST_F(PingThreadTest, JudgesEachEntryFromItsRepliesAndTimes) {
     EXPECT_TRUE(machine.faults.empty()) << row.name << ": " << testing::PrintToString(machine.faults);
     EXPECT_EQ(machine.handlesMade, machine.handlesClosed) << row.name;
     EXPECT_EQ(machine.wsaStarts, machine.wsaCleanups) << row.name;
-    EXPECT_EQ(std::count(machine.lookups.begin(), machine.lookups.end(), ""), 0) << row.name << ": an empty name was looked up";
+    EXPECT_EQ(std::count(machine.lookups.begin(), machine.lookups.end(), ""), 0)
+        << row.name << ": an empty name was looked up";
   }
 }
 
@@ -205,8 +205,15 @@ TEST_F(PingThreadTest, NamesEachFailureAndStopsOnlyWhenTheNameIsBad) {
       {"general failure", "a", {Lost(11050)}, false, {"General failure", "General failure"}},
       {"a status without a text", "a", {Lost(11022)}, false, {"ICMP error #11022", "ICMP error #11022"}},
       // A router's ICMP error comes back as a record: it is a lost echo.
-      {"host unreachable answer", "a", {Answered(11003)}, false, {"Destination host unreachable", "Destination host unreachable"}},
-      {"network unreachable answer", "a", {Answered(11002)}, false,
+      {"host unreachable answer",
+       "a",
+       {Answered(11003)},
+       false,
+       {"Destination host unreachable", "Destination host unreachable"}},
+      {"network unreachable answer",
+       "a",
+       {Answered(11002)},
+       false,
        {"Destination network unreachable", "Destination network unreachable"}},
       {"TTL expired answer", "a", {Answered(11013)}, false, {"TTL expired in transit", "TTL expired in transit"}},
       {"an answer of another status", "a", {Answered(11022)}, false, {"ICMP error #11022", "ICMP error #11022"}},

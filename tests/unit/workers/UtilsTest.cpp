@@ -430,10 +430,21 @@ TEST(IsUserAdmin, FindsAdministratorsAnywhereInTheGroupList) {
       {"group list unreadable", ERROR_NO_TOKEN, true, true, groupList(3, 0), false, kProcessToken},
       // An administrator without elevation under user account control: the
       // group is there for deny checks only, and netsh would be refused.
-      {"Administrators for deny only", ERROR_NO_TOKEN, true, false, groupList(3, 0), false, kProcessToken,
+      {"Administrators for deny only",
+       ERROR_NO_TOKEN,
+       true,
+       false,
+       groupList(3, 0),
+       false,
+       kProcessToken,
        {SE_GROUP_USE_FOR_DENY_ONLY}},
-      {"Administrators enabled after a deny-only entry", ERROR_NO_TOKEN, true, false,
-       {administrators, MakeSid(5, {32, 545}), administrators}, true, kProcessToken,
+      {"Administrators enabled after a deny-only entry",
+       ERROR_NO_TOKEN,
+       true,
+       false,
+       {administrators, MakeSid(5, {32, 545}), administrators},
+       true,
+       kProcessToken,
        {SE_GROUP_USE_FOR_DENY_ONLY, SE_GROUP_ENABLED, SE_GROUP_ENABLED | SE_GROUP_MANDATORY}},
   };
   for (const Row& row : rows) {
