@@ -176,29 +176,60 @@ Memo::Options OptionsOf(MemoStyle style) {
   return o;
 }
 
-// The memos a refresh fills, in the order their reports run.
-enum Page {
-  kNwPage,
-  kArpPage,
-  kTcpPage,
-  kTcpStatPage,
-  kUdpPage,
-  kIpStatsPage,
-  kIpAddrPage,
-  kIpForwPage,
-  kUdpStatsPage,
-  kAdaptPage,
-  kIcmpInPage,
-  kIcmpOutPage,
-  kIfPage,
-  kDetailsPage,
-  kPageCount
+// What a report gets besides its lists: the options stored when the refresh
+// started, and the process names both connection reports share.
+struct ReportInput {
+  bool showAppPath;
+  bool useExtendedAdapters;
+  TProgramCache& programs;
 };
 
-Memo* TfrmTCPIPMonitor::*const kPageMemos[kPageCount] = {
-    &M::NwMemo,     &M::ARPMemo,      &M::TCPMemo,   &M::TCPStatMemo, &M::UDPMemo,     &M::IPStatsMemo, &M::IPAddrMemo,
-    &M::IPForwMemo, &M::UDPStatsMemo, &M::AdaptMemo, &M::ICMPInMemo,  &M::ICMPOutMemo, &M::IfMemo,      &M::AdapterMemo,
+// One report of the refresh: the memos it fills (one, or two for the ICMP
+// counters) and how. A report that keeps its last good lines says whether
+// its lines are fresh; on a failure its memo shows those lines with one
+// message below, not one more message each refresh.
+struct ReportRow {
+  Memo* TfrmTCPIPMonitor::*memo;
+  Memo* TfrmTCPIPMonitor::*second;  // or null
+  bool keepsGoodLines;
+  bool (*run)(const ReportInput& in, Lines* list, Lines* second);
 };
+
+// The refresh's reports, in the order they run (not the order of the pages):
+// a report that raises leaves the memos of those after it as they were.
+// ("return Report(...), true": a report without good lines to keep.)
+const ReportRow kReports[] = {
+    {&M::NwMemo, nullptr, false, [](const ReportInput&, Lines* l, Lines*) { return ListFixedInfo(l), true; }},
+    {&M::ARPMemo, nullptr, false, [](const ReportInput&, Lines* l, Lines*) { return ListArpCache(l), true; }},
+    {&M::TCPMemo, nullptr, false,
+     [](const ReportInput& in, Lines* l, Lines*) { return ListTcpConns(l, in.showAppPath, in.programs), true; }},
+    {&M::TCPStatMemo, nullptr, false, [](const ReportInput&, Lines* l, Lines*) { return ListTcpStats(l), true; }},
+    {&M::UDPMemo, nullptr, false,
+     [](const ReportInput& in, Lines* l, Lines*) { return ListUdpConns(l, in.showAppPath, in.programs), true; }},
+    {&M::IPStatsMemo, nullptr, true, [](const ReportInput&, Lines* l, Lines*) { return ListIpStats(l); }},
+    {&M::IPAddrMemo, nullptr, false, [](const ReportInput&, Lines* l, Lines*) { return ListIpAddrTable(l), true; }},
+    {&M::IPForwMemo, nullptr, false, [](const ReportInput&, Lines* l, Lines*) { return ListRoutes(l), true; }},
+    {&M::UDPStatsMemo, nullptr, true, [](const ReportInput&, Lines* l, Lines*) { return ListUdpStats(l); }},
+    {&M::AdaptMemo, nullptr, false,
+     [](const ReportInput& in, Lines* l, Lines*) { return ListAdaptorRows(l, in.useExtendedAdapters), true; }},
+    {&M::ICMPInMemo, &M::ICMPOutMemo, false,
+     [](const ReportInput&, Lines* l, Lines* sent) {
+       ListIcmpStats(l, sent);
+       return true;
+     }},
+    {&M::IfMemo, nullptr, false, [](const ReportInput&, Lines* l, Lines*) { return ListIfRows(l), true; }},
+    {&M::AdapterMemo, nullptr, true, [](const ReportInput&, Lines* l, Lines*) { return ListInterfaceDetails(l); }},
+};
+constexpr std::size_t kReportCount = sizeof(kReports) / sizeof(kReports[0]);
+
+// Every memo the refresh fills, in the order of the reports.
+template <class Visit>
+void ForEachReportMemo(Visit visit) {
+  for (const ReportRow& report : kReports) {
+    visit(report.memo);
+    if (report.second) visit(report.second);
+  }
+}
 
 std::vector<std::string> LinesOfMemo(Memo* memo) {
   const Lines& lines = memo->GetLines();
@@ -221,12 +252,15 @@ void Fill(StringList& list, const std::vector<std::string>& items) {
 // message when the pages are ready.
 class TfrmTCPIPMonitor::RefreshWorker : public Thread {
  public:
+  // One report's lists: its memo's, and its second memo's where it has one.
+  struct Pages {
+    StringList list;
+    StringList second;
+    bool fresh = false;  // a report that keeps its last good lines succeeded
+  };
   bool showAppPath = false;
   bool useExtendedAdapters = false;
-  std::array<StringList, kPageCount> pages;
-  bool ipStatsFresh = false;
-  bool udpStatsFresh = false;
-  bool detailsFresh = false;
+  std::array<Pages, kReportCount> pages;
   std::string failure;  // what a report raised; the pages after it stay as they were
 
   explicit RefreshWorker(HWND notify) : notify_(notify) {}
@@ -248,24 +282,10 @@ class TfrmTCPIPMonitor::RefreshWorker : public Thread {
  private:
   void RunReports() {
     TProgramCache programs;  // both connection pages look each process up once
-    const std::function<void()> reports[] = {
-        [&] { ListFixedInfo(&pages[kNwPage]); },
-        [&] { ListArpCache(&pages[kArpPage]); },
-        [&] { ListTcpConns(&pages[kTcpPage], showAppPath, programs); },
-        [&] { ListTcpStats(&pages[kTcpStatPage]); },
-        [&] { ListUdpConns(&pages[kUdpPage], showAppPath, programs); },
-        [&] { ipStatsFresh = ListIpStats(&pages[kIpStatsPage]); },
-        [&] { ListIpAddrTable(&pages[kIpAddrPage]); },
-        [&] { ListRoutes(&pages[kIpForwPage]); },
-        [&] { udpStatsFresh = ListUdpStats(&pages[kUdpStatsPage]); },
-        [&] { ListAdaptorRows(&pages[kAdaptPage], useExtendedAdapters); },
-        [&] { ListIcmpStats(&pages[kIcmpInPage], &pages[kIcmpOutPage]); },
-        [&] { ListIfRows(&pages[kIfPage]); },
-        [&] { detailsFresh = ListInterfaceDetails(&pages[kDetailsPage]); },
-    };
-    for (const auto& report : reports) {
+    const ReportInput in{showAppPath, useExtendedAdapters, programs};
+    for (std::size_t i = 0; i < kReportCount; ++i) {
       if (Terminated()) return;
-      report();
+      pages[i].fresh = kReports[i].run(in, &pages[i].list, kReports[i].second ? &pages[i].second : nullptr);
     }
   }
 
@@ -356,9 +376,9 @@ void TfrmTCPIPMonitor::CreateComponents() {
   PageTimer = Make<Timer>("PageTimer");
   PageTimer->SetInterval(kPagesIntervalMs);
   PageTimer->OnTimer = [this](Component*) { ContinuePages(); };
-  goodIpStats_ = LinesOfMemo(IPStatsMemo);
-  goodUdpStats_ = LinesOfMemo(UDPStatsMemo);
-  goodDetails_ = LinesOfMemo(AdapterMemo);
+  goodLines_.resize(kReportCount);
+  for (std::size_t i = 0; i < kReportCount; ++i)
+    if (kReports[i].keepsGoodLines) goodLines_[i] = LinesOfMemo(this->*kReports[i].memo);
   Realign();
 }
 
@@ -394,16 +414,13 @@ void TfrmTCPIPMonitor::StartRefresh() {
   auto worker = std::make_unique<RefreshWorker>(Handle());
   worker->showAppPath = ShowAppPath;
   worker->useExtendedAdapters = UseExtAdapterApi;
-  for (int page = 0; page < kPageCount; ++page) Fill(worker->pages[page], LinesOfMemo(this->*kPageMemos[page]));
-  // These pages start from their last good lines: a lasting failure shows
-  // those with one message below, not one more message each refresh.
-  StringList& ipStats = worker->pages[kIpStatsPage];
-  StringList& udpStats = worker->pages[kUdpStatsPage];
-  StringList& details = worker->pages[kDetailsPage];
-  for (StringList* page : {&ipStats, &udpStats, &details}) page->Clear();
-  Fill(ipStats, goodIpStats_);
-  Fill(udpStats, goodUdpStats_);
-  Fill(details, goodDetails_);
+  // Every report starts from what its memos show; those that keep their
+  // last good lines, from those.
+  for (std::size_t i = 0; i < kReportCount; ++i) {
+    const ReportRow& report = kReports[i];
+    Fill(worker->pages[i].list, report.keepsGoodLines ? goodLines_[i] : LinesOfMemo(this->*report.memo));
+    if (report.second) Fill(worker->pages[i].second, LinesOfMemo(this->*report.second));
+  }
   worker_ = std::move(worker);
   worker_->Run();
 }
@@ -413,12 +430,14 @@ void TfrmTCPIPMonitor::PagesRead() {
   worker_->WaitFor();
   const std::unique_ptr<RefreshWorker> done = std::move(worker_);
   failure_ = done->failure;
-  if (done->ipStatsFresh) goodIpStats_ = done->pages[kIpStatsPage].Items();
-  if (done->udpStatsFresh) goodUdpStats_ = done->pages[kUdpStatsPage].Items();
-  if (done->detailsFresh) goodDetails_ = done->pages[kDetailsPage].Items();
+  for (std::size_t i = 0; i < kReportCount; ++i)
+    if (kReports[i].keepsGoodLines && done->pages[i].fresh) goodLines_[i] = done->pages[i].list.Items();
   puttingPages_ = true;
   try {
-    for (int page = 0; page < kPageCount; ++page) (this->*kPageMemos[page])->BeginReplace(done->pages[page].Items());
+    for (std::size_t i = 0; i < kReportCount; ++i) {
+      (this->*kReports[i].memo)->BeginReplace(done->pages[i].list.Items());
+      if (kReports[i].second) (this->*kReports[i].second)->BeginReplace(done->pages[i].second.Items());
+    }
   } catch (const std::exception& e) {
     if (failure_.empty()) failure_ = e.what();
   }
@@ -429,13 +448,11 @@ void TfrmTCPIPMonitor::ContinuePages() {
   bool complete = true;
   try {
     const DWORD start = GetTickCount();
-    for (Memo* TfrmTCPIPMonitor::*memo : kPageMemos) {
+    ForEachReportMemo([&](Memo* TfrmTCPIPMonitor::*memo) {
+      if (!complete) return;
       const DWORD spent = GetTickCount() - start;
-      if (!(this->*memo)->ContinueReplace(spent < kPagesBudgetMs ? kPagesBudgetMs - spent : 0)) {
-        complete = false;
-        break;
-      }
-    }
+      if (!(this->*memo)->ContinueReplace(spent < kPagesBudgetMs ? kPagesBudgetMs - spent : 0)) complete = false;
+    });
   } catch (const std::exception& e) {
     if (failure_.empty()) failure_ = e.what();
   }

@@ -96,11 +96,9 @@ class TfrmTCPIPMonitor : public Form {
   bool buttonWaits_ = false;   // Force Update stays off until its refresh is done
   bool again_ = false;         // a refresh was asked for while one ran
   std::string failure_;        // what a report raised, shown when the refresh is done
-  // What the pages that keep their last good lines on a failure showed
-  // last time their report succeeded (at first: their design texts).
-  std::vector<std::string> goodIpStats_;
-  std::vector<std::string> goodUdpStats_;
-  std::vector<std::string> goodDetails_;
+  // By report: what the pages that keep their last good lines on a failure
+  // showed last time their report succeeded (at first: their design texts).
+  std::vector<std::vector<std::string>> goodLines_;
 };
 
 extern TfrmTCPIPMonitor* frmTCPIPMonitor;
