@@ -62,9 +62,12 @@ HBITMAP NewDibSection(int width, int height, int bitsPerPixel) {
 
 namespace {
 
-// A 24-bit bitmap of the picture, drawn by GDI+ once.
+// A bitmap of the picture, drawn by GDI+ once. It has the 32-bit format of
+// the panels' back buffers, so drawing it is a plain copy: a bitmap of
+// another format is converted through a buffer of the whole picture on
+// every paint (under Wine from the C heap, which keeps megabytes of them).
 HBITMAP RenderStill(Gdiplus::GpImage* image, int width, int height) {
-  HBITMAP bitmap = NewDibSection(width, height, 24);
+  HBITMAP bitmap = NewDibSection(width, height, 32);
   if (!bitmap) return nullptr;
   HDC dc = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(dc, bitmap);
