@@ -1,5 +1,6 @@
 #include "toolkit/Graphics.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <tuple>
@@ -60,14 +61,24 @@ HBITMAP NewDibSection(int width, int height, int bitsPerPixel) {
   return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
 }
 
+void CopyInBands(HDC dest, HDC source, const RECT& rect) {
+  // 16,384 pixels: 64 KB at four bytes each, below the size from which the
+  // C heap maps a block of its own (and then raises that size).
+  const LONG width = rect.right - rect.left;
+  if (width <= 0) return;
+  const LONG rows = std::max<LONG>(1, 16384 / width);
+  for (LONG top = rect.top; top < rect.bottom; top += rows)
+    BitBlt(dest, rect.left, top, width, std::min(rows, rect.bottom - top), source, rect.left, top, SRCCOPY);
+}
+
 namespace {
 
-// A bitmap of the picture, drawn by GDI+ once. It has the 32-bit format of
-// the panels' back buffers, so drawing it is a plain copy: a bitmap of
-// another format is converted through a buffer of the whole picture on
-// every paint (under Wine from the C heap, which keeps megabytes of them).
+// A bitmap of the picture, drawn by GDI+ once. It has the format of the
+// panels' back buffers, so drawing it is a plain copy: a bitmap of another
+// format is converted through a buffer of the whole picture on every paint
+// (under Wine from the C heap, which keeps megabytes of them).
 HBITMAP RenderStill(Gdiplus::GpImage* image, int width, int height) {
-  HBITMAP bitmap = NewDibSection(width, height, 32);
+  HBITMAP bitmap = NewDibSection(width, height, kPaintBitsPerPixel);
   if (!bitmap) return nullptr;
   HDC dc = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(dc, bitmap);

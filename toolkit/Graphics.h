@@ -74,6 +74,18 @@ using ImagePtr = std::shared_ptr<Image>;
 // memory is its own and goes back whole when the bitmap is deleted.
 HBITMAP NewDibSection(int width, int height, int bitsPerPixel);
 
+// The depth of the bitmaps the panels paint with: their back buffers and the
+// still pictures share it, so drawing a picture into a buffer is a plain
+// copy. 24 bits hold every colour the screen shows, in three quarters of the
+// memory of 32.
+constexpr int kPaintBitsPerPixel = 24;
+
+// Copies `rect` of `source` to the same place of `dest`, a band of a few rows
+// at a time. Where the two formats differ (a back buffer and the screen) the
+// system converts through a buffer the size of one copy, and under Wine the
+// C heap keeps such buffers after they are freed: a band is all it keeps.
+void CopyInBands(HDC dest, HDC source, const RECT& rect);
+
 // Fonts live until the program ends; the same request gives the same handle.
 HFONT GetFont(const std::string& face, int pixelHeight, bool bold = false);
 // A font whose characters all have one width: the face when the system has

@@ -383,16 +383,15 @@ LRESULT Panel::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       RECT client{};
       GetClientRect(hwnd_, &client);
       HDC mem = CreateCompatibleDC(dc);
-      // The bitmap the children paint into before one copy to the screen: a
+      // The bitmap the children paint into before it goes to the screen: a
       // section of its own memory (under Wine a compatible bitmap this size
       // comes from the C heap, where each paint would leave megabytes behind).
       const LONG width = std::max<LONG>(client.right, 1), height = std::max<LONG>(client.bottom, 1);
-      HBITMAP bmp = NewDibSection(width, height, 32);
+      HBITMAP bmp = NewDibSection(width, height, kPaintBitsPerPixel);
       if (!bmp) bmp = CreateCompatibleBitmap(dc, width, height);
       HGDIOBJ oldBmp = SelectObject(mem, bmp);
       PaintChildren(mem);
-      BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
-             ps.rcPaint.bottom - ps.rcPaint.top, mem, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
+      CopyInBands(dc, mem, ps.rcPaint);
       SelectObject(mem, oldBmp);
       DeleteObject(bmp);
       DeleteDC(mem);
