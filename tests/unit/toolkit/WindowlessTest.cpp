@@ -106,3 +106,51 @@ TEST(Picture, AnAnimatedPictureRunsItsFramesOnlyWhileShownAndItsTimerGoesWithIt)
   EXPECT_EQ(Application.TimerCount(), before) << "the form's end stops its animations";
   Application.ProcessMessagesUntil([] { return false; }, 200);  // no tick reaches the dead picture
 }
+
+// A panel goes to the screen in bands of rows: each pixel of the painted
+// rectangle must arrive once, converted to the screen's format, and nothing
+// beside it may change, whatever the width (a band of one row when the
+// rectangle is wider than a band) and however the last band falls.
+TEST(Graphics, CopyInBandsCopiesExactlyTheRectangle) {
+  struct Case {
+    int width, height;
+    RECT rect;
+  } cases[] = {
+      {800, 600, {0, 0, 800, 600}},   // whole window: 20 rows a band, 30 bands
+      {800, 600, {13, 7, 700, 599}},  // ragged last band, offset rectangle
+      {20000, 3, {0, 0, 20000, 3}},   // wider than a band: one row each
+      {50, 50, {10, 10, 10, 40}},     // empty: nothing happens
+  };
+  for (const Case& c : cases) {
+    HBITMAP source = NewDibSection(c.width, c.height, kPaintBitsPerPixel);
+    HBITMAP dest = NewDibSection(c.width, c.height, 32);  // the screen's format
+    ASSERT_TRUE(source && dest);
+    HDC sdc = CreateCompatibleDC(nullptr), ddc = CreateCompatibleDC(nullptr);
+    SelectObject(sdc, source);
+    SelectObject(ddc, dest);
+    RECT all{0, 0, c.width, c.height};
+    HBRUSH red = CreateSolidBrush(RGB(200, 0, 0)), blue = CreateSolidBrush(RGB(0, 0, 200));
+    FillRect(sdc, &all, red);
+    FillRect(ddc, &all, blue);
+    CopyInBands(ddc, sdc, c.rect);
+    GdiFlush();
+    DIBSECTION info{};
+    GetObject(dest, sizeof(info), &info);
+    const auto* pixels = static_cast<const DWORD*>(info.dsBm.bmBits);
+    int wrong = 0;
+    for (int y = 0; y < c.height; ++y)
+      for (int x = 0; x < c.width; ++x) {
+        const bool inside = x >= c.rect.left && x < c.rect.right && y >= c.rect.top && y < c.rect.bottom;
+        const DWORD want = inside ? 0xC80000 : 0x0000C8;  // BGRX, read as 0x00RRGGBB
+        if ((pixels[y * c.width + x] & 0xFFFFFF) != want) ++wrong;
+      }
+    EXPECT_EQ(wrong, 0) << c.width << "x" << c.height << " rect " << c.rect.left << "," << c.rect.top << " - "
+                        << c.rect.right << "," << c.rect.bottom;
+    DeleteDC(sdc);
+    DeleteDC(ddc);
+    DeleteObject(source);
+    DeleteObject(dest);
+    DeleteObject(red);
+    DeleteObject(blue);
+  }
+}
