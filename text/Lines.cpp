@@ -1,5 +1,6 @@
 #include "text/Lines.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "text/Format.h"
@@ -18,6 +19,20 @@ void Lines::AddLines(const Lines& other) {
   LinesUpdate update(*this);
   const int n = other.Count();
   for (int i = 0; i < n; ++i) Add(other.Get(i));
+}
+
+void Lines::DeleteFirst(int count) {
+  if (count <= 0) return;
+  std::vector<std::string> kept;
+  for (int i = count; i < Count(); ++i) kept.push_back(Get(i));
+  LinesUpdate update(*this);
+  Clear();
+  for (const std::string& line : kept) Add(line);
+}
+
+void StringList::DeleteFirst(int count) {
+  if (count <= 0) return;
+  items_.erase(items_.begin(), items_.begin() + std::min<std::size_t>(static_cast<std::size_t>(count), items_.size()));
 }
 
 std::string StringList::Get(int index) const {

@@ -15,6 +15,8 @@ class Lines {
   // new line; a string list or list box keeps the text as one entry.
   virtual void Add(const std::string& text) = 0;
   virtual void Clear() = 0;
+  // Removes the first count entries (all of them when there are fewer).
+  virtual void DeleteFirst(int count);
 
   // Between BeginUpdate and the matching EndUpdate a window-backed list
   // costs one repaint, not one per line. Calls nest.
@@ -46,6 +48,7 @@ class StringList : public Lines {
   std::string Get(int index) const override;
   void Add(const std::string& text) override { items_.push_back(text); }
   void Clear() override { items_.clear(); }
+  void DeleteFirst(int count) override;
   const std::vector<std::string>& Items() const { return items_; }
 
  private:

@@ -95,6 +95,30 @@ void Memo::MemoLines::Clear() {
   writing_ = false;
 }
 
+void Memo::MemoLines::DeleteFirst(int count) {
+  memo_.ContinueReplace(INFINITE);
+  Sync();
+  if (count <= 0) return;
+  if (static_cast<std::size_t>(count) >= lines_.size()) {
+    Clear();
+    return;
+  }
+  // Counted in the lines, not the control's: a wrapped line is one line.
+  std::size_t end = 0;
+  for (int i = 0; i < count; ++i) end += lines_[static_cast<std::size_t>(i)].size() + 2;
+  lines_.erase(lines_.begin(), lines_.begin() + count);
+  if (updating_ > 0) {
+    pending_ = true;
+    return;
+  }
+  writing_ = true;
+  SendMessageA(memo_.hwnd_, EM_SETSEL, 0, static_cast<LPARAM>(end));
+  SendMessageA(memo_.hwnd_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(""));
+  const int length = GetWindowTextLengthA(memo_.hwnd_);
+  SendMessageA(memo_.hwnd_, EM_SETSEL, length, length);
+  writing_ = false;
+}
+
 void Memo::MemoLines::EndUpdate() {
   if (updating_ > 0 && --updating_ == 0 && pending_) {
     memo_.ContinueReplace(INFINITE);

@@ -61,6 +61,7 @@ class Memo : public WinControl {
     std::string Get(int index) const override;
     void Add(const std::string& text) override;
     void Clear() override;
+    void DeleteFirst(int count) override;
     void BeginUpdate() override { ++updating_; }
     void EndUpdate() override;
 

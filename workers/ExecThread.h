@@ -39,8 +39,8 @@ class TExecThread : public Thread {
   void Execute() override;
 
  private:
-  // Appends on the main thread and waits until it is done; an output
-  // already holding more than 500 lines is emptied first.
+  // Appends on the main thread and waits until it is done; the output keeps
+  // its newest 500 lines.
   void AddLine(const std::string& text) { HandLine(Output_, text); }
 
   std::string WorkDir_;

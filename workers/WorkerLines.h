@@ -11,8 +11,8 @@
 // alternating.
 extern const char kWorkerSeparator[];
 
-// One list a worker writes to. A capped list already holding more than cap
-// lines is emptied before the next one (0: no cap).
+// One list a worker writes to. A capped list keeps its newest cap lines:
+// the oldest go to make room (0: no cap).
 struct TLineTarget {
   Lines* lines = nullptr;  // not owned; null: the line goes nowhere
   int cap = 0;

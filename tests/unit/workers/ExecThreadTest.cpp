@@ -89,14 +89,19 @@ TEST(ExecThread, JoinsAnOutputLongerThanOneReadWhole) {
   EXPECT_EQ(output[2], expected);
 }
 
-TEST(ExecThread, AFullOutputIsEmptiedBeforeTheClosingLines) {
-  // 498 old lines: separator and banner bring it to exactly 500, which still
-  // takes the capture; the closing separator then finds 501 and empties it.
+TEST(ExecThread, AFullOutputKeepsItsNewestLinesAndTheClosingLines) {
+  // 498 old lines: separator and banner bring it to exactly 500; from then
+  // on every line pushes the oldest out, and the run's own lines all stay.
   RecordingLines output;
   output.Fill(498);
   RunCommand("echo done", &output);
-  EXPECT_EQ(output.countsAfterAdd, (std::vector<int>{499, 500, 501, 1, 2}));
-  EXPECT_EQ(output.Items(), (std::vector<std::string>{kSeparator, "Process Completed."}));
+  EXPECT_EQ(output.countsAfterAdd, (std::vector<int>{499, 500, 501, 501, 501}));
+  const auto& items = output.Items();
+  ASSERT_EQ(items.size(), 500u);
+  EXPECT_EQ(items.front(), "old 3");
+  EXPECT_EQ(std::vector<std::string>(items.end() - 5, items.end()),
+            (std::vector<std::string>{kSeparator, "'echo done' : Start executing, please wait...", "done\r\n",
+                                      kSeparator, "Process Completed."}));
   EXPECT_EQ(output.addsOffMainThread, 0);
 }
 

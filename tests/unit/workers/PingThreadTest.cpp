@@ -310,22 +310,23 @@ TEST_F(PingThreadTest, AFailedHandOverEndsTheTargetButNotTheMessage) {
   EXPECT_TRUE(events.Items().empty());
 }
 
-TEST_F(PingThreadTest, TheOutputIsEmptiedOnlyWhenItHoldsMoreThan500Lines) {
+TEST_F(PingThreadTest, TheOutputKeepsItsNewest500Lines) {
   // One unresolvable attempt writes two lines: the failure and the separator.
-  const std::pair<int, std::vector<int>> rows[] = {
-      {501, {1, 2}},    // emptied before the first line
-      {500, {501, 1}},  // takes the first line, then is emptied
-  };
-  for (const auto& row : rows) {
+  // Whatever the output held, the worker's own lines end it and it never
+  // holds more than 500: the oldest lines make room.
+  for (int before : {0, 499, 500, 501, 2000}) {
     output.Clear();
-    output.countsAfterAdd.clear();
-    output.Fill(row.first);
+    output.Fill(before);
     events.Clear();
-    events.countsAfterAdd.clear();
     events.Fill(600);
     ASSERT_EQ(Ping("nowhere").size(), 1u);
-    EXPECT_EQ(output.countsAfterAdd, row.second) << row.first;
-    EXPECT_EQ(events.countsAfterAdd, std::vector<int>{601}) << "the event list has no cap";
+    const auto& items = output.Items();
+    ASSERT_EQ(static_cast<int>(items.size()), std::min(before + 2, 500)) << before;
+    EXPECT_EQ(items.back(), kSeparator) << before;
+    if (before + 2 > 500) {
+      EXPECT_EQ(items.front(), "old " + std::to_string(before + 2 - 500)) << before;
+    }
+    EXPECT_EQ(events.Count(), 601) << "the event list has no cap";
   }
 }
 
