@@ -501,6 +501,9 @@ void TfrmMain::btnNoClick(Component*) {
 }
 
 void TfrmMain::FormCloseQuery(bool& canClose) {
+  // A script's test closed before it ended (the close button, Alt+F4, a
+  // WM_CLOSE of another program) has not passed: its report says so.
+  AbandonTestRun("the window was closed before it finished.", false);
   // Closing is always allowed, so the window goes at once; what follows is
   // only cleaning up behind it.
   ShowWindow(Handle(), SW_HIDE);
@@ -542,6 +545,12 @@ LRESULT TfrmMain::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_TEST_RUN_ENDED) {
       FinishTestRun();
       return 0;
+    }
+    if (msg == WM_ENDSESSION && wp && TestRun.active) {
+      // The system ends the process once this returns: the report first,
+      // and the script's code is the program's own.
+      AbandonTestRun("Windows ended the session before it finished.", false);
+      ExitProcess(static_cast<UINT>(Application.ExitCode));
     }
     return Form::WndProc(msg, wp, lp);
   } catch (const std::exception& e) {

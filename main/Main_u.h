@@ -100,16 +100,23 @@ class TfrmMain : public Form {
   void CopyReport();
   // Writes the report to path ("" for a new file on the desktop); on
   // failure says so (a message box unless quiet) and returns false.
-  bool WriteReport(const std::string& path, bool quiet);
+  bool WriteReport(const std::wstring& path, bool quiet);
   void ShowStatus(const std::string& text);
 
   // Run from the command line: start the automatic test once the window is
   // up, write its report, end with its verdict as the exit code.
   struct TTestRun {
     bool active = false;
-    std::string reportPath;  // empty: the desktop
+    std::wstring reportPath;  // empty: the desktop
+    std::string error;        // the command line was wrong: why (the program shows the usage and ends)
   };
   void StartTestRun(const TTestRun& run);
+  // Ends a run from the command line that has not finished (the window
+  // closed, the session ending, the time bound passed, or a start refused):
+  // the report is written all the same, saying why and which stage did not
+  // finish, and the program ends with 3. Closes the window unless it is
+  // already closing.
+  void AbandonTestRun(const std::string& why, bool closeWindow);
   // 0 every stage passed, 1 a stage warned, 2 a stage failed.
   int TestVerdict() const;
   // Hands the recorded adapters' table to the monitor, where there is one.
@@ -223,8 +230,15 @@ class TfrmMain : public Form {
   TStageResult StageResults[8] = {};  // by stage number, 1 to 7
   bool TestHasRun = false;
   StringList AdapterTable;  // the summary's lines of the recorded adapters
+  std::string AdapterReadError;  // why the last summary could not read the adapters; empty when it could
   std::string LastToolCommand;
   TTestRun TestRun;
+  // How long a run from the command line may take, start to report.
+  DWORD TestRunLimitMs = kTestRunLimitMs;
+  static const DWORD kTestRunLimitMs = 120000;
+  UINT_PTR TestRunTimer = 0;  // the run's time bound while it runs
+  int UnfinishedStage = 0;    // the stage the last test did not finish, if it was abandoned
+  std::string TestUnfinished;  // why the last test did not finish; empty when it did
 
   TExecThread* CurrentExecThread = nullptr;  // owned while set
   bool OutputPanelOpen = false;
@@ -272,8 +286,14 @@ class TfrmMain : public Form {
 extern TfrmMain* frmMain;
 
 // "/test [/report FILE]" from the program's arguments (without its own
-// name); quotes group a path with blanks. Anything else leaves it inactive.
-TfrmMain::TTestRun ParseTestRun(const std::string& arguments);
+// name); quotes group a path with blanks, switches are read in any case.
+// An unknown switch, a switch without its value (nothing, or another
+// switch, after it) or /report without /test sets error.
+TfrmMain::TTestRun ParseTestRun(const std::wstring& arguments);
+// The arguments of a whole command line: without the program's own name.
+std::wstring ArgumentsOf(const std::wstring& commandLine);
+// What the switches are and do, for a wrong command line.
+std::string UsageText();
 
 // An address text without the blanks of its padded form ("10. 77.  0.  1"
 // becomes "10.77.0.1"), as it can be pinged or opened.

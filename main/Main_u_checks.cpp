@@ -4,6 +4,7 @@
 #include "main/Main_u.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "monitor/ConfigReports.h"
 #include "monitor/uTCPIP.h"
@@ -79,28 +80,36 @@ bool TfrmMain::ReadAdapterSummary() {
   bool result = false;
   int slot = 0;
   CurrentAdapterChosen = false;
+  // Nothing of an earlier summary stays beside a failed one.
+  AdapterTable.Clear();
+  AdapterReadError.clear();
   try {
     TAdapterInfo table;
     if (!ReadAdapterInfo(table)) {
+      AdapterReadError = "the interface and address tables could not be read";
       AddLog("*** Error retrieving adapter information", true);
+      ShowSelectedAdapters();
       return false;
     }
-    AdapterTable.Clear();
+    // The adapter list is read once for every lookup of this summary, and
+    // only when an adapter qualifies.
+    std::optional<TAdapterRead> adapters;
     for (const TAdapterInfoRec& rec : table) {
       if (Qualifies(rec)) {
         ++slot;
+        if (!adapters) adapters.emplace();
         TLANInfo found;
         found.IPAddress = rec.IpAddress;
         found.MACAddress = rec.MacAddress;
-        found.Gateway = GatewayForMac(rec.MacAddress);
-        found.DNSServer = DnsServerForMac(rec.MacAddress);
-        // Four slots: a fifth adapter is listed below but not recorded.
-        if (slot <= 4) {
-          AdapterSlots[slot] = found;
-          if (UsableGateway(found.Gateway)) {
-            CurrentAdapter = found;
-            CurrentAdapterChosen = true;
-          }
+        found.Gateway = GatewayForMac(*adapters, rec.MacAddress);
+        found.DNSServer = DnsServerForMac(*adapters, rec.MacAddress);
+        // Four slots are kept; every adapter, the fifth and later ones too,
+        // may be the current one: the one with the gateway is often listed
+        // after virtual and capture adapters.
+        if (slot <= 4) AdapterSlots[slot] = found;
+        if (UsableGateway(found.Gateway)) {
+          CurrentAdapter = found;
+          CurrentAdapterChosen = true;
         }
         AdapterTable.Add(FormatLine("%-11s|%16s|%-16s|%-16s|%-16s|%.2f|%s", IfTypeToStr(rec.IfType), rec.MacAddress,
                                     rec.IpAddress, found.DNSServer, found.Gateway, rec.Speed / 1000 / 1000,
@@ -115,6 +124,7 @@ bool TfrmMain::ReadAdapterSummary() {
     return result;
   } catch (const std::exception& e) {
     AddLog("Error: " + ExceptionClassName(e) + ": " + e.what(), true);
+    if (!result) AdapterReadError = ExceptionClassName(e) + ": " + e.what();
     ShowSelectedAdapters();
     return result;
   }

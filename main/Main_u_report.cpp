@@ -6,6 +6,7 @@
 
 #include "Version.h"
 #include "main/Main_u.h"
+#include "platform/Sys.h"
 #include "toolkit/Application.h"
 #include "workers/ExecThread.h"
 #include "workers/Utils_u.h"
@@ -51,6 +52,34 @@ std::string WindowsVersionText() {
 
 const char kSavePrefix[] = "VelnorAgent-report";
 
+// The last resort of a run's time bound: should the window itself stop
+// answering (a system call that never returns), the process ends with 3 a
+// little after the bound. The event is set when the run has ended.
+constexpr DWORD kWatchdogGraceMs = 15000;
+HANDLE testRunEnded = nullptr;
+
+DWORD WINAPI TestRunWatchdog(void* limit) {
+  const DWORD waitMs = static_cast<DWORD>(reinterpret_cast<UINT_PTR>(limit)) + kWatchdogGraceMs;
+  if (WaitForSingleObject(testRunEnded, waitMs) == WAIT_TIMEOUT) {
+    WriteToParentConsole("The test did not finish: the program stopped answering.");
+    ExitProcess(3);
+  }
+  return 0;
+}
+
+void StartWatchdog(DWORD limitMs) {
+  if (!testRunEnded) testRunEnded = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (!testRunEnded) return;
+  ResetEvent(testRunEnded);
+  HANDLE thread = Sys.CreateThread(nullptr, 0, &TestRunWatchdog,
+                                   reinterpret_cast<void*>(static_cast<UINT_PTR>(limitMs)), 0, nullptr);
+  if (thread) Sys.CloseHandle(thread);
+}
+
+void StopWatchdog() {
+  if (testRunEnded) SetEvent(testRunEnded);
+}
+
 }  // namespace
 
 std::string TfrmMain::ReportText() const {
@@ -61,16 +90,26 @@ std::string TfrmMain::ReportText() const {
   out.push_back(Field("Windows version code", WindowsVersionText()));
 
   Section(out, "ADAPTERS (type | hardware address | IP address | DNS server | gateway | Mbps | description)");
-  AddAll(out, AdapterTable, "No adapter was recorded.");
+  if (!AdapterReadError.empty())
+    out.push_back("The adapters could not be read: " + AdapterReadError + ".");
+  else
+    AddAll(out, AdapterTable, "No adapter was recorded.");
 
   Section(out, "LOCAL READINGS");
-  if (AdapterInfoOK) {
-    out.push_back(Field("IP address", CurrentAdapter.IPAddress));
-    out.push_back(Field("Hardware address", CurrentAdapter.MACAddress));
-    out.push_back(Field("DNS server", CurrentAdapter.DNSServer));
-    out.push_back(Field("Default gateway", CurrentAdapter.Gateway));
-  } else {
+  const bool earlier = !CurrentAdapter.IPAddress.empty() || !CurrentAdapter.Gateway.empty();
+  if (!AdapterInfoOK) {
     out.push_back("The adapter information could not be read.");
+  } else if (!CurrentAdapterChosen) {
+    // What an earlier refresh chose is no reading of this one.
+    out.push_back("The latest refresh found no adapter with a usable default gateway.");
+    if (earlier) out.push_back("Earlier readings, not current:");
+  }
+  if (AdapterInfoOK && (CurrentAdapterChosen || earlier)) {
+    const std::string mark = CurrentAdapterChosen ? "" : " (earlier)";
+    out.push_back(Field("IP address" + mark, CurrentAdapter.IPAddress));
+    out.push_back(Field("Hardware address" + mark, CurrentAdapter.MACAddress));
+    out.push_back(Field("DNS server" + mark, CurrentAdapter.DNSServer));
+    out.push_back(Field("Default gateway" + mark, CurrentAdapter.Gateway));
   }
   out.push_back(Field("Proxy", imgProxy->Visible() ? "enabled, " + imgProxy->Hint() : std::string("not enabled")));
   out.push_back(Field("VPN connection", imgVPN->Visible() ? "in use" : "none seen"));
@@ -78,8 +117,11 @@ std::string TfrmMain::ReportText() const {
 
   Section(out, "AUTOMATIC TEST");
   if (!TestHasRun) out.push_back("No test has run yet.");
+  if (!TestUnfinished.empty()) out.push_back("The test did not finish: " + TestUnfinished);
   for (int number = 1; number <= 7; ++number) {
-    out.push_back(Field(std::to_string(number) + " " + StageOf(number).name, ResultText(StageResults[number])));
+    const bool unfinished = !TestUnfinished.empty() && number == UnfinishedStage;
+    out.push_back(Field(std::to_string(number) + " " + StageOf(number).name,
+                        unfinished ? "did not finish" : ResultText(StageResults[number])));
   }
 
   Section(out, "TEST LOG");
@@ -95,6 +137,13 @@ std::string TfrmMain::ReportText() const {
     AddAll(out, memToolsOutput->GetLines(), "(no output)");
   }
 
+  // What a run nobody watched would have said in a box.
+  if (Application.Unattended) {
+    Section(out, "MESSAGES");
+    if (Application.Unshown.empty()) out.push_back("(none)");
+    for (const std::string& message : Application.Unshown) out.push_back(message);
+  }
+
   std::string text;
   for (const std::string& line : out) text += line + "\r\n";
   return text;
@@ -102,25 +151,25 @@ std::string TfrmMain::ReportText() const {
 
 void TfrmMain::ShowStatus(const std::string& text) { lblStatus->SetCaption(text); }
 
-bool TfrmMain::WriteReport(const std::string& path, bool quiet) {
-  const std::string folder = DesktopFolder();
-  const std::string target = !path.empty()    ? path
-                             : folder.empty() ? std::string()
-                                              : folder + "\\" + TimestampedFileName(kSavePrefix);
+bool TfrmMain::WriteReport(const std::wstring& path, bool quiet) {
+  const std::wstring folder = DesktopFolder();
+  const std::wstring target = !path.empty()    ? path
+                              : folder.empty() ? std::wstring()
+                                               : folder + L"\\" + WideOf(TimestampedFileName(kSavePrefix));
   const std::string why =
       target.empty() ? std::string("This user has no desktop folder.") : WriteTextFile(target, ReportText());
   if (why.empty()) {
-    ShowStatus("Report saved: " + target);
+    ShowStatus("Report saved: " + PathText(target));
     return true;
   }
   const std::string message =
-      "The report could not be saved" + (target.empty() ? std::string() : " to " + target) + ": " + why;
+      "The report could not be saved" + (target.empty() ? std::string() : " to " + PathText(target)) + ": " + why;
   ShowStatus(message);
   if (!quiet) Application.ShowMessage(message, MB_ICONWARNING);
   return false;
 }
 
-void TfrmMain::SaveReport() { WriteReport("", false); }
+void TfrmMain::SaveReport() { WriteReport(L"", false); }
 
 void TfrmMain::CopyReport() {
   if (CopyTextToClipboard(Handle(), ReportText()))
@@ -131,47 +180,44 @@ void TfrmMain::CopyReport() {
 
 void TfrmMain::StartTestRun(const TTestRun& run) {
   TestRun = run;
+  TestUnfinished.clear();
+  // A worker or a name lookup that never returns must not keep a script
+  // waiting: past the bound the report says which stage did not finish.
+  TestRunTimer = Application.StartTimer(TestRunLimitMs, [this] {
+    AbandonTestRun("it took longer than " + std::to_string(TestRunLimitMs / 1000) + " seconds.", true);
+  });
+  StartWatchdog(TestRunLimitMs);
   btnAuto->Click();
   btnStartAutoTest->Click();
   // Refused (a command runs, or an error): there is no test to wait for.
-  if (!TestBusy && !TestHasRun) {
-    Application.ExitCode = 3;
-    Close();
-  }
+  if (!TestBusy && !TestHasRun) AbandonTestRun("it could not start.", true);
+}
+
+void TfrmMain::AbandonTestRun(const std::string& why, bool closeWindow) {
+  if (!TestRun.active) return;
+  TestRun.active = false;
+  if (TestRunTimer) Application.StopTimer(TestRunTimer);
+  TestRunTimer = 0;
+  StopWatchdog();
+  TestUnfinished = why;
+  // Stages run in order: the first without a verdict is the one waited for.
+  UnfinishedStage = 0;
+  for (int number = 1; number <= 7 && TestBusy && !UnfinishedStage; ++number)
+    if (StageResults[number] == TStageResult::NotRun) UnfinishedStage = number;
+  AddLog("The test did not finish: " + why, true);
+  WriteToParentConsole("The test did not finish: " + why);
+  WriteReport(TestRun.reportPath, true);
+  Application.ExitCode = 3;
+  if (closeWindow) Close();
 }
 
 void TfrmMain::FinishTestRun() {
   if (!TestRun.active) return;
   TestRun.active = false;
+  if (TestRunTimer) Application.StopTimer(TestRunTimer);
+  TestRunTimer = 0;
+  StopWatchdog();
   // A script that finds no report must not read success from the code.
   Application.ExitCode = WriteReport(TestRun.reportPath, true) ? TestVerdict() : 3;
   Close();
-}
-
-TfrmMain::TTestRun ParseTestRun(const std::string& arguments) {
-  std::vector<std::string> words;
-  std::string word;
-  bool quoted = false, inWord = false;
-  for (char c : arguments) {
-    if (c == '"') {
-      quoted = !quoted;
-      inWord = true;
-    } else if ((c == ' ' || c == '\t') && !quoted) {
-      if (inWord) words.push_back(word);
-      word.clear();
-      inWord = false;
-    } else {
-      word += c;
-      inWord = true;
-    }
-  }
-  if (inWord) words.push_back(word);
-
-  auto is = [](const std::string& w, const char* option) { return lstrcmpiA(w.c_str(), option) == 0; };
-  TfrmMain::TTestRun run;
-  for (size_t i = 0; i < words.size(); ++i) {
-    if (is(words[i], "/test")) run.active = true;
-    if (is(words[i], "/report") && i + 1 < words.size()) run.reportPath = words[++i];
-  }
-  return run;
 }

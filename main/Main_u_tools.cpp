@@ -187,8 +187,17 @@ void TfrmMain::imgProxyClick(Component*) {
 }
 
 void TfrmMain::btnYesClick(Component*) {
-  WriteProxySettings("", false);
-  imgProxy->Hide();
   pnlMain->SetEnabled(true);
   pnlConfirm->Hide();
+  // The indicator goes only with the setting: a proxy still on stays shown.
+  try {
+    WriteProxySettings("", false);
+  } catch (const ERegistryException& e) {
+    const std::string why = std::string("The proxy was not switched off: ") + e.what();
+    memToolsOutput->GetLines().Add(why);
+    ShowStatus(why);
+    return;
+  }
+  imgProxy->Hide();
+  imgProxy->SetShowHint(false);
 }

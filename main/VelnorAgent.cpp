@@ -8,19 +8,35 @@
 #include "platform/Sys.h"
 #include "toolkit/Application.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int) {
-  const TfrmMain::TTestRun testRun = ParseTestRun(arguments ? arguments : "");
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // The wide command line: a report path in any characters arrives whole.
+  const TfrmMain::TTestRun testRun = ParseTestRun(ArgumentsOf(GetCommandLineW()));
   // Before anything else is loaded or called: the DLL search restricted,
   // then every system call the program makes at start bound; report lines
   // take the user's decimal separator.
   BindSystemCalls();
   UseUserLocaleInText();
 
+  if (!testRun.error.empty()) {
+    // A script must learn its mistake, never find the normal window.
+    const std::string text = testRun.error + "\r\n\r\n" + UsageText();
+    if (!WriteToParentConsole(text))
+      MessageBoxA(nullptr, text.c_str(), "Velnor Network Agent", MB_OK | MB_ICONERROR);
+    return 3;
+  }
+  // A script's test waits for nobody: no box, whatever happens.
+  Application.Unattended = testRun.active;
+
   HANDLE mutex = Sys.CreateMutexA(nullptr, TRUE, "VelnorAgent");
   if (!mutex || GetLastError() != 0) {
-    MessageBoxA(nullptr, "Can`t run multiple instances of VelnorAgent!", "Velnor Network Agent", MB_OK | MB_ICONERROR);
-    // A script that asked for a test learns that none could start.
-    return testRun.active ? 3 : 0;
+    const char text[] = "Can`t run multiple instances of VelnorAgent!";
+    // A script that asked for a test learns at once that none could start.
+    if (testRun.active) {
+      WriteToParentConsole(text);
+      return 3;
+    }
+    MessageBoxA(nullptr, text, "Velnor Network Agent", MB_OK | MB_ICONERROR);
+    return 0;
   }
   // The mutex is never released explicitly: it goes with the process.
 

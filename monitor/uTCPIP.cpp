@@ -394,8 +394,8 @@ void TfrmTCPIPMonitor::FormCreate() {
   // start never waits for the connection tables.
   ipHelperBound_ = BindSystemLibrary(SysLibrary::iphlpapi);
   if (!ipHelperBound_) {
-    MessageBoxA(Application.MainWindow(), "Internet Helper DLL Not Available or Not Supported",
-                Application.Title().c_str(), MB_OK | MB_ICONERROR);
+    // Through the application: a run nobody watches gets no box.
+    Application.ShowMessage("Internet Helper DLL Not Available or Not Supported", MB_ICONERROR);
   }
 }
 
@@ -422,7 +422,16 @@ void TfrmTCPIPMonitor::StartRefresh() {
     if (report.second) Fill(worker->pages[i].second, LinesOfMemo(this->*report.second));
   }
   worker_ = std::move(worker);
-  worker_->Run();
+  try {
+    worker_->Run();
+  } catch (const std::exception& e) {
+    // No thread, so no pages will come: the refresh ends here, and Force
+    // Update and the timer are usable again for the next one.
+    worker_.reset();
+    again_ = false;
+    failure_ = e.what();
+    FinishRefresh();
+  }
 }
 
 void TfrmTCPIPMonitor::PagesRead() {
@@ -473,10 +482,18 @@ void TfrmTCPIPMonitor::FinishRefresh() {
   UpdateTimer();
   // The timer and the button are back as they were before the report's
   // error reaches the general error report.
-  if (!failure_.empty()) {
-    const std::string failure = failure_;
-    failure_.clear();
+  // One report per lasting failure: the same failure again (the timer
+  // refreshes every few seconds) is not reported again, and none is
+  // reported while the box of another is still open.
+  const std::string failure = failure_;
+  failure_.clear();
+  if (failure.empty()) {
+    reportedFailure_.clear();
+  } else if (failure != reportedFailure_ && !reporting_) {
+    reportedFailure_ = failure;
+    reporting_ = true;
     Application.ShowException(failure);
+    reporting_ = false;
   }
 }
 
@@ -598,17 +615,19 @@ std::string TfrmTCPIPMonitor::PagesText() const {
 }
 
 void TfrmTCPIPMonitor::SavePages() {
-  const std::string folder = DesktopFolder();
-  const std::string path = folder.empty() ? std::string() : folder + "\\" + TimestampedFileName("VelnorAgent-monitor");
+  const std::wstring folder = DesktopFolder();
+  const std::string name = TimestampedFileName("VelnorAgent-monitor");
+  const std::wstring path = folder.empty() ? std::wstring() : folder + L"\\" + WideOf(name);
   const std::string why =
       path.empty() ? std::string("This user has no desktop folder.") : WriteTextFile(path, PagesText());
   if (why.empty()) {
-    lblSaved->SetCaption("Saved: " + path.substr(folder.size() + 1));
-    lblSaved->SetHint(path);
+    lblSaved->SetCaption("Saved: " + name);
+    lblSaved->SetHint(PathText(path));
     lblSaved->SetShowHint(true);
     return;
   }
   lblSaved->SetCaption("Not saved");
-  Application.ShowMessage("The pages could not be saved" + (path.empty() ? std::string() : " to " + path) + ": " + why,
-                          MB_ICONWARNING);
+  Application.ShowMessage(
+      "The pages could not be saved" + (path.empty() ? std::string() : " to " + PathText(path)) + ": " + why,
+      MB_ICONWARNING);
 }

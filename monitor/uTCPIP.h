@@ -96,6 +96,8 @@ class TfrmTCPIPMonitor : public Form {
   bool buttonWaits_ = false;   // Force Update stays off until its refresh is done
   bool again_ = false;         // a refresh was asked for while one ran
   std::string failure_;        // what a report raised, shown when the refresh is done
+  std::string reportedFailure_;  // the failure last reported, until a refresh succeeds
+  bool reporting_ = false;       // its report is on the screen
   // By report: what the pages that keep their last good lines on a failure
   // showed last time their report succeeded (at first: their design texts).
   std::vector<std::vector<std::string>> goodLines_;

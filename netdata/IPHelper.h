@@ -220,8 +220,15 @@ struct TAdapterRead {
 
 // The first gateway / DNS server of the adapter whose hardware-address text
 // equals mac exactly; empty when none does or the adapters cannot be read.
+// Where several adapters share that address, the first of them that has an
+// address and a gateway answers (else the first with an address, else the
+// first).
 std::string GatewayForMac(const std::string& mac);
 std::string DnsServerForMac(const std::string& mac);
+// The same from adapters read once: a caller with many lookups reads the
+// adapter list once for all of them.
+std::string GatewayForMac(const TAdapterRead& read, const std::string& mac);
+std::string DnsServerForMac(const TAdapterRead& read, const std::string& mac);
 
 // Wide text in the system's ANSI code page, as the lists show it.
 std::string WideToAnsi(const std::wstring& text);

@@ -320,21 +320,46 @@ DWORD ReadAdaptorRows(int& count, TAdaptorRows& rows, bool useExtended) {
 
 namespace {
 
+// An address text that names an address: not empty, not 0.0.0.0, padded
+// or not.
+bool NamesAddress(const std::string& text) {
+  std::string plain;
+  for (char c : text)
+    if (c != ' ') plain += c;
+  return !plain.empty() && plain != "0.0.0.0";
+}
+
 // Entry 0 of one list of the adapter whose hardware-address text is mac;
 // empty when no adapter can be read, as when none has that address: the
-// caller shows and pings what it gets as an address.
-std::string LookupForMac(const std::string& mac, const std::vector<std::string> TAdaptorInfo::*field) {
-  TAdapterRead read;
+// caller shows and pings what it gets as an address. Several adapters may
+// share one hardware address (a bridge, a VLAN, a virtual switch over the
+// card): the first of them with an address and a gateway answers, else the
+// first with an address, else the first.
+std::string LookupForMac(const TAdapterRead& read, const std::string& mac,
+                         const std::vector<std::string> TAdaptorInfo::*field) {
   if (read.result != NO_ERROR) return {};
-  for (int i = 0; i < read.count; ++i) {
+  const TAdaptorInfo* best = nullptr;
+  int bestRank = -1;
+  for (int i = 0; i < read.count && i < static_cast<int>(read.rows.size()); ++i) {
     const TAdaptorInfo& r = read.rows[static_cast<std::size_t>(i)];
-    if (r.MacAddress == mac) return (r.*field)[0];
+    if (r.MacAddress != mac) continue;
+    const bool address = !r.IpAddresses.empty() && NamesAddress(r.IpAddresses[0]);
+    const int rank = address ? (!r.Gateways.empty() && NamesAddress(r.Gateways[0]) ? 2 : 1) : 0;
+    if (rank > bestRank) best = &r, bestRank = rank;
   }
-  return {};
+  return best && !(best->*field).empty() ? (best->*field)[0] : std::string();
 }
 
 }  // namespace
 
-std::string GatewayForMac(const std::string& mac) { return LookupForMac(mac, &TAdaptorInfo::Gateways); }
+std::string GatewayForMac(const TAdapterRead& read, const std::string& mac) {
+  return LookupForMac(read, mac, &TAdaptorInfo::Gateways);
+}
 
-std::string DnsServerForMac(const std::string& mac) { return LookupForMac(mac, &TAdaptorInfo::DnsServers); }
+std::string DnsServerForMac(const TAdapterRead& read, const std::string& mac) {
+  return LookupForMac(read, mac, &TAdaptorInfo::DnsServers);
+}
+
+std::string GatewayForMac(const std::string& mac) { return GatewayForMac(TAdapterRead(), mac); }
+
+std::string DnsServerForMac(const std::string& mac) { return DnsServerForMac(TAdapterRead(), mac); }

@@ -49,9 +49,10 @@ DWORD WINAPI AllocateAndGetUdpExTableFromStack(PVOID* table, BOOL order, HANDLE 
   X(::, Sleep)                    \
   X(::, GetTickCount64)           \
   X(::, GetLocalTime)             \
-  X(::, CreateFileA)              \
+  X(::, CreateFileW)              \
   X(::, WriteFile)                \
-  X(::, DeleteFileA)              \
+  X(::, DeleteFileW)              \
+  X(::, MoveFileExW)              \
   X(::, CreateThread)             \
   X(::, GetWindowsDirectoryA)     \
   X(::, GetVersionExA)            \
@@ -91,7 +92,7 @@ DWORD WINAPI AllocateAndGetUdpExTableFromStack(PVOID* table, BOOL order, HANDLE 
 
 #define VELNOR_SHELL32_CALLS(X) \
   X(::, ShellExecuteA)          \
-  X(::, SHGetFolderPathA)
+  X(::, SHGetFolderPathW)
 
 #define VELNOR_WININET_CALLS(X)    \
   X(::, InternetGetConnectedState) \

@@ -226,12 +226,22 @@ void TApplication::ShowException(const std::string& message) {
     OnException(message);
     return;
   }
+  if (Unattended) {
+    Unshown.push_back(message);
+    WriteToParentConsole(message);
+    return;
+  }
   MessageBoxA(mainWindow_, message.c_str(), title_.empty() ? "Error" : title_.c_str(), MB_OK | MB_ICONSTOP);
 }
 
 void TApplication::ShowMessage(const std::string& text, UINT icon) {
   if (OnMessage) {
     OnMessage(text);
+    return;
+  }
+  if (Unattended) {
+    Unshown.push_back(text);
+    WriteToParentConsole(text);
     return;
   }
   MessageBoxA(mainWindow_, text.c_str(), title_.empty() ? "Message" : title_.c_str(), MB_OK | icon);
@@ -263,6 +273,21 @@ DWORD PumpingWait(HANDLE handle, DWORD timeoutMs) {
     }
     return r;
   }
+}
+
+bool WriteToParentConsole(const std::string& text) {
+  // Found once: a console attached to stays attached.
+  static HANDLE out = [] {
+    HANDLE given = GetStdHandle(STD_ERROR_HANDLE);
+    if (given && given != INVALID_HANDLE_VALUE && GetFileType(given) != FILE_TYPE_UNKNOWN) return given;
+    if (!AttachConsole(ATTACH_PARENT_PROCESS)) return INVALID_HANDLE_VALUE;
+    return CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                       nullptr);
+  }();
+  if (out == INVALID_HANDLE_VALUE) return false;
+  const std::string line = text + "\r\n";
+  DWORD wrote = 0;
+  return WriteFile(out, line.data(), static_cast<DWORD>(line.size()), &wrote, nullptr) && wrote == line.size();
 }
 
 bool CopyTextToClipboard(HWND owner, const std::string& text) {

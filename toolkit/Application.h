@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 class TApplication {
  public:
@@ -76,6 +77,12 @@ class TApplication {
   // A message box owned by the main window, with the program's title.
   void ShowMessage(const std::string& text, UINT icon);
 
+  // A run nobody watches (a script's test): an error report or message is
+  // not shown in a box, which would wait for a person, but kept in Unshown
+  // and written to the console the program was started from, if any.
+  bool Unattended = false;
+  std::vector<std::string> Unshown;
+
   // Tests replace the message boxes with recorders. Reset by passing null.
   std::function<void(const std::string&)> OnException;
   std::function<void(const std::string&)> OnMessage;
@@ -106,6 +113,11 @@ extern TApplication Application;
 
 // "Type: message" for an exception's class and text, as error lines show it.
 std::string ExceptionClassName(const std::exception& e);
+
+// Writes text (and a line break) to the program's standard error where a
+// script gave it one, else to the console of the process that started it;
+// false when there is neither.
+bool WriteToParentConsole(const std::string& text);
 
 // Puts text on the clipboard as ANSI text; false when the clipboard is busy.
 bool CopyTextToClipboard(HWND owner, const std::string& text);

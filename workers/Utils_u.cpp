@@ -261,7 +261,9 @@ void ReadProxySettings(TProxyItem& p) {
 void WriteProxySettings(const std::string& server, bool enable) {
   {
     RegKey key;
-    if (key.Open(KEY_WRITE)) {
+    // A key that cannot be opened is a setting not written, never success.
+    if (!key.Open(KEY_WRITE)) FailSet("ProxyEnable");
+    {
       const DWORD value = enable ? 1 : 0;
       if (Sys.RegSetValueExA(key.Get(), "ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                              sizeof value) != ERROR_SUCCESS)
@@ -415,8 +417,9 @@ std::string CaptureCommandOutput(const std::string& command, const std::string& 
     for (;;) {
       DWORD got = 0;
       if (!Sys.ReadFile(readEnd.Get(), chunk, sizeof(chunk) - 1, &got, nullptr) || got == 0) break;
-      chunk[got] = '\0';
-      result += chunk;  // up to its first zero byte
+      // A zero byte is no end of the output: it is dropped, what follows stays.
+      for (DWORD i = 0; i < got; ++i)
+        if (chunk[i] != '\0') result += chunk[i];
     }
     Sys.WaitForSingleObject(process.Get(), waitMs);
     if (exitCode && !Sys.GetExitCodeProcess(process.Get(), exitCode)) *exitCode = STILL_ACTIVE;
@@ -449,12 +452,23 @@ bool StartCommand(const std::string& command, const std::string& workDir) {
   return true;
 }
 
-std::string DesktopFolder() {
-  char path[MAX_PATH] = {};
-  if (!Sys.SHGetFolderPathA || FAILED(Sys.SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, path)))
+std::wstring DesktopFolder() {
+  wchar_t path[MAX_PATH] = {};
+  if (!Sys.SHGetFolderPathW || FAILED(Sys.SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, path)))
     return {};
   return path;
 }
+
+std::string PathText(const std::wstring& path) {
+  if (path.empty()) return {};
+  const int wide = static_cast<int>(path.size());
+  const int n = WideCharToMultiByte(CP_ACP, 0, path.data(), wide, nullptr, 0, nullptr, nullptr);
+  std::string out(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
+  if (n > 0) WideCharToMultiByte(CP_ACP, 0, path.data(), wide, &out[0], n, nullptr, nullptr);
+  return out;
+}
+
+std::wstring WideOf(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
 namespace {
 
@@ -487,23 +501,27 @@ std::string LocalTimeText() {
                     t.wMinute % 100, t.wSecond % 100);
 }
 
-std::string WriteTextFile(const std::string& path, const std::string& text) {
+std::string WriteTextFile(const std::wstring& path, const std::string& text) {
   if (path.empty()) return "There is no folder to write to.";
-  OwnedHandle file(
-      Sys.CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.Get() == INVALID_HANDLE_VALUE || !file.Get()) return SystemText(GetLastError());
-  size_t done = 0;
-  while (done < text.size()) {
-    DWORD wrote = 0;
-    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(text.size() - done, 1 << 20));
-    if (!Sys.WriteFile(file.Get(), text.data() + done, chunk, &wrote, nullptr) || wrote == 0) {
-      const std::string why = SystemText(GetLastError());
-      // A half-written report would look whole: none is better.
-      file.Close();
-      Sys.DeleteFileA(path.c_str());
-      return why;
+  // Beside the file, in its folder, so that taking the name is a rename.
+  const std::wstring beside = path + L"." + WideOf(std::to_string(GetCurrentProcessId())) + L".part";
+  std::string why;
+  {
+    OwnedHandle file(
+        Sys.CreateFileW(beside.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.Get() == INVALID_HANDLE_VALUE || !file.Get()) return SystemText(GetLastError());
+    size_t done = 0;
+    while (done < text.size() && why.empty()) {
+      DWORD wrote = 0;
+      const DWORD chunk = static_cast<DWORD>(std::min<size_t>(text.size() - done, 1 << 20));
+      if (!Sys.WriteFile(file.Get(), text.data() + done, chunk, &wrote, nullptr) || wrote == 0)
+        why = SystemText(GetLastError());
+      done += wrote;
     }
-    done += wrote;
   }
-  return {};
+  if (why.empty() && !Sys.MoveFileExW(beside.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    why = SystemText(GetLastError());
+  // A half-written report would look whole: the earlier file stays instead.
+  if (!why.empty()) Sys.DeleteFileW(beside.c_str());
+  return why;
 }

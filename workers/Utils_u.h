@@ -68,20 +68,30 @@ void CountPingReplies(const Lines& lines, TPingReplies& r);
 // were; a missing value reads as empty text or "proxy off".
 void ReadProxySettings(TProxyItem& p);
 // Writes ProxyEnable (and ProxyServer when enabling), then tells WinInet the
-// settings changed. Throws ERegistryException when a value cannot be set.
+// settings changed. Throws ERegistryException when the key cannot be opened
+// for writing or a value cannot be set.
 void WriteProxySettings(const std::string& server, bool enable);
 
 bool IsUserAdmin();
 
 // The user's desktop folder, empty when the system has none for this user.
-std::string DesktopFolder();
+// Wide: a folder named in characters the ANSI code page lacks still works.
+std::wstring DesktopFolder();
+// A path as the program's texts show it (characters the ANSI code page
+// lacks become "?").
+std::string PathText(const std::wstring& path);
+// An ASCII text as a wide one.
+std::wstring WideOf(const std::string& ascii);
 // "<prefix>-YYYYMMDD-HHMMSS.txt" with the local time now.
 std::string TimestampedFileName(const std::string& prefix);
 // The local time now as "YYYY-MM-DD hh:mm:ss".
 std::string LocalTimeText();
-// Writes text to path, replacing the file. Returns an empty text on
-// success, else why it could not be written (the system's words).
-std::string WriteTextFile(const std::string& path, const std::string& text);
+// Writes text to path, replacing the file. The text goes into a file beside
+// it first, which then takes the name: a write that fails leaves an earlier
+// file of that name as it was, and never a half-written one. Returns an
+// empty text on success, else why it could not be written (the system's
+// words).
+std::string WriteTextFile(const std::wstring& path, const std::string& text);
 
 // Runs "cmd.exe /C " + command in workDir, waits for it to end and returns
 // everything it wrote to standard output and standard error.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "Endpoints.h"
 #include "support/MainWindowTest.h"
@@ -388,19 +389,110 @@ TEST_F(AutoTest, TheLastAdapterWithAGatewayIsCurrent) {
   EXPECT_EQ(form->CurrentAdapter.Gateway, "10.0.0.1");
 }
 
-TEST_F(AutoTest, AFifthQualifyingAdapterIsListedButNotRecorded) {
-  machine.adapters.clear();
-  for (int i = 0; i < 5; ++i) {
+namespace {
+
+// count adapters on one subnet each; only the one at gatewayAt (1-based) has
+// a gateway.
+std::vector<FakeAdapter> AdaptersWithOneGateway(int count, int gatewayAt) {
+  std::vector<FakeAdapter> list;
+  for (int i = 1; i <= count; ++i) {
     FakeAdapter a;
     a.index = 20 + i;
-    a.mac = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, static_cast<BYTE>(i)};
-    a.address = "192.168.1." + std::to_string(10 + i);
-    machine.adapters.push_back(a);
+    a.mac = {0x02, 0x00, 0x00, 0x00, static_cast<BYTE>(i >> 8), static_cast<BYTE>(i)};
+    a.description = "Adapter " + std::to_string(i);
+    a.address = "10." + std::to_string(i / 200) + "." + std::to_string(i % 200) + ".2";
+    a.gateway = i == gatewayAt ? "192.168.1.1" : "";
+    a.dns = "10.9.9." + std::to_string(i % 200);
+    list.push_back(a);
   }
-  Open();
-  EXPECT_EQ(frmTCPIPMonitor->SelectedAdpMemo->GetLines().Count(), 5);
-  EXPECT_EQ(form->AdapterSlots[4].IPAddress, "192.168.1.13");
-  EXPECT_EQ(form->CurrentAdapter.IPAddress, "192.168.1.13") << "the fifth is not recorded";
+  return list;
+}
+
+}  // namespace
+
+TEST_F(AutoTest, EveryQualifyingAdapterMayBeTheCurrentOneNotOnlyTheFirstFour) {
+  // Virtual switches, VPN and capture adapters are often listed before the
+  // one with the router.
+  const std::pair<int, int> rows[] = {{6, 1}, {6, 4}, {6, 5}, {6, 6}, {12, 11}};
+  for (const auto& [count, gatewayAt] : rows) {
+    SCOPED_TRACE(std::to_string(count) + " adapters, the gateway on number " + std::to_string(gatewayAt));
+    machine.adapters = AdaptersWithOneGateway(count, gatewayAt);
+    Open();
+    EXPECT_EQ(frmTCPIPMonitor->SelectedAdpMemo->GetLines().Count(), count);
+    ASSERT_TRUE(form->CurrentAdapterChosen);
+    EXPECT_EQ(form->CurrentAdapter.IPAddress, machine.adapters[gatewayAt - 1].address);
+    EXPECT_EQ(form->CurrentAdapter.Gateway, "192.168.1.1");
+    EXPECT_EQ(form->AdapterSlots[4].IPAddress, machine.adapters[3].address) << "four slots stay";
+    Start();
+    EXPECT_EQ(form->StageResults[2], TfrmMain::TStageResult::Passed);
+    EXPECT_EQ(Queued(Events()).at(0), "192.168.1.1");
+    EXPECT_FALSE(Has(Output(), "WARNING: No adapter has a default gateway to ping: the gateway test fails."));
+    delete form;
+    frmMain = form = nullptr;
+  }
+}
+
+TEST_F(AutoTest, AdaptersSharingAHardwareAddressTakeTheGatewayOfTheOneWithAnAddress) {
+  // A bridge or a virtual switch over the card: the same hardware address
+  // on an adapter without an address (listed first) and on the one that
+  // carries the connection.
+  FakeAdapter port;
+  port.index = 30;
+  port.address = "";
+  port.gateway = "";
+  port.dns = "";
+  FakeAdapter bridge = port;
+  bridge.index = 31;
+  bridge.description = "Bridge";
+  bridge.address = "192.168.1.10";
+  bridge.gateway = "192.168.1.1";
+  bridge.dns = "192.168.1.53";
+  FakeAdapter vlan = bridge;  // an address of its own, no gateway
+  vlan.index = 32;
+  vlan.address = "10.5.0.7";
+  vlan.gateway = "";
+  struct Row {
+    const char* name;
+    std::vector<FakeAdapter> adapters;
+    const char* gateway;  // of every recorded adapter
+  } rows[] = {
+      {"the port before the bridge", {port, bridge}, "192.168.1.1"},
+      {"the bridge before the port", {bridge, port}, "192.168.1.1"},
+      {"an address without a gateway first", {vlan, bridge}, "192.168.1.1"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    machine.adapters = row.adapters;
+    Open();
+    ASSERT_TRUE(form->CurrentAdapterChosen);
+    EXPECT_EQ(form->CurrentAdapter.Gateway, row.gateway);
+    EXPECT_EQ(form->CurrentAdapter.DNSServer, "192.168.1.53");
+    for (int slot = 1; slot <= frmTCPIPMonitor->SelectedAdpMemo->GetLines().Count(); ++slot)
+      EXPECT_EQ(form->AdapterSlots[slot].Gateway, row.gateway) << slot;
+    delete form;
+    frmMain = form = nullptr;
+  }
+}
+
+TEST_F(AutoTest, TheAdapterSummaryReadsTheAdapterListOncePerSummary) {
+  // The figure is printed for the record; what is checked is the number of
+  // reads, which must not grow with the adapters.
+  for (int count : {1, 10, 100}) {
+    machine.adapters = AdaptersWithOneGateway(count, count);
+    Open();
+    machine.adaptersInfo.calls = 0;
+    const DWORD start = GetTickCount();
+    const int rounds = 5;
+    for (int i = 0; i < rounds; ++i) form->ReadAdapterSummary();
+    const DWORD spent = GetTickCount() - start;
+    // At most a size probe and the real read per summary.
+    EXPECT_GE(machine.adaptersInfo.calls, rounds) << count << " adapters";
+    EXPECT_LE(machine.adaptersInfo.calls, 2 * rounds) << count << " adapters";
+    EXPECT_EQ(form->CurrentAdapter.IPAddress, machine.adapters.back().address);
+    std::printf("[ figure   ] adapter summary, %d adapters: %.1f ms\n", count, spent / double(rounds));
+    delete form;
+    frmMain = form = nullptr;
+  }
 }
 
 TEST_F(AutoTest, APppInterfaceWithAnAddressWarnsOfAVpn) {

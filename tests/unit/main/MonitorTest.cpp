@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <atomic>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <sstream>
 #include <thread>
 
@@ -191,21 +193,75 @@ TEST_F(MonitorTest, TheWindowAnswersWhileASlowTableIsRead) {
   EXPECT_FALSE(mon->Timer1->Enabled());
 }
 
-TEST_F(MonitorTest, AReportThatThrowsLeavesTheTimerAndTheButtonAsTheyWere) {
+namespace {
+HANDLE WINAPI NoThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD, LPDWORD) {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return nullptr;
+}
+const char kNoThread[] = "The worker thread could not be started (system error 8).";
+}  // namespace
+
+TEST_F(MonitorTest, ALastingFailureIsReportedOnceAndLeavesTheTimerAndTheButtonUsable) {
+  struct Row {
+    const char* name;
+    std::function<std::unique_ptr<SysSwap>()> fault;
+    const char* message;
+  } rows[] = {
+      {"a report throws",
+       [] { return std::make_unique<SysSwap>(&SysApi::GetNetworkParams, &ThrowingGetNetworkParams); },
+       "the table broke"},
+      {"no worker can start", [] { return std::make_unique<SysSwap>(&SysApi::CreateThread, &NoThread); }, kNoThread},
+  };
   std::vector<std::string> reported;
   Application.OnException = [&](const std::string& message) { reported.push_back(message); };
   mon->ShowForm();
   ASSERT_TRUE(mon->WaitForRefresh(30000));
-  Sys.GetNetworkParams = ThrowingGetNetworkParams;
   mon->cbTimer->SetChecked(true);
-  mon->Timer1Timer(mon->Timer1);
-  ASSERT_TRUE(mon->WaitForRefresh(30000));
-  EXPECT_TRUE(mon->Timer1->Enabled());
-  mon->SpeedButton1Click(mon->SpeedButton1);
-  ASSERT_TRUE(mon->WaitForRefresh(30000));
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    reported.clear();
+    {
+      const auto fault = row.fault();
+      for (int i = 0; i < 3; ++i) {
+        mon->Timer1Timer(mon->Timer1);
+        ASSERT_TRUE(mon->WaitForRefresh(30000));
+        EXPECT_TRUE(mon->Timer1->Enabled());
+        mon->SpeedButton1Click(mon->SpeedButton1);
+        ASSERT_TRUE(mon->WaitForRefresh(30000));
+        EXPECT_TRUE(mon->SpeedButton1->Enabled());
+      }
+    }
+    EXPECT_EQ(reported, std::vector<std::string>{row.message}) << "one report for a lasting failure";
+    // Gone, and back: a new failure, a new report.
+    Refresh();
+    const auto fault = row.fault();
+    Refresh();
+    EXPECT_EQ(reported, (std::vector<std::string>{row.message, row.message}));
+  }
+
+  // A refresh that fails while the box of another failure is open opens no
+  // box inside it.
+  reported.clear();
+  int depth = 0, deepest = 0;
+  Application.OnException = [&](const std::string& message) {
+    reported.push_back(message);
+    deepest = std::max(deepest, ++depth);
+    if (reported.size() == 1) {
+      SysSwap noThread(&SysApi::CreateThread, &NoThread);
+      mon->Timer1Timer(mon->Timer1);  // the timer goes on under a box
+      mon->WaitForRefresh(30000);
+    }
+    --depth;
+  };
+  Refresh();
+  {
+    SysSwap broken(&SysApi::GetNetworkParams, &ThrowingGetNetworkParams);
+    Refresh();
+  }
+  EXPECT_EQ(reported, std::vector<std::string>{"the table broke"});
+  EXPECT_EQ(deepest, 1);
   EXPECT_TRUE(mon->SpeedButton1->Enabled());
-  EXPECT_EQ(reported, (std::vector<std::string>{"the table broke", "the table broke"}));
-  Sys.GetNetworkParams = FakeGetNetworkParams;
+  mon->cbTimer->SetChecked(false);
   Application.OnException = [](const std::string& message) { ADD_FAILURE() << "error report: " << message; };
 }
 
@@ -317,9 +373,10 @@ TEST_F(MonitorTest, ARefreshKeepsEachMemosFirstVisibleLine) {
 
 namespace {
 std::string SaveFolder;
-HRESULT WINAPI FakeDesktopFolder(HWND, int, HANDLE, DWORD, LPSTR path) {
+HRESULT WINAPI FakeDesktopFolder(HWND, int, HANDLE, DWORD, LPWSTR path) {
   if (SaveFolder.empty()) return E_FAIL;
-  lstrcpynA(path, SaveFolder.c_str(), MAX_PATH);
+  const std::wstring wide(SaveFolder.begin(), SaveFolder.end());
+  lstrcpynW(path, wide.c_str(), MAX_PATH);
   return S_OK;
 }
 }  // namespace
@@ -330,7 +387,7 @@ TEST_F(MonitorTest, CtrlSSavesEveryPageUnderItsCaption) {
   GetTempPathA(MAX_PATH, temp);
   SaveFolder = std::string(temp) + "velnor-monitor-test-" + std::to_string(GetCurrentProcessId());
   CreateDirectoryA(SaveFolder.c_str(), nullptr);
-  SysSwap desktop(&SysApi::SHGetFolderPathA, &FakeDesktopFolder);
+  SysSwap desktop(&SysApi::SHGetFolderPathW, &FakeDesktopFolder);
   WORD s = 'S';
   mon->KeyDown(s, ssCtrl);
 

@@ -54,9 +54,13 @@ std::vector<std::string> Stages(std::initializer_list<const char*> results) {
 
 // The desktop of these tests: a folder of their own.
 std::string Desktop;
-HRESULT WINAPI FakeDesktop(HWND, int folder, HANDLE, DWORD, LPSTR path) {
-  if (folder != CSIDL_DESKTOPDIRECTORY || Desktop.empty()) return E_FAIL;
-  lstrcpynA(path, Desktop.c_str(), MAX_PATH);
+// Set instead of Desktop for a folder named in characters the ANSI code
+// page lacks.
+std::wstring WideDesktop;
+HRESULT WINAPI FakeDesktop(HWND, int folder, HANDLE, DWORD, LPWSTR path) {
+  const std::wstring wide = !WideDesktop.empty() ? WideDesktop : std::wstring(Desktop.begin(), Desktop.end());
+  if (folder != CSIDL_DESKTOPDIRECTORY || wide.empty()) return E_FAIL;
+  lstrcpynW(path, wide.c_str(), MAX_PATH);
   return S_OK;
 }
 
@@ -100,7 +104,7 @@ class ReportTest : public MainWindowTest {
   }
   std::vector<std::string> Report() { return ReportLines(form->ReportText()); }
 
-  SysSwap desktop_{&SysApi::SHGetFolderPathA, &FakeDesktop};
+  SysSwap desktop_{&SysApi::SHGetFolderPathW, &FakeDesktop};
 };
 
 TEST_F(ReportTest, BeforeAnythingRanItSaysSo) {
@@ -213,28 +217,189 @@ TEST_F(ReportTest, AFolderItCannotWriteToIsReportedAndNothingShownIsLost) {
   // No desktop at all.
   const std::string saved = Desktop;
   Desktop.clear();
-  EXPECT_FALSE(form->WriteReport("", true));
+  EXPECT_FALSE(form->WriteReport(L"", true));
   EXPECT_EQ(form->lblStatus->Caption(), "The report could not be saved: This user has no desktop folder.");
   Desktop = saved;
 }
 
-TEST(ParseTestRun, ReadsTheTestAndItsReportFile) {
+TEST(ParseTestRun, ReadsTheSwitchesAndRefusesWhatItDoesNotKnow) {
   struct Row {
-    const char* arguments;
+    const wchar_t* arguments;
     bool active;
-    const char* report;
+    const wchar_t* report;
+    const char* error;  // "" for none
   } rows[] = {
-      {"", false, ""},
-      {"/test", true, ""},
-      {"/TEST", true, ""},
-      {"/test /report C:\\out\\r.txt", true, "C:\\out\\r.txt"},
-      {"/report \"C:\\my reports\\r.txt\" /test", true, "C:\\my reports\\r.txt"},
-      {"/report", false, ""},
-      {"/testing", false, ""},
+      {L"", false, L"", ""},
+      {L"/test", true, L"", ""},
+      {L"/TEST", true, L"", ""},
+      {L"/Test /RePort C:\\out\\r.txt", true, L"C:\\out\\r.txt", ""},
+      {L"/report \"C:\\my reports\\r.txt\" /test", true, L"C:\\my reports\\r.txt", ""},
+      {L"/test /report \"C:\\\u041e\u0442\u0447\u0451\u0442\\r.txt\"", true, L"C:\\\u041e\u0442\u0447\u0451\u0442\\r.txt", ""},
+      {L"/report /test", false, L"", "/report needs a FILE after it."},
+      {L"/test /report", true, L"", "/report needs a FILE after it."},
+      {L"/test /report \"\"", true, L"", "/report needs a FILE after it."},
+      {L"/tset", false, L"", "Unknown switch: /tset"},
+      {L"/test /testing", true, L"", "Unknown switch: /testing"},
+      {L"/test stray", true, L"", "Unknown switch: stray"},
+      {L"/report C:\\r.txt", false, L"C:\\r.txt", "/report is used with /test."},
   };
   for (const Row& row : rows) {
     const TfrmMain::TTestRun run = ParseTestRun(row.arguments);
-    EXPECT_EQ(run.active, row.active) << row.arguments;
-    EXPECT_EQ(run.reportPath, row.report) << row.arguments;
+    const std::string shown(row.arguments, row.arguments + wcslen(row.arguments));
+    EXPECT_EQ(run.error, row.error) << shown;
+    if (!*row.error) {
+      EXPECT_EQ(run.active, row.active) << shown;
+      EXPECT_TRUE(run.reportPath == row.report) << shown;
+    }
   }
+  // The usage names every switch.
+  for (const char* name : {"/test", "/report FILE"}) EXPECT_NE(UsageText().find(name), std::string::npos) << name;
+}
+
+TEST(ParseTestRun, TheProgramsOwnNameIsNoArgument) {
+  const std::pair<const wchar_t*, const wchar_t*> rows[] = {
+      {L"VelnorAgent.exe /test", L"/test"},
+      {L"\"C:\\Program Files\\VelnorAgent.exe\" /test /report x", L"/test /report x"},
+      {L"\"C:\\a b\\VelnorAgent.exe\"", L""},
+      {L"VelnorAgent.exe", L""},
+  };
+  for (const auto& row : rows) EXPECT_TRUE(ArgumentsOf(row.first) == row.second);
+}
+
+TEST_F(ReportTest, NothingStaleIsShownAsCurrent) {
+  Open();
+  ASSERT_TRUE(form->CurrentAdapterChosen);
+  const std::string adapters =
+      "ADAPTERS (type | hardware address | IP address | DNS server | gateway | Mbps | description)";
+
+  // The router is gone from the adapter: the latest refresh chose none.
+  machine.adapters[0].gateway = "";
+  machine.BuildFromAdapters();
+  form->imgRefreshClick(form->imgRefresh);
+  auto readings = SectionOf(Report(), "LOCAL READINGS");
+  ASSERT_GE(readings.size(), 6u);
+  EXPECT_EQ(readings[0], "The latest refresh found no adapter with a usable default gateway.");
+  EXPECT_EQ(readings[1], "Earlier readings, not current:");
+  EXPECT_EQ(readings[2], "IP address (earlier)    : 192.168.1.10");
+  EXPECT_EQ(readings[5], "Default gateway (earlier): 192.168.1.1");
+
+  // The adapters cannot be read at all: the error, and no old table.
+  machine.ifTable.secondAnswer = ERROR_NOT_SUPPORTED;
+  form->imgRefreshClick(form->imgRefresh);
+  const auto lines = Report();
+  EXPECT_EQ(SectionOf(lines, adapters),
+            std::vector<std::string>{
+                "The adapters could not be read: the interface and address tables could not be read."});
+  EXPECT_EQ(SectionOf(lines, "LOCAL READINGS").at(0), "The adapter information could not be read.");
+  EXPECT_EQ(frmTCPIPMonitor->SelectedAdpMemo->GetLines().Count(), 0) << "the monitor's copy goes too";
+
+  // Read again: current again, without marks.
+  machine.ifTable.secondAnswer = NO_ERROR;
+  machine.adapters[0].gateway = "192.168.1.1";
+  machine.BuildFromAdapters();
+  form->imgRefreshClick(form->imgRefresh);
+  readings = SectionOf(Report(), "LOCAL READINGS");
+  EXPECT_EQ(readings.at(0), "IP address              : 192.168.1.10");
+  EXPECT_EQ(SectionOf(Report(), adapters), LinesOf(form->AdapterTable));
+}
+
+namespace {
+// Drops the quit message a closed main window leaves, so the next test's
+// loop runs.
+void ForgetTheClose() {
+  MSG m;
+  while (PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+  }
+  Application.Initialize();
+}
+}  // namespace
+
+TEST_F(ReportTest, AScriptsTestThatDoesNotFinishEndsWith3AndItsReportSaysSo) {
+  struct Row {
+    const char* name;
+    bool close;  // else the time bound passes
+    const char* why;
+  } rows[] = {
+      {"closed", true, "The test did not finish: the window was closed before it finished."},
+      {"too long", false, "The test did not finish: it took longer than 1 seconds."},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    // The gateway's echo never comes back until the test is over.
+    HANDLE entered = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    machine.echoEntered = entered;
+    machine.echoRelease = release;
+    Open();
+    Application.Unattended = true;
+    Application.ExitCode = 0;
+    form->TestRunLimitMs = row.close ? 60000 : 1000;
+    TfrmMain::TTestRun run;
+    run.active = true;
+    const std::wstring path = std::wstring(Desktop.begin(), Desktop.end()) + L"\\run.txt";
+    run.reportPath = path;
+    form->StartTestRun(run);
+    ASSERT_TRUE(Application.ProcessMessagesUntil([&] { return WaitForSingleObject(entered, 0) == WAIT_OBJECT_0; }, 10000));
+    if (row.close) PostMessageA(form->Handle(), WM_CLOSE, 0, 0);
+    Application.ProcessMessagesUntil([&] { return !form->TestRun.active; }, 10000);
+    EXPECT_FALSE(form->TestRun.active);
+    EXPECT_EQ(Application.ExitCode, 3);
+    const auto lines = ReportLines(ReadFile(Desktop + "\\run.txt"));
+    auto test = SectionOf(lines, "AUTOMATIC TEST");
+    ASSERT_FALSE(test.empty());
+    EXPECT_EQ(test[0], row.why);
+    test.erase(test.begin());
+    EXPECT_EQ(test, Stages({"passed", "did not finish", "not run", "not run", "not run", "not run", "not run"}));
+    EXPECT_EQ(SectionOf(lines, "MESSAGES"), std::vector<std::string>{"(none)"});
+
+    SetEvent(release);
+    ForgetTheClose();
+    RunUntilIdle();
+    machine.echoEntered = machine.echoRelease = nullptr;
+    CloseHandle(entered);
+    CloseHandle(release);
+    Application.Unattended = false;
+    Application.ExitCode = 0;
+    DeleteFileW(path.c_str());
+    delete form;
+    frmMain = form = nullptr;
+  }
+}
+
+TEST_F(ReportTest, AScriptsTestShowsNoBoxAndItsReportHasTheMessages) {
+  using fakeregistry::FakeRegistry;
+  FakeRegistry::values = {{"ProxyEnable", fakeregistry::Text("1")}};
+  Application.OnException = nullptr;
+  Application.Unattended = true;
+  Application.Unshown.clear();
+  Open();  // the refresh at start meets the unreadable setting
+  TfrmMain::TTestRun run;
+  run.active = true;
+  run.reportPath = std::wstring(Desktop.begin(), Desktop.end()) + L"\\run.txt";
+  form->StartTestRun(run);
+  Application.ProcessMessagesUntil([&] { return !form->TestRun.active; }, 30000);
+  ForgetTheClose();
+  EXPECT_EQ(Application.ExitCode, 0) << "the test runs all the same";
+  const auto lines = ReportLines(ReadFile(Desktop + "\\run.txt"));
+  EXPECT_EQ(SectionOf(lines, "MESSAGES"), std::vector<std::string>{"Invalid data type for 'ProxyEnable'"});
+  DeleteFileA((Desktop + "\\run.txt").c_str());
+  Application.Unattended = false;
+  Application.Unshown.clear();
+  Application.ExitCode = 0;
+}
+
+TEST_F(ReportTest, ADesktopNamedInAnyCharactersTakesTheReport) {
+  Open();
+  WideDesktop = std::wstring(Desktop.begin(), Desktop.end()) + L"\\\u0420\u0430\u0431\u043e\u0447\u0438\u0439 \u0441\u0442\u043e\u043b";
+  ASSERT_TRUE(CreateDirectoryW(WideDesktop.c_str(), nullptr));
+  WORD s = 'S';
+  form->FormKeyDown(s, ssCtrl);
+  WIN32_FIND_DATAW found;
+  HANDLE h = FindFirstFileW((WideDesktop + L"\\VelnorAgent-report-*.txt").c_str(), &found);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE) << form->lblStatus->Caption();
+  FindClose(h);
+  EXPECT_EQ(form->lblStatus->Caption().rfind("Report saved: ", 0), 0u);
+  DeleteFileW((WideDesktop + L"\\" + found.cFileName).c_str());
+  RemoveDirectoryW(WideDesktop.c_str());
+  WideDesktop.clear();
 }

@@ -247,3 +247,47 @@ TEST_F(ToolsTest, ClosingEndsARunningCommandAtOnce) {
     frmMain = form = nullptr;
   }
 }
+
+TEST_F(ToolsTest, ALongOutputKeepsItsNewestLinesAndItsClosingLines) {
+  Open();
+  form->RunToolCommand("for /L %i in (1,1,1200) do @echo line %i", false);
+  ASSERT_TRUE(CommandDone());
+  const auto lines = LinesOf(form->memToolsOutput->GetLines());
+  ASSERT_EQ(lines.size(), 500u);
+  EXPECT_EQ(lines.back(), "Process Completed.");
+  EXPECT_EQ(lines[lines.size() - 2], "*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*");
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "line 1200"), lines.end()) << "the newest output stays";
+  EXPECT_EQ(std::find(lines.begin(), lines.end(), "line 1"), lines.end()) << "the oldest makes room";
+  const std::string report = form->ReportText();
+  EXPECT_NE(report.find("\r\nline 1200\r\n"), std::string::npos);
+  EXPECT_NE(report.find("Process Completed."), std::string::npos);
+}
+
+TEST_F(ToolsTest, TheProxyIndicatorStaysWhenTheSettingCannotBeWritten) {
+  using fakeregistry::FakeRegistry;
+  const char server[] = "10.77.0.9:3128";
+  FakeRegistry::values = {{"ProxyServer", fakeregistry::Text(server)}, {"ProxyEnable", fakeregistry::Number(1)}};
+  Open();
+  ASSERT_TRUE(Shown("imgProxy"));
+  // The key that cannot be opened for writing, and the value that cannot be set.
+  struct Row {
+    const char* name;
+    std::function<void()> fault;
+  } rows[] = {
+      {"key not writable", [] { FakeRegistry::keyExists = false; }},
+      {"value not writable", [] { FakeRegistry::unwritable = {"ProxyEnable"}; }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    row.fault();
+    form->imgProxy->Click();
+    form->btnYes->Click();
+    EXPECT_TRUE(Shown("imgProxy")) << "the proxy is still on";
+    EXPECT_FALSE(Shown("pnlConfirm"));
+    EXPECT_TRUE(form->pnlMain->Enabled());
+    EXPECT_EQ(form->lblStatus->Caption().rfind("The proxy was not switched off: ", 0), 0u) << form->lblStatus->Caption();
+    EXPECT_NE(ToolsText().find("The proxy was not switched off: "), std::string::npos);
+    FakeRegistry::keyExists = true;
+    FakeRegistry::unwritable.clear();
+  }
+}

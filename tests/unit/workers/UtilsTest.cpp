@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <functional>
 #include <map>
+#include <memory>
+#include <vector>
 #include <set>
 
 #include "platform/Sys.h"
@@ -294,12 +298,18 @@ TEST_F(ProxySettings, WritesTheSwitchThenAnnouncesTheChange) {
   EXPECT_EQ(FakeRegistry::writes[1].second.data, Text("proxy.isp:3128").data);
   EXPECT_EQ(FakeRegistry::options, announced);
 
-  // No key to write to: nothing written, the change is still announced.
+  // No key to write to: nothing written is no success, and nothing changed
+  // is announced.
   FakeRegistry::Reset();
   FakeRegistry::keyExists = false;
-  WriteProxySettings("", false);
+  try {
+    WriteProxySettings("", false);
+    ADD_FAILURE() << "no error";
+  } catch (const ERegistryException& e) {
+    EXPECT_STREQ(e.what(), "Failed to set data for 'ProxyEnable'");
+  }
   EXPECT_TRUE(FakeRegistry::writes.empty());
-  EXPECT_EQ(FakeRegistry::options, announced);
+  EXPECT_TRUE(FakeRegistry::options.empty());
 }
 
 TEST_F(ProxySettings, AFailedWriteNamesTheValueAndAnnouncesNothing) {
@@ -463,3 +473,105 @@ TEST(IsUserAdmin, FindsAdministratorsAnywhereInTheGroupList) {
 }
 
 }  // namespace
+
+namespace {
+
+std::wstring TestFolder(const wchar_t* name) {
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring folder = std::wstring(temp) + name + std::to_wstring(GetCurrentProcessId());
+  CreateDirectoryW(folder.c_str(), nullptr);
+  return folder;
+}
+
+std::string FileText(const std::wstring& path) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return "<none>";
+  std::string text(1 << 16, '\0');
+  DWORD got = 0;
+  ReadFile(h, &text[0], static_cast<DWORD>(text.size()), &got, nullptr);
+  CloseHandle(h);
+  return text.substr(0, got);
+}
+
+std::vector<std::wstring> FilesIn(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do
+    if (found.cFileName[0] != L'.') names.push_back(found.cFileName);
+  while (FindNextFileW(h, &found));
+  FindClose(h);
+  return names;
+}
+
+BOOL WINAPI FailingWrite(HANDLE, LPCVOID, DWORD, LPDWORD wrote, LPOVERLAPPED) {
+  *wrote = 0;
+  SetLastError(ERROR_DISK_FULL);
+  return FALSE;
+}
+BOOL WINAPI FailingMove(LPCWSTR, LPCWSTR, DWORD) {
+  SetLastError(ERROR_ACCESS_DENIED);
+  return FALSE;
+}
+HANDLE WINAPI FailingCreate(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
+  SetLastError(ERROR_ACCESS_DENIED);
+  return INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
+TEST(WriteTextFile, AWriteThatFailsLeavesTheEarlierFileAsItWas) {
+  // A folder named in characters no ANSI code page holds all of.
+  const std::wstring folder = TestFolder(L"velnor-\u041e\u0442\u0447\u0451\u0442-\u0645-");
+  const std::wstring path = folder + L"\\report.txt";
+  ASSERT_EQ(WriteTextFile(path, "earlier\r\n"), "");
+  EXPECT_EQ(FileText(path), "earlier\r\n");
+
+  struct Row {
+    const char* name;
+    std::function<std::unique_ptr<SysSwap>()> fault;
+  } rows[] = {
+      {"the file beside cannot be made",
+       [] { return std::make_unique<SysSwap>(&SysApi::CreateFileW, &FailingCreate); }},
+      {"the disk is full", [] { return std::make_unique<SysSwap>(&SysApi::WriteFile, &FailingWrite); }},
+      {"the name cannot be taken", [] { return std::make_unique<SysSwap>(&SysApi::MoveFileExW, &FailingMove); }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    {
+      const auto fault = row.fault();
+      EXPECT_NE(WriteTextFile(path, std::string(100000, 'x')), "");
+    }
+    EXPECT_EQ(FileText(path), "earlier\r\n");
+    EXPECT_EQ(FilesIn(folder), std::vector<std::wstring>{L"report.txt"}) << "nothing left beside it";
+  }
+
+  // And a write that succeeds replaces it.
+  EXPECT_EQ(WriteTextFile(path, "later\r\n"), "");
+  EXPECT_EQ(FileText(path), "later\r\n");
+  EXPECT_EQ(FilesIn(folder), std::vector<std::wstring>{L"report.txt"});
+  DeleteFileW(path.c_str());
+  RemoveDirectoryW(folder.c_str());
+}
+
+namespace {
+int fakeReads = 0;
+BOOL WINAPI ReadWithZeroBytes(HANDLE, LPVOID buffer, DWORD, LPDWORD got, LPOVERLAPPED) {
+  static const char bytes[] = "a\0b\r\nafter\0 the zero\r\n";
+  if (fakeReads++ > 0) {
+    *got = 0;
+    return FALSE;
+  }
+  memcpy(buffer, bytes, sizeof bytes - 1);
+  *got = sizeof bytes - 1;
+  return TRUE;
+}
+}  // namespace
+
+TEST(CaptureCommandOutput, AZeroByteIsNotTheEndOfTheOutput) {
+  fakeReads = 0;
+  SysSwap read(&SysApi::ReadFile, &ReadWithZeroBytes);
+  EXPECT_EQ(CaptureCommandOutput("exit 0", "", 10000), "ab\r\nafter the zero\r\n");
+}
