@@ -531,9 +531,9 @@ std::string CaptureElevatedCommandOutput(const std::string& command, const std::
   }
 
   const InterpreterCall call = Interpreter(command);
-  // Grouped, so that the whole command line writes into the pipe, not only
-  // its last command.
-  const std::string parameters = "/C (" + command + ") > " + pipeName + " 2>&1";
+  // One command, redirected as a whole (a group in parentheses would take
+  // compound lines too, but not every command interpreter redirects one).
+  const std::string parameters = "/C " + command + " > " + pipeName + " 2>&1";
   SHELLEXECUTEINFOA info{};
   info.cbSize = sizeof(info);
   info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;

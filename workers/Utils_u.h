@@ -141,7 +141,8 @@ std::string CaptureCommandOutput(const std::string& command, const std::string& 
 // The same capture for a command that changes the system, run through the
 // system's elevation prompt (the "runas" verb, owned by owner) where this
 // program lacks the rights. An elevated command cannot inherit a handle of
-// ours, so it writes its output into a pipe of this program's by name.
+// ours, so it writes its output into a pipe of this program's by name; the
+// command is one command ("ipconfig /renew"), not a line joined by "&".
 // declined is set when the user refused the prompt: nothing ran.
 std::string CaptureElevatedCommandOutput(const std::string& command, const std::string& workDir, DWORD waitMs,
                                          HWND owner, DWORD* exitCode, bool* declined, CommandAbort* abort = nullptr);

@@ -225,7 +225,7 @@ TEST_F(ToolsTest, RepairRenewsEveryAdapterAskingForAdministratorRights) {
     ASSERT_EQ(FakeElevation::prompts.size(), 1u);
     const std::string& asked = FakeElevation::prompts[0];
     EXPECT_EQ(asked.rfind("runas ", 0), 0u) << asked;
-    EXPECT_NE(asked.find("\\cmd.exe /C (ipconfig /renew) > \\\\.\\pipe\\"), std::string::npos) << asked;
+    EXPECT_NE(asked.find("\\cmd.exe /C ipconfig /renew > \\\\.\\pipe\\"), std::string::npos) << asked;
     EXPECT_TRUE(FakeCommands::started.empty()) << "nothing ran without the prompt";
     const std::string text = ToolsText();
     EXPECT_NE(text.find("'ipconfig /renew' : Start executing"), std::string::npos) << text;
@@ -268,7 +268,7 @@ TEST_F(ToolsTest, TheFirewallSwitchAsksAHeldBackAdministratorForTheRights) {
     form->btnFirewall->Click();
     ASSERT_TRUE(CommandDone());
     ASSERT_EQ(FakeElevation::prompts.size(), 1u);
-    EXPECT_NE(FakeElevation::prompts[0].find(std::string("(") + off + ")"), std::string::npos);
+    EXPECT_NE(FakeElevation::prompts[0].find(std::string("/C ") + off + " > "), std::string::npos);
     const std::string text = ToolsText();
     EXPECT_NE(text.find("The firewall switch needs administrator rights: the firewall was not switched."),
               std::string::npos)

@@ -69,13 +69,14 @@ struct FakeElevation {
       SetLastError(ERROR_CANCELLED);
       return FALSE;
     }
-    // "/C (command) > pipe 2>&1": a scripted command runs as its stand-in.
-    const size_t open = parameters.find('('), close = parameters.rfind(')');
-    if (open != std::string::npos && close != std::string::npos && close > open) {
-      auto it = FakeCommands::scripts.find(parameters.substr(open + 1, close - open - 1));
+    // "/C command > pipe 2>&1": a scripted command runs as its stand-in.
+    const std::string redirect = " > \\\\.\\pipe\\";
+    const size_t at = parameters.find(redirect);
+    if (parameters.rfind("/C ", 0) == 0 && at != std::string::npos) {
+      auto it = FakeCommands::scripts.find(parameters.substr(3, at - 3));
       if (it != FakeCommands::scripts.end())
-        parameters = parameters.substr(0, open + 1) + "echo " + it->second.output + "& exit " +
-                     std::to_string(it->second.exitCode) + parameters.substr(close);
+        parameters = "/C echo " + it->second.output + parameters.substr(at) + "& exit " +
+                     std::to_string(it->second.exitCode);
     }
     SHELLEXECUTEINFOA copy = *info;
     copy.lpParameters = parameters.c_str();
