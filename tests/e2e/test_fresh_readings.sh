@@ -41,7 +41,7 @@ run_case() {  # run_case name change_network
   probe click pnlMain 720 200  # btnAuto
   wait_until "$name: test panel shown" sh -c "[ \"\$('$WINE_RUN' '$PROBE' visible pnlAuto 2>/dev/null | tr -d '\r')\" = 1 ]"
   press_key Return
-  wait_until "$name: the test ends" sh -c "'$WINE_RUN' '$PROBE' items lstEvents 2>/dev/null | grep -qE 'Connected OK|Connection to (Internet|Network) FAIL!|Ping Thread FAILED' || '$WINE_RUN' '$PROBE' text memOutput 2>/dev/null | grep -qE 'Ping Thread FAILED|No adapter has a default gateway'"
+  wait_until "$name: the test ends" sh -c "'$WINE_RUN' '$PROBE' items lstEvents 2>/dev/null | grep -qE 'Connected OK|Connection to (Internet|Network) FAIL!|Ping Thread FAILED' || '$WINE_RUN' '$PROBE' text memOutput 2>/dev/null | grep -qE 'Ping Thread FAILED|No adapter has a default gateway|Get Client Adapters Information'"
   sleep 1
   events=$(probe items lstEvents)
   log=$(probe text memOutput)
