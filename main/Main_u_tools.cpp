@@ -22,8 +22,7 @@ std::string FirstOf(const std::string& joined) { return joined.substr(0, joined.
 
 const char kRepairNeedsRights[] =
     "The repair needs administrator rights: the connections were not renewed. Press Repair again and allow it.";
-const char kFirewallNeedsRights[] =
-    "The firewall switch needs administrator rights: the firewall was not switched.";
+const char kFirewallNeedsRights[] = "The firewall switch needs administrator rights: the firewall was not switched.";
 
 }  // namespace
 

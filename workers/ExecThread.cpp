@@ -57,10 +57,9 @@ void TExecThread::Execute() {
     DWORD exitCode = STILL_ACTIVE;
     const DWORD waitMs = static_cast<DWORD>(WaitSeconds_) * 1000;
     bool declined = false;
-    const std::string output =
-        Elevation_ ? CaptureElevatedCommandOutput(Command_, WorkDir_, waitMs, Elevation_->owner, &exitCode, &declined,
-                                                  &Abort_)
-                   : CaptureCommandOutput(Command_, WorkDir_, waitMs, &exitCode, &Abort_);
+    const std::string output = Elevation_ ? CaptureElevatedCommandOutput(Command_, WorkDir_, waitMs, Elevation_->owner,
+                                                                         &exitCode, &declined, &Abort_)
+                                          : CaptureCommandOutput(Command_, WorkDir_, waitMs, &exitCode, &Abort_);
     ExitCode_ = exitCode;
     Declined_ = declined;
     AddLine(output);

@@ -513,10 +513,9 @@ std::string CaptureElevatedCommandOutput(const std::string& command, const std::
   const std::string pipeName = FormatLine("\\\\.\\pipe\\VelnorAgent-%u-%u", GetCurrentProcessId(), ++serial);
   // One instance, made here first, and for this machine only: nobody else
   // can be the server, nor a client from the network.
-  OwnedHandle pipe(Sys.CreateNamedPipeA(pipeName.c_str(),
-                                        PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
-                                        PIPE_TYPE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0, 64 * 1024, 0,
-                                        nullptr));
+  OwnedHandle pipe(
+      Sys.CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                           PIPE_TYPE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0, 64 * 1024, 0, nullptr));
   OwnedHandle event(Sys.CreateEventA(nullptr, TRUE, FALSE, nullptr));
   if (pipe.Get() == INVALID_HANDLE_VALUE || !pipe.Get() || !event.Get()) return std::string();
   OVERLAPPED connect{};
@@ -588,8 +587,7 @@ std::string CaptureElevatedCommandOutput(const std::string& command, const std::
     if (!ok || got == 0) break;
     result.append(chunk, got);
   }
-  if (WaitWatching(process.Get(), start, waitMs, abort) && exitCode &&
-      !Sys.GetExitCodeProcess(process.Get(), exitCode))
+  if (WaitWatching(process.Get(), start, waitMs, abort) && exitCode && !Sys.GetExitCodeProcess(process.Get(), exitCode))
     *exitCode = STILL_ACTIVE;
   return ConvertCodePage(result, ConsoleOutputCodePage(), Sys.GetACP ? Sys.GetACP() : CP_ACP);
 }

@@ -275,7 +275,7 @@ TEST_F(AutoTest, AnUnreadableProxySettingIsReportedAndTheToolsPanelStillShows) {
   EXPECT_EQ(form->PanelMode, 1);
   EXPECT_TRUE(Shown("pnlUtil"));
   EXPECT_FALSE(form->btnNetUtil->Enabled());
-  EXPECT_EQ(form->FirewallAllowed, IsUserAdmin());
+  EXPECT_EQ(form->FirewallAllowed, IsUserAdmin() || IsAdminHeldBack());
 }
 
 TEST_F(AutoTest, ASuccessfulRefreshTakesTheMissingDataStripAway) {
@@ -600,7 +600,8 @@ const char kEnglishTtlExpired[] =
 // them under a millisecond), an unreachable answer the console counts as
 // received, a time-out; its times line has a blank before two of its units.
 const char kRussianOem[] =
-    "\x8E\xA1\xAC\xA5\xAD \xAF\xA0\xAA\xA5\xE2\xA0\xAC\xA8 \xE1 10.77.1.1 \xAF\xAE \xE1 32 \xA1\xA0\xA9\xE2\xA0\xAC\xA8 "
+    "\x8E\xA1\xAC\xA5\xAD \xAF\xA0\xAA\xA5\xE2\xA0\xAC\xA8 \xE1 10.77.1.1 \xAF\xAE \xE1 32 "
+    "\xA1\xA0\xA9\xE2\xA0\xAC\xA8 "
     "\xA4\xA0\xAD\xAD\xEB\xE5:\r\n"
     "\x8E\xE2\xA2\xA5\xE2 \xAE\xE2 10.77.1.1: \xE7\xA8\xE1\xAB\xAE \xA1\xA0\xA9\xE2=32 \xA2\xE0\xA5\xAC\xEF=3\xAC\xE1 "
     "TTL=64\r\n"
@@ -612,7 +613,8 @@ const char kRussianOem[] =
     "\xA7\xA0\xAF\xE0\xAE\xE1\xA0.\r\n"
     "\r\n"
     "\x91\xE2\xA0\xE2\xA8\xE1\xE2\xA8\xAA\xA0 Ping \xA4\xAB\xEF 10.77.1.1:\r\n"
-    "    \x8F\xA0\xAA\xA5\xE2\xAE\xA2: \xAE\xE2\xAF\xE0\xA0\xA2\xAB\xA5\xAD\xAE = 4, \xAF\xAE\xAB\xE3\xE7\xA5\xAD\xAE = 3, "
+    "    \x8F\xA0\xAA\xA5\xE2\xAE\xA2: \xAE\xE2\xAF\xE0\xA0\xA2\xAB\xA5\xAD\xAE = 4, \xAF\xAE\xAB\xE3\xE7\xA5\xAD\xAE "
+    "= 3, "
     "\xAF\xAE\xE2\xA5\xE0\xEF\xAD\xAE = 1\r\n"
     "    (25% \xAF\xAE\xE2\xA5\xE0\xEC)\r\n"
     "\x8F\xE0\xA8\xA1\xAB\xA8\xA7\xA8\xE2\xA5\xAB\xEC\xAD\xAE\xA5 \xA2\xE0\xA5\xAC\xEF "
@@ -629,12 +631,13 @@ const char kRussianIPv6[] =
     "\x8E\xE2\xA2\xA5\xE2 \xAE\xE2 fd77::1: \xA2\xE0\xA5\xAC\xEF=6\xAC\xE1\r\n"
     "\r\n"
     "\x91\xE2\xA0\xE2\xA8\xE1\xE2\xA8\xAA\xA0 Ping \xA4\xAB\xEF fd77::1:\r\n"
-    "    \x8F\xA0\xAA\xA5\xE2\xAE\xA2: \xAE\xE2\xAF\xE0\xA0\xA2\xAB\xA5\xAD\xAE = 4, \xAF\xAE\xAB\xE3\xE7\xA5\xAD\xAE = 4, "
+    "    \x8F\xA0\xAA\xA5\xE2\xAE\xA2: \xAE\xE2\xAF\xE0\xA0\xA2\xAB\xA5\xAD\xAE = 4, \xAF\xAE\xAB\xE3\xE7\xA5\xAD\xAE "
+    "= 4, "
     "\xAF\xAE\xE2\xA5\xE0\xEF\xAD\xAE = 0\r\n"
     "    (0% \xAF\xAE\xE2\xA5\xE0\xEC)\r\n";
 // French puts a blank between a time and its unit.
 const char kFrench[] =
-    "Envoi d'une requ\x88te 'Ping'  10.77.1.1 avec 32 octets de donn\x82" "es :\r\n"
+    "Envoi d'une requ\x88te 'Ping'  10.77.1.1 avec 32 octets de donn\202es :\r\n"
     "R\x82ponse de 10.77.1.1 : octets=32 temps=2 ms TTL=64\r\n"
     "R\x82ponse de 10.77.1.1 : octets=32 temps<1ms TTL=64\r\n"
     "R\x82ponse de 10.77.1.1 : octets=32 temps=4 ms TTL=64\r\n"
@@ -642,7 +645,7 @@ const char kFrench[] =
     "\r\n"
     "Statistiques Ping pour 10.77.1.1:\r\n"
     "    Paquets : envoy\x82s = 4, re\x87us = 4, perdus = 0 (perte 0%),\r\n"
-    "Dur\x82" "e approximative des boucles en millisecondes :\r\n"
+    "Dur\202e approximative des boucles en millisecondes :\r\n"
     "    Minimum = 0ms, Maximum = 4ms, Moyenne = 2ms\r\n";
 
 TEST_F(AutoTest, PingToolSummaryCountsOnlyRealReplies) {

@@ -75,8 +75,8 @@ struct FakeElevation {
     if (parameters.rfind("/C ", 0) == 0 && at != std::string::npos) {
       auto it = FakeCommands::scripts.find(parameters.substr(3, at - 3));
       if (it != FakeCommands::scripts.end())
-        parameters = "/C echo " + it->second.output + parameters.substr(at) + "& exit " +
-                     std::to_string(it->second.exitCode);
+        parameters =
+            "/C echo " + it->second.output + parameters.substr(at) + "& exit " + std::to_string(it->second.exitCode);
     }
     SHELLEXECUTEINFOA copy = *info;
     copy.lpParameters = parameters.c_str();

@@ -303,4 +303,3 @@ TEST(ConsoleText, TheConsoleCodePageIsTheProgramsConsolesOrElseTheOemOne) {
     EXPECT_EQ(ConsoleOutputCodePage(), 65001u);
   }
 }
-
