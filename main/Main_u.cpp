@@ -313,7 +313,9 @@ void TfrmMain::FormShow(Component*) {
   // reported, and the window still comes up with its tools panel.
   Application.Guard([this] { imgRefreshClick(imgRefresh); });
   btnNetUtil->Click();
-  FirewallAllowed = IsUserAdmin();
+  // An administrator whose rights user account control holds back is
+  // offered the switch too: it asks for them through the elevation prompt.
+  FirewallAllowed = IsUserAdmin() || IsAdminHeldBack();
   if (!FirewallAllowed) {
     imgFWDisable->Show();
     btnFirewall->SetCursor(TCursor::No);
@@ -446,6 +448,12 @@ void TfrmMain::FormKeyDown(WORD& key, TShiftState shift) {
     if (!memOutput->HasSelection() && !memToolsOutput->HasSelection()) CopyReport();
     return;
   }
+  // Alt+F4 is the system's own key for closing the window, and an F-key
+  // with Alt or Ctrl held is some other program's shortcut: none of them
+  // runs a tool. Only the two documented F12 combinations go on.
+  const bool functionKey = key >= VK_F1 && key <= VK_F24;
+  const bool held = (mods & (ssCtrl | ssAlt)) != 0;
+  if (functionKey && held && !(key == VK_F12 && (mods & (ssShift | ssCtrl)) == (ssShift | ssCtrl))) return;
   switch (PanelMode) {
     case 1:
       switch (key) {
@@ -466,7 +474,6 @@ void TfrmMain::FormKeyDown(WORD& key, TShiftState shift) {
         case VK_F10: press(btnPingBackbone); break;
         case VK_F11: press(btnTracert); break;
         case VK_F12: {
-          const TShiftState mods = shift & (ssShift | ssCtrl | ssAlt);
           if (mods == (ssShift | ssCtrl | ssAlt))
             btnShakeClick(this);
           else if (mods == (ssShift | ssCtrl))

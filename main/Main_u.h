@@ -61,10 +61,20 @@ class TfrmMain : public Form {
   bool ReadAdapterSummary();
   bool AdapterInfoReady();
   void imgRefreshClick(Component* sender);
+  // What Refresh reads of the machine: the adapter summary (the recorded
+  // adapters, the current adapter, the ready flag) with the VPN indicator,
+  // and the proxy indicator (raises when the setting cannot be read). Every
+  // automatic test reads both afresh before it starts: the cable may have
+  // come back, or the router changed, since the window opened.
+  void ReadAdapterState();
+  void ReadProxyIndicator();
   void ShowToolSummary();
 
   // Tools panel and output panel.
-  void RunToolCommand(const std::string& command, bool isPing);
+  // A command that changes the system gives the line its panel shows when
+  // the user refuses it administrator rights; it then runs through the
+  // elevation prompt where the program lacks them.
+  void RunToolCommand(const std::string& command, bool isPing, const char* declinedLine = nullptr);
   void ShowResult(const std::string& text);
   void btnNetConnClick(Component* sender);
   void btnInetOptClick(Component* sender);
@@ -275,7 +285,7 @@ class TfrmMain : public Form {
   // the adapter the summary chose; empty when no adapter has a usable one.
   std::string StageTwoGateway() const;
   // Applies a finished firewall command: the switch flips only on success.
-  void FinishFirewallSwitch(DWORD exitCode);
+  void FinishFirewallSwitch(DWORD exitCode, bool declined);
   // AdapterInfoReady, and the current adapter has a gateway to use.
   bool CurrentGatewayReady();
   void HandleExecFinished(WPARAM isPing);

@@ -146,14 +146,22 @@ void TfrmMain::imgRefreshClick(Component*) {
   if (imgRefresh->Tag == 2) return;
   lblResult->SetCaption("");
   memToolsOutput->GetLines().Clear();
-  imgVPN->Hide();
   lstEvents->GetLines().Clear();
   memOutput->GetLines().Clear();
-  AdapterInfoOK = ReadAdapterSummary();
+  ReadAdapterState();
   AdapterInfoReady();
+  // Not caught here: an unreadable proxy setting reaches the error report.
+  ReadProxyIndicator();
+}
+
+void TfrmMain::ReadAdapterState() {
+  imgVPN->Hide();
+  AdapterInfoOK = ReadAdapterSummary();
   // A strip from an earlier failure must not outlive the data it missed.
   if (AdapterInfoOK) imgFailGetData->Hide();
-  // Not caught here: an unreadable proxy setting reaches the error report.
+}
+
+void TfrmMain::ReadProxyIndicator() {
   TProxyItem proxy;
   ReadProxySettings(proxy);
   if (proxy.Enabled) {

@@ -1,6 +1,9 @@
 // The tools panel: console commands on the command worker, applets and web
 // pages, the address buttons, the firewall switch, the proxy question and the
 // sliding output panel.
+#include <optional>
+#include <utility>
+
 #include "Endpoints.h"
 #include "main/Main_u.h"
 #include "workers/ExecThread.h"
@@ -17,9 +20,13 @@ const char* const FirewallWords[2][2] = {
 
 std::string FirstOf(const std::string& joined) { return joined.substr(0, joined.find('|')); }
 
+const char kRepairNeedsRights[] =
+    "The repair needs administrator rights: the connections were not renewed. Press Repair again and allow it.";
+const char kFirewallNeedsRights[] = "The firewall switch needs administrator rights: the firewall was not switched.";
+
 }  // namespace
 
-void TfrmMain::RunToolCommand(const std::string& command, bool isPing) {
+void TfrmMain::RunToolCommand(const std::string& command, bool isPing, const char* declinedLine) {
   PrepareTest(0);
   try {
     if (CurrentExecThread) {
@@ -27,7 +34,10 @@ void TfrmMain::RunToolCommand(const std::string& command, bool isPing) {
       return;
     }
     if (imgWarnIncomplete->Visible()) imgWarnIncomplete->Hide();
-    CurrentExecThread = new TExecThread(command, &memToolsOutput->GetLines(), 127, GetWindowsFolder(), isPing);
+    std::optional<TElevation> elevation;
+    if (declinedLine && NeedsElevation()) elevation = TElevation{Handle(), declinedLine};
+    CurrentExecThread =
+        new TExecThread(command, &memToolsOutput->GetLines(), 127, GetWindowsFolder(), isPing, std::move(elevation));
     LastToolCommand = command;
     imgLoadingTools->Show();
     imgLoadingTools->SetEnabled(true);
@@ -39,10 +49,12 @@ void TfrmMain::RunToolCommand(const std::string& command, bool isPing) {
 
 void TfrmMain::HandleExecFinished(WPARAM isPing) {
   DWORD exitCode = STILL_ACTIVE;
+  bool declined = false;
   if (CurrentExecThread) {
     CurrentExecThread->Terminate();
     CurrentExecThread->WaitFor();  // its run has finished; the thread is ending
     exitCode = CurrentExecThread->ExitCode();
+    declined = CurrentExecThread->Declined();
     delete CurrentExecThread;
     CurrentExecThread = nullptr;
     if (imgWarnIncomplete->Visible()) imgWarnIncomplete->Hide();
@@ -54,14 +66,16 @@ void TfrmMain::HandleExecFinished(WPARAM isPing) {
   UpdateRefreshBusy();
   if (FirewallSwitchPending) {
     FirewallSwitchPending = false;
-    FinishFirewallSwitch(exitCode);
+    FinishFirewallSwitch(exitCode, declined);
   }
   if (isPing != 0) ShowToolSummary();
 }
 
-void TfrmMain::FinishFirewallSwitch(DWORD exitCode) {
+void TfrmMain::FinishFirewallSwitch(DWORD exitCode, bool declined) {
   // Without elevation, or on a system without the command, netsh fails and
-  // says why in its output: the picture must keep telling the truth.
+  // says why in its output: the picture must keep telling the truth. A
+  // refused prompt has said so already.
+  if (declined) return;
   if (exitCode != 0) {
     memToolsOutput->GetLines().Add(exitCode == STILL_ACTIVE
                                        ? std::string("The firewall was not switched: the command did not finish.")
@@ -124,13 +138,17 @@ void TfrmMain::btnFirewallClick(Component*) {
   // (WM_EXEC_FINISHED); a click refused because another command runs, or a
   // worker that could not start, switches nothing.
   const bool refused = CurrentExecThread != nullptr;
-  RunToolCommand(command, false);
+  RunToolCommand(command, false, kFirewallNeedsRights);
   if (!refused && CurrentExecThread) FirewallSwitchPending = true;
 }
 
 void TfrmMain::btnIpConfClick(Component*) { RunToolCommand("ipconfig /all", false); }
 void TfrmMain::btnFlashDNSClick(Component*) { RunToolCommand("ipconfig /flushdns", false); }
-void TfrmMain::btnRepairClick(Component*) { RunToolCommand("ipconfig /renew *Con*", false); }
+// Every adapter: the connections' names differ from one Windows version
+// and language to the next ("Ethernet", "Wi-Fi", "Подключение..."), so no
+// name pattern renews them all. The system renews only with administrator
+// rights.
+void TfrmMain::btnRepairClick(Component*) { RunToolCommand("ipconfig /renew", false, kRepairNeedsRights); }
 
 // A gateway that names no router is never pinged or opened: "ping" of an
 // empty name only prints its usage, and of 0.0.0.0 it proves nothing.

@@ -77,7 +77,15 @@ DWORD WINAPI AllocateAndGetUdpExTableFromStack(PVOID* table, BOOL order, HANDLE 
   X(::, GetProcessHeap)           \
   X(::, HeapSize)                 \
   X(::, HeapFree)                 \
-  X(::, FileTimeToLocalFileTime)
+  X(::, FileTimeToLocalFileTime)  \
+  X(::, GetConsoleOutputCP)       \
+  X(::, GetOEMCP)                 \
+  X(::, GetACP)                   \
+  X(::, CreateNamedPipeA)         \
+  X(::, ConnectNamedPipe)         \
+  X(::, CreateEventA)             \
+  X(::, GetOverlappedResult)      \
+  X(::, CancelIo)
 
 #define VELNOR_USER32_CALLS(X) X(::, GetSystemMetrics)
 
@@ -92,6 +100,7 @@ DWORD WINAPI AllocateAndGetUdpExTableFromStack(PVOID* table, BOOL order, HANDLE 
 
 #define VELNOR_SHELL32_CALLS(X) \
   X(::, ShellExecuteA)          \
+  X(::, ShellExecuteExA)        \
   X(::, SHGetFolderPathW)
 
 #define VELNOR_WININET_CALLS(X)    \

@@ -1,6 +1,7 @@
 #include "workers/ExecThread.h"
 
 #include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include "platform/Sys.h"
@@ -36,12 +37,13 @@ std::string QuotedCommand(const std::string& text) {
 }  // namespace
 
 TExecThread::TExecThread(const std::string& command, Lines* output, uint16_t waitSeconds, const std::string& workDir,
-                         bool isPing)
+                         bool isPing, std::optional<TElevation> elevation)
     : WorkDir_(DirectoryExists(workDir) ? workDir : CurrentDirectory()),
       Command_(command),
       Output_{output, kOutputCap},
       WaitSeconds_(waitSeconds),
-      IsPing_(isPing) {
+      IsPing_(isPing),
+      Elevation_(std::move(elevation)) {
   Start();
 }
 
@@ -53,10 +55,15 @@ void TExecThread::Execute() {
     AddLine(QuotedCommand(Command_) + " : Start executing, please wait...");
     // The whole output goes over in one piece once the command has ended.
     DWORD exitCode = STILL_ACTIVE;
-    const std::string output =
-        CaptureCommandOutput(Command_, WorkDir_, static_cast<DWORD>(WaitSeconds_) * 1000, &exitCode, &Abort_);
+    const DWORD waitMs = static_cast<DWORD>(WaitSeconds_) * 1000;
+    bool declined = false;
+    const std::string output = Elevation_ ? CaptureElevatedCommandOutput(Command_, WorkDir_, waitMs, Elevation_->owner,
+                                                                         &exitCode, &declined, &Abort_)
+                                          : CaptureCommandOutput(Command_, WorkDir_, waitMs, &exitCode, &Abort_);
     ExitCode_ = exitCode;
+    Declined_ = declined;
     AddLine(output);
+    if (declined) AddLine(Elevation_->declinedLine);
   } catch (...) {
     // The closing lines and the message follow whatever went wrong.
   }

@@ -1,6 +1,7 @@
 #include "workers/Utils_u.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstddef>
 #include <cstring>
@@ -200,28 +201,48 @@ void ParsePingSummary(const Lines& lines, TPingSummary& s) {
 
 namespace {
 
-// The numbers that follow "=" or "<" (blanks allowed around them) on a line,
-// each with whether "ms" follows it.
+// A letter of a word in any language: ASCII letters, and every byte of a
+// character beyond ASCII in whatever code page the console wrote.
+bool WordByte(char c) {
+  const unsigned char u = static_cast<unsigned char>(c);
+  return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || u >= 0x80;
+}
+
+// A number that follows "=" or "<" on a line of a console ping. Every
+// language prints its lines in the same shape, so their place tells them
+// apart, not their words: an echo reply writes its fields tight ("bytes=32
+// time=1ms TTL=64", "Zeit<1ms", "время=1мс", "temps=1 ms"), the summary
+// with blanks around "=" and commas between ("Sent = 4, Received = 4",
+// "Minimum = 0ms, Maximum = 1 ms"). A time is a number with a unit after it:
+// a word right behind it, or after blanks a word that is not the next
+// field's name (which an "=" or "<" follows).
 struct MarkedNumber {
   char mark;
   long long value;
-  bool ms;
+  bool tight;  // no blank between the mark and the number
+  bool timed;  // a unit follows
 };
 
 std::vector<MarkedNumber> MarkedNumbers(const std::string& line) {
   std::vector<MarkedNumber> found;
-  for (size_t i = 0; i < line.size(); ++i) {
+  const size_t n = line.size();
+  for (size_t i = 0; i < n; ++i) {
     if (line[i] != '=' && line[i] != '<') continue;
     size_t j = i + 1;
-    while (j < line.size() && line[j] == ' ') ++j;
-    if (j >= line.size() || line[j] < '0' || line[j] > '9') continue;
+    while (j < n && line[j] == ' ') ++j;
+    if (j >= n || line[j] < '0' || line[j] > '9') continue;
+    const bool tight = j == i + 1;
     long long value = 0;
-    for (; j < line.size() && line[j] >= '0' && line[j] <= '9'; ++j)
-      value = std::min(value * 10 + (line[j] - '0'), 1LL << 40);
-    size_t k = j;
-    while (k < line.size() && line[k] == ' ') ++k;
-    const bool ms = line.compare(k, 2, "ms") == 0;
-    found.push_back({line[i], value, ms});
+    for (; j < n && line[j] >= '0' && line[j] <= '9'; ++j) value = std::min(value * 10 + (line[j] - '0'), 1LL << 40);
+    bool timed = j < n && WordByte(line[j]);
+    if (!timed && j < n && line[j] == ' ') {
+      size_t k = j;
+      while (k < n && line[k] == ' ') ++k;
+      size_t end = k;
+      while (end < n && WordByte(line[end])) ++end;
+      timed = end > k && (end >= n || (line[end] != '=' && line[end] != '<'));
+    }
+    found.push_back({line[i], value, tight, timed});
   }
   return found;
 }
@@ -236,12 +257,18 @@ void CountPingReplies(const Lines& lines, TPingReplies& r) {
   for (int i = 0; i < n; ++i) {
     const std::string line = lines.Get(i);
     const std::vector<MarkedNumber> numbers = MarkedNumbers(line);
-    const auto time = std::find_if(numbers.begin(), numbers.end(), [](const MarkedNumber& m) { return m.ms; });
+    // An echo reply, over IPv4 with its TTL or over IPv6 without one. An ICMP
+    // error the console counts as received ("Reply from 10.0.0.1: Destination
+    // host unreachable.") carries no time, and neither does a time-out.
+    const auto time =
+        std::find_if(numbers.begin(), numbers.end(), [](const MarkedNumber& m) { return m.tight && m.timed; });
     if (time != numbers.end()) {
-      if (line.find("TTL=") == std::string::npos) continue;  // a times line, or no echo
       ++r.Replies;
       totalMs += time->mark == '<' ? 0 : time->value;  // "<1ms": under a millisecond
-    } else if (!haveSent && numbers.size() >= 3) {
+      continue;
+    }
+    const bool anyTimed = std::any_of(numbers.begin(), numbers.end(), [](const MarkedNumber& m) { return m.timed; });
+    if (!haveSent && numbers.size() >= 3 && !anyTimed) {
       r.Sent = static_cast<int>(std::min<long long>(numbers[0].value, INT_MAX));
       haveSent = true;
     }
@@ -281,43 +308,67 @@ void WriteProxySettings(const std::string& server, bool enable) {
   }
 }
 
-bool IsUserAdmin() {
+namespace {
+
+enum class AdminGroup { Absent, HeldBack, Held };
+
+// Where the Administrators group stands in this thread's (or process's)
+// token: held, held back by user account control (there for deny checks
+// only, until the elevation prompt), or not there at all.
+AdminGroup AdministratorsGroup() {
   OwnedHandle token;
   if (!Sys.OpenThreadToken(Sys.GetCurrentThread(), TOKEN_QUERY, TRUE, token.Receive())) {
     // Only a thread that impersonates has a token of its own.
-    if (GetLastError() != ERROR_NO_TOKEN) return false;
-    if (!Sys.OpenProcessToken(Sys.GetCurrentProcess(), TOKEN_QUERY, token.Receive())) return false;
+    if (GetLastError() != ERROR_NO_TOKEN) return AdminGroup::Absent;
+    if (!Sys.OpenProcessToken(Sys.GetCurrentProcess(), TOKEN_QUERY, token.Receive())) return AdminGroup::Absent;
   }
 
   // Ask for the size first: a user in many groups needs far more than a
   // fixed buffer would hold.
   DWORD needed = 0;
   Sys.GetTokenInformation(token.Get(), TokenGroups, nullptr, 0, &needed);
-  if (needed < offsetof(TOKEN_GROUPS, Groups)) return false;
+  if (needed < offsetof(TOKEN_GROUPS, Groups)) return AdminGroup::Absent;
   std::vector<BYTE> buffer(needed);
-  if (!Sys.GetTokenInformation(token.Get(), TokenGroups, buffer.data(), needed, &needed)) return false;
+  if (!Sys.GetTokenInformation(token.Get(), TokenGroups, buffer.data(), needed, &needed)) return AdminGroup::Absent;
   token.Close();
 
   SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
   PSID raw = nullptr;
   if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
                                 &raw))
-    return false;
+    return AdminGroup::Absent;
   std::unique_ptr<void, decltype(&FreeSid)> administrators(raw, &FreeSid);
 
   const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.data());
   // Never walk past what was actually returned, whatever the count says.
   const size_t room = (buffer.size() - offsetof(TOKEN_GROUPS, Groups)) / sizeof(SID_AND_ATTRIBUTES);
   const size_t count = groups->GroupCount < room ? groups->GroupCount : room;
-  // An administrator without elevation holds the group for deny checks
-  // only: such a user cannot switch the firewall, so that entry does not
-  // count.
+  AdminGroup found = AdminGroup::Absent;
   for (size_t i = 0; i < count; ++i) {
     const SID_AND_ATTRIBUTES& group = groups->Groups[i];
-    if ((group.Attributes & SE_GROUP_USE_FOR_DENY_ONLY) != 0) continue;
-    if (group.Sid && EqualSid(administrators.get(), group.Sid)) return true;
+    if (!group.Sid || !EqualSid(administrators.get(), group.Sid)) continue;
+    if ((group.Attributes & SE_GROUP_USE_FOR_DENY_ONLY) == 0) return AdminGroup::Held;
+    found = AdminGroup::HeldBack;
   }
-  return false;
+  return found;
+}
+
+}  // namespace
+
+// An administrator without elevation holds the group for deny checks only:
+// such a user cannot switch the firewall as is, so that entry does not count.
+bool IsUserAdmin() { return AdministratorsGroup() == AdminGroup::Held; }
+
+bool IsAdminHeldBack() { return AdministratorsGroup() == AdminGroup::HeldBack; }
+
+bool NeedsElevation() {
+  OwnedHandle token;
+  if (!Sys.OpenProcessToken(Sys.GetCurrentProcess(), TOKEN_QUERY, token.Receive())) return false;
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  // Systems before user account control know no elevation: nothing to ask.
+  if (!Sys.GetTokenInformation(token.Get(), TokenElevation, &elevation, sizeof(elevation), &size)) return false;
+  return elevation.TokenIsElevated == 0;
 }
 
 namespace {
@@ -428,6 +479,143 @@ std::string CaptureCommandOutput(const std::string& command, const std::string& 
       abort->process_ = nullptr;  // before the handle goes
     }
   }
+  // The commands write in their console's code page, the window shows,
+  // saves and copies the program's own: under a Russian, Greek or German
+  // system they differ.
+  return ConvertCodePage(result, ConsoleOutputCodePage(), Sys.GetACP ? Sys.GetACP() : CP_ACP);
+}
+
+namespace {
+
+// Waits for handle in short slices, so that a request to stop or the end of
+// the wait (measured from start) is seen while it is not signalled. True
+// when it was signalled.
+bool WaitWatching(HANDLE handle, DWORD start, DWORD waitMs, CommandAbort* abort) {
+  for (;;) {
+    if (Sys.WaitForSingleObject(handle, 100) == WAIT_OBJECT_0) return true;
+    if (abort && abort->Requested()) return false;
+    if (waitMs != INFINITE && GetTickCount() - start >= waitMs) return false;
+  }
+}
+
+// Ends an overlapped operation on the pipe that is still pending: its
+// record must outlive it.
+void CancelPending(HANDLE pipe, OVERLAPPED* pending) {
+  Sys.CancelIo(pipe);
+  DWORD ignored = 0;
+  Sys.GetOverlappedResult(pipe, pending, &ignored, TRUE);
+}
+
+}  // namespace
+
+std::string CaptureElevatedCommandOutput(const std::string& command, const std::string& workDir, DWORD waitMs,
+                                         HWND owner, DWORD* exitCode, bool* declined, CommandAbort* abort) {
+  if (exitCode) *exitCode = STILL_ACTIVE;
+  if (declined) *declined = false;
+  static std::atomic<unsigned> serial{0};
+  const std::string pipeName = FormatLine("\\\\.\\pipe\\VelnorAgent-%u-%u", GetCurrentProcessId(), ++serial);
+  // One instance, made here first, and for this machine only: nobody else
+  // can be the server, nor a client from the network.
+  OwnedHandle pipe(
+      Sys.CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                           PIPE_TYPE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0, 64 * 1024, 0, nullptr));
+  OwnedHandle event(Sys.CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  if (pipe.Get() == INVALID_HANDLE_VALUE || !pipe.Get() || !event.Get()) return std::string();
+  OVERLAPPED connect{};
+  connect.hEvent = event.Get();
+  bool connected = false;
+  if (!Sys.ConnectNamedPipe(pipe.Get(), &connect)) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_PIPE_CONNECTED)
+      connected = true;
+    else if (error != ERROR_IO_PENDING)
+      return std::string();
+  }
+
+  const InterpreterCall call = Interpreter(command);
+  // One command, redirected as a whole (a group in parentheses would take
+  // compound lines too, but not every command interpreter redirects one).
+  const std::string parameters = "/C " + command + " > " + pipeName + " 2>&1";
+  SHELLEXECUTEINFOA info{};
+  info.cbSize = sizeof(info);
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+  info.hwnd = owner;
+  info.lpVerb = "runas";
+  info.lpFile = call.application.empty() ? "cmd.exe" : call.application.c_str();
+  info.lpParameters = parameters.c_str();
+  info.lpDirectory = workDir.empty() ? nullptr : workDir.c_str();
+  info.nShow = SW_HIDE;
+  if (!Sys.ShellExecuteExA(&info) || !info.hProcess) {
+    const DWORD error = GetLastError();
+    if (declined && error == ERROR_CANCELLED) *declined = true;
+    if (!connected) CancelPending(pipe.Get(), &connect);
+    if (info.hProcess) Sys.CloseHandle(info.hProcess);
+    return std::string();
+  }
+  OwnedHandle process(info.hProcess);
+  const DWORD start = GetTickCount();
+
+  // The command opens the pipe when its redirection starts; one that ends
+  // without (a redirection that failed) wrote nothing.
+  while (!connected) {
+    if (Sys.WaitForSingleObject(event.Get(), 100) == WAIT_OBJECT_0) {
+      DWORD ignored = 0;
+      connected = Sys.GetOverlappedResult(pipe.Get(), &connect, &ignored, FALSE) != FALSE;
+      break;
+    }
+    const bool ended = Sys.WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0;
+    // A quick command may have opened the pipe, written and ended since.
+    if (ended && Sys.WaitForSingleObject(event.Get(), 0) == WAIT_OBJECT_0) continue;
+    if (ended || (abort && abort->Requested()) || (waitMs != INFINITE && GetTickCount() - start >= waitMs)) {
+      CancelPending(pipe.Get(), &connect);
+      break;
+    }
+  }
+
+  std::string result;
+  char chunk[4096];
+  while (connected) {
+    OVERLAPPED read{};
+    read.hEvent = event.Get();
+    DWORD got = 0;
+    BOOL ok = Sys.ReadFile(pipe.Get(), chunk, sizeof(chunk), &got, &read);
+    if (!ok && GetLastError() == ERROR_IO_PENDING) {
+      if (!WaitWatching(event.Get(), start, waitMs, abort)) {
+        CancelPending(pipe.Get(), &read);
+        break;
+      }
+      ok = Sys.GetOverlappedResult(pipe.Get(), &read, &got, FALSE);
+    }
+    // The pipe breaks when the command and everything it started have ended.
+    if (!ok || got == 0) break;
+    result.append(chunk, got);
+  }
+  if (WaitWatching(process.Get(), start, waitMs, abort) && exitCode && !Sys.GetExitCodeProcess(process.Get(), exitCode))
+    *exitCode = STILL_ACTIVE;
+  return ConvertCodePage(result, ConsoleOutputCodePage(), Sys.GetACP ? Sys.GetACP() : CP_ACP);
+}
+
+UINT ConsoleOutputCodePage() {
+  // Without a console of its own the program gets 0 here.
+  const UINT own = Sys.GetConsoleOutputCP ? Sys.GetConsoleOutputCP() : 0;
+  if (own != 0) return own;
+  return Sys.GetOEMCP ? Sys.GetOEMCP() : CP_OEMCP;
+}
+
+std::string ConvertCodePage(const std::string& text, UINT from, UINT to) {
+  if (text.empty() || from == to) return text;
+  // The whole capture at once: a read's chunk may end inside a character of
+  // a multi-byte code page, the capture never does.
+  if (text.size() > static_cast<size_t>(INT_MAX / 2)) return text;
+  const int length = static_cast<int>(text.size());
+  const int wide = MultiByteToWideChar(from, 0, text.data(), length, nullptr, 0);
+  if (wide <= 0) return text;
+  std::vector<wchar_t> buffer(static_cast<size_t>(wide));
+  MultiByteToWideChar(from, 0, text.data(), length, buffer.data(), wide);
+  const int narrow = WideCharToMultiByte(to, 0, buffer.data(), wide, nullptr, 0, nullptr, nullptr);
+  if (narrow <= 0) return text;
+  std::string result(static_cast<size_t>(narrow), '\0');
+  WideCharToMultiByte(to, 0, buffer.data(), wide, &result[0], narrow, nullptr, nullptr);
   return result;
 }
 

@@ -50,12 +50,14 @@ uint8_t GetWindowsVersionCode();
 void ParsePingSummary(const Lines& lines, TPingSummary& s);
 
 // What the echo lines of a console ping show, in whatever language it
-// speaks: Sent is the first number of its statistics line (the line of three
-// or more "= <number>" with no time among them), 0 when there is none;
-// Replies counts only the lines with "TTL=" and a time ("=12ms", "<1ms",
-// "= 3 ms"), so an ICMP error that the console counts as received ("Reply
-// from 10.0.0.1: Destination host unreachable.") is no reply here;
-// AverageMs is the mean of their times, -1 without replies.
+// speaks, read by the places of its numbers, not by its words: Sent is the
+// first number of its statistics line (three or more numbers after "=" and
+// no time among them), 0 when there is none; Replies counts the echo
+// replies, the lines with a time written tight ("time=12ms", "time<1ms",
+// "Zeit=3ms", "temps=3 ms"), over IPv4 and IPv6 alike, so an ICMP error that
+// the console counts as received ("Reply from 10.0.0.1: Destination host
+// unreachable.") is no reply here; AverageMs is the mean of their times, -1
+// without replies.
 struct TPingReplies {
   int Sent = 0;
   int Replies = 0;
@@ -72,7 +74,15 @@ void ReadProxySettings(TProxyItem& p);
 // for writing or a value cannot be set.
 void WriteProxySettings(const std::string& server, bool enable);
 
+// The user holds administrator rights in this program now.
 bool IsUserAdmin();
+// The user is an administrator whose rights user account control holds back
+// until the system's elevation prompt grants them.
+bool IsAdminHeldBack();
+// A change to the system needs the elevation prompt first: the system has
+// user account control and this program runs without elevation (as an
+// administrator held back, or as a standard user).
+bool NeedsElevation();
 
 // The user's desktop folder, empty when the system has none for this user.
 // Wide: a folder named in characters the ANSI code page lacks still works.
@@ -93,8 +103,17 @@ std::string LocalTimeText();
 // words).
 std::string WriteTextFile(const std::wstring& path, const std::string& text);
 
+// The code page console commands write in: that of this program's console
+// where it has one (the commands share it), else the one every new console
+// starts with, the system's OEM code page.
+UINT ConsoleOutputCodePage();
+// text from one code page to another; a character the target cannot hold
+// becomes its default character ("?"). Unchanged when both are the same.
+std::string ConvertCodePage(const std::string& text, UINT from, UINT to);
+
 // Runs "cmd.exe /C " + command in workDir, waits for it to end and returns
-// everything it wrote to standard output and standard error.
+// everything it wrote to standard output and standard error, converted from
+// the console's code page to the program's own (ANSI) text.
 std::string RunCommandCapture(const std::string& command, const std::string& workDir);
 
 // Lets another thread end a capture's command (and everything it started)
@@ -103,15 +122,23 @@ std::string RunCommandCapture(const std::string& command, const std::string& wor
 class CommandAbort {
  public:
   void Request();
+  bool Requested() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return requested_;
+  }
 
  private:
   friend std::string CaptureCommandOutput(const std::string&, const std::string&, DWORD, DWORD*, CommandAbort*);
+  friend std::string CaptureElevatedCommandOutput(const std::string&, const std::string&, DWORD, HWND, DWORD*, bool*,
+                                                  CommandAbort*);
+
   std::mutex mutex_;
   bool requested_ = false;
   HANDLE process_ = nullptr;  // not owned: the running interpreter, while the capture holds it
 };
 
-// The capture behind RunCommandCapture and the command worker: waits at most
+// The capture behind RunCommandCapture and the command worker (its text
+// converted the same way): waits at most
 // waitMs for the process once its output has ended (INFINITE for no limit).
 // A command that cannot be started gives an empty text. exitCode, when
 // given, receives the interpreter's exit code, or STILL_ACTIVE when it did
@@ -120,6 +147,15 @@ class CommandAbort {
 // program.
 std::string CaptureCommandOutput(const std::string& command, const std::string& workDir, DWORD waitMs,
                                  DWORD* exitCode = nullptr, CommandAbort* abort = nullptr);
+
+// The same capture for a command that changes the system, run through the
+// system's elevation prompt (the "runas" verb, owned by owner) where this
+// program lacks the rights. An elevated command cannot inherit a handle of
+// ours, so it writes its output into a pipe of this program's by name; the
+// command is one command ("ipconfig /renew"), not a line joined by "&".
+// declined is set when the user refused the prompt: nothing ran.
+std::string CaptureElevatedCommandOutput(const std::string& command, const std::string& workDir, DWORD waitMs,
+                                         HWND owner, DWORD* exitCode, bool* declined, CommandAbort* abort = nullptr);
 
 // Starts "cmd.exe /C " + command in workDir and returns at once, without
 // capturing anything (the control-panel applets). False when it could not

@@ -128,6 +128,74 @@ TEST_F(AutoTest, StageTwoPingsARealGatewayOrFailsWithoutAnEcho) {
   }
 }
 
+// The machine changes between the window's opening and the start of a test
+// (the cable comes back, the router or its address changes, the link goes):
+// the test reads it afresh and pings the gateway it has now.
+TEST_F(AutoTest, EveryTestReadsTheAdaptersItIsAboutToTest) {
+  struct Row {
+    const char* name;
+    DWORD operStatusAtOpen;
+    std::string gatewayAtOpen;
+    DWORD operStatusAtStart;
+    std::string addressAtStart, gatewayAtStart;
+    bool passes;
+  } rows[] = {
+      {"link down at the start of the program, back before the test", 2, "192.168.1.1", 5, "192.168.1.10",
+       "192.168.1.1", true},
+      {"the router and the address changed", 5, "192.168.1.1", 5, "10.0.0.7", "10.0.0.1", true},
+      {"the link went away", 5, "192.168.1.1", 2, "192.168.1.10", "192.168.1.1", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    machine.adapters = {FakeAdapter{}};
+    machine.adapters[0].operStatus = row.operStatusAtOpen;
+    machine.adapters[0].gateway = row.gatewayAtOpen;
+    machine.echoCounts.clear();
+    machine.answers.clear();
+    Open();
+    // The old gateway no longer answers.
+    if (row.gatewayAtStart != row.gatewayAtOpen) machine.answers[row.gatewayAtOpen] = Answer::Down;
+    machine.adapters[0].operStatus = row.operStatusAtStart;
+    machine.adapters[0].address = row.addressAtStart;
+    machine.adapters[0].gateway = row.gatewayAtStart;
+    machine.BuildFromAdapters();
+    Start();
+    const auto queued = Queued(Events());
+    if (row.passes) {
+      ASSERT_EQ(queued.size(), 4u);
+      EXPECT_EQ(queued[0], row.gatewayAtStart);
+      EXPECT_EQ(machine.echoCounts[row.gatewayAtStart], 4);
+      for (int stage = 1; stage <= 7; ++stage) EXPECT_TRUE(Marked(stage)) << "stage " << stage;
+      EXPECT_FALSE(Shown("imgFailGetData"));
+      EXPECT_FALSE(Has(Output(), "WARNING: Can`t Get Client Adapters Information!"));
+      EXPECT_EQ(PlainAddress(form->CurrentAdapter.Gateway), row.gatewayAtStart) << "the tools see it too";
+      EXPECT_EQ(PlainAddress(form->CurrentAdapter.IPAddress), row.addressAtStart);
+      EXPECT_EQ(form->TestVerdict(), 0);
+    } else {
+      EXPECT_TRUE(queued.empty());
+      EXPECT_TRUE(machine.echoCounts.empty());
+      EXPECT_TRUE(Shown("imgFail02"));
+      EXPECT_TRUE(Shown("imgFailGetData"));
+      EXPECT_FALSE(form->AdapterInfoOK);
+    }
+    EXPECT_EQ(machine.echoCounts.count(row.gatewayAtOpen) ? machine.echoCounts[row.gatewayAtOpen] : 0,
+              row.gatewayAtOpen == row.gatewayAtStart && row.passes ? 4 : 0);
+    ExpectIdle();
+    delete form;
+    frmMain = form = nullptr;
+  }
+
+  // A proxy setting that became unreadable is said in the log; the test
+  // still runs.
+  machine.adapters = {FakeAdapter{}};
+  Open();
+  fakeregistry::FakeRegistry::values = {{"ProxyEnable", fakeregistry::Text("1")}};
+  Start();
+  EXPECT_TRUE(Has(Output(), "Error: Invalid data type for 'ProxyEnable'"));
+  for (int stage = 1; stage <= 7; ++stage) EXPECT_TRUE(Marked(stage)) << "stage " << stage;
+  ExpectIdle();
+}
+
 TEST_F(AutoTest, AnIcmpErrorFromARouterFailsTheStage) {
   machine.answers = {{endpoints::ProviderServerAddress, Answer::Unreachable}};
   Open();
@@ -208,7 +276,7 @@ TEST_F(AutoTest, AnUnreadableProxySettingIsReportedAndTheToolsPanelStillShows) {
   EXPECT_EQ(form->PanelMode, 1);
   EXPECT_TRUE(Shown("pnlUtil"));
   EXPECT_FALSE(form->btnNetUtil->Enabled());
-  EXPECT_EQ(form->FirewallAllowed, IsUserAdmin());
+  EXPECT_EQ(form->FirewallAllowed, IsUserAdmin() || IsAdminHeldBack());
 }
 
 TEST_F(AutoTest, ASuccessfulRefreshTakesTheMissingDataStripAway) {
@@ -599,6 +667,79 @@ const char kGermanMixed[] =
     "Ca. Zeitangaben in Millisek.:\r\n"
     "    Minimum = 12ms, Maximum = 14ms, Mittelwert = 13ms\r\n";
 
+// Over IPv6 an echo reply has no TTL.
+const char kEnglishIPv6[] =
+    "Pinging fd77::1 with 32 bytes of data:\r\n"
+    "Reply from fd77::1: time=12ms\r\n"
+    "Reply from fd77::1: time<1ms\r\n"
+    "Request timed out.\r\n"
+    "Reply from fd77::1: time=3ms\r\n"
+    "\r\n"
+    "Ping statistics for fd77::1:\r\n"
+    "    Packets: Sent = 4, Received = 3, Lost = 1 (25% loss),\r\n"
+    "Approximate round trip times in milli-seconds:\r\n"
+    "    Minimum = 0ms, Maximum = 12ms, Average = 5ms\r\n";
+const char kEnglishTtlExpired[] =
+    "Pinging 10.77.1.1 with 32 bytes of data:\r\n"
+    "Reply from 10.77.0.1: TTL expired in transit.\r\n"
+    "Reply from 10.77.0.1: TTL expired in transit.\r\n"
+    "Reply from 10.77.0.1: TTL expired in transit.\r\n"
+    "Reply from 10.77.0.1: TTL expired in transit.\r\n"
+    "\r\n"
+    "Ping statistics for 10.77.1.1:\r\n"
+    "    Packets: Sent = 4, Received = 4, Lost = 0 (0% loss),\r\n";
+// As the Russian console writes it, in code page 866: two replies (one of
+// them under a millisecond), an unreachable answer the console counts as
+// received, a time-out; its times line has a blank before two of its units.
+const char kRussianOem[] =
+    "\x8E\xA1\xAC\xA5\xAD \xAF\xA0\xAA\xA5\xE2\xA0\xAC\xA8 \xE1 10.77.1.1 \xAF\xAE \xE1 32 "
+    "\xA1\xA0\xA9\xE2\xA0\xAC\xA8 "
+    "\xA4\xA0\xAD\xAD\xEB\xE5:\r\n"
+    "\x8E\xE2\xA2\xA5\xE2 \xAE\xE2 10.77.1.1: \xE7\xA8\xE1\xAB\xAE \xA1\xA0\xA9\xE2=32 \xA2\xE0\xA5\xAC\xEF=3\xAC\xE1 "
+    "TTL=64\r\n"
+    "\x8E\xE2\xA2\xA5\xE2 \xAE\xE2 10.77.1.1: \xE7\xA8\xE1\xAB\xAE \xA1\xA0\xA9\xE2=32 \xA2\xE0\xA5\xAC\xEF<1\xAC\xE1 "
+    "TTL=64\r\n"
+    "\x8E\xE2\xA2\xA5\xE2 \xAE\xE2 10.77.0.1: \x87\xA0\xA4\xA0\xAD\xAD\xEB\xA9 \xE3\xA7\xA5\xAB "
+    "\xAD\xA5\xA4\xAE\xE1\xE2\xE3\xAF\xA5\xAD.\r\n"
+    "\x8F\xE0\xA5\xA2\xEB\xE8\xA5\xAD \xA8\xAD\xE2\xA5\xE0\xA2\xA0\xAB \xAE\xA6\xA8\xA4\xA0\xAD\xA8\xEF \xA4\xAB\xEF "
+    "\xA7\xA0\xAF\xE0\xAE\xE1\xA0.\r\n"
+    "\r\n"
+    "\x91\xE2\xA0\xE2\xA8\xE1\xE2\xA8\xAA\xA0 Ping \xA4\xAB\xEF 10.77.1.1:\r\n"
+    "    \x8F\xA0\xAA\xA5\xE2\xAE\xA2: \xAE\xE2\xAF\xE0\xA0\xA2\xAB\xA5\xAD\xAE = 4, \xAF\xAE\xAB\xE3\xE7\xA5\xAD\xAE "
+    "= 3, "
+    "\xAF\xAE\xE2\xA5\xE0\xEF\xAD\xAE = 1\r\n"
+    "    (25% \xAF\xAE\xE2\xA5\xE0\xEC)\r\n"
+    "\x8F\xE0\xA8\xA1\xAB\xA8\xA7\xA8\xE2\xA5\xAB\xEC\xAD\xAE\xA5 \xA2\xE0\xA5\xAC\xEF "
+    "\xAF\xE0\xA8\xA5\xAC\xA0-\xAF\xA5\xE0\xA5\xA4\xA0\xE7\xA8 \xA2 \xAC\xE1:\r\n"
+    "    \x8C\xA8\xAD\xA8\xAC\xA0\xAB\xEC\xAD\xAE\xA5 = 0\xAC\xE1\xA5\xAA, "
+    "\x8C\xA0\xAA\xE1\xA8\xAC\xA0\xAB\xEC\xAD\xAE\xA5 = 3 \xAC\xE1\xA5\xAA, \x91\xE0\xA5\xA4\xAD\xA5\xA5 = 1 "
+    "\xAC\xE1\xA5\xAA\r\n";
+const char kRussianIPv6[] =
+    "\x8E\xA1\xAC\xA5\xAD \xAF\xA0\xAA\xA5\xE2\xA0\xAC\xA8 \xE1 fd77::1 \xAF\xAE \xE1 32 \xA1\xA0\xA9\xE2\xA0\xAC\xA8 "
+    "\xA4\xA0\xAD\xAD\xEB\xE5:\r\n"
+    "\x8E\xE2\xA2\xA5\xE2 \xAE\xE2 fd77::1: \xA2\xE0\xA5\xAC\xEF=2\xAC\xE1\r\n"
+    "\x8E\xE2\xA2\xA5\xE2 \xAE\xE2 fd77::1: \xA2\xE0\xA5\xAC\xEF=4\xAC\xE1\r\n"
+    "\x8E\xE2\xA2\xA5\xE2 \xAE\xE2 fd77::1: \xA2\xE0\xA5\xAC\xEF<1\xAC\xE1\r\n"
+    "\x8E\xE2\xA2\xA5\xE2 \xAE\xE2 fd77::1: \xA2\xE0\xA5\xAC\xEF=6\xAC\xE1\r\n"
+    "\r\n"
+    "\x91\xE2\xA0\xE2\xA8\xE1\xE2\xA8\xAA\xA0 Ping \xA4\xAB\xEF fd77::1:\r\n"
+    "    \x8F\xA0\xAA\xA5\xE2\xAE\xA2: \xAE\xE2\xAF\xE0\xA0\xA2\xAB\xA5\xAD\xAE = 4, \xAF\xAE\xAB\xE3\xE7\xA5\xAD\xAE "
+    "= 4, "
+    "\xAF\xAE\xE2\xA5\xE0\xEF\xAD\xAE = 0\r\n"
+    "    (0% \xAF\xAE\xE2\xA5\xE0\xEC)\r\n";
+// French puts a blank between a time and its unit.
+const char kFrench[] =
+    "Envoi d'une requ\x88te 'Ping'  10.77.1.1 avec 32 octets de donn\202es :\r\n"
+    "R\x82ponse de 10.77.1.1 : octets=32 temps=2 ms TTL=64\r\n"
+    "R\x82ponse de 10.77.1.1 : octets=32 temps<1ms TTL=64\r\n"
+    "R\x82ponse de 10.77.1.1 : octets=32 temps=4 ms TTL=64\r\n"
+    "R\x82ponse de 10.77.1.1 : octets=32 temps=3 ms TTL=64\r\n"
+    "\r\n"
+    "Statistiques Ping pour 10.77.1.1:\r\n"
+    "    Paquets : envoy\x82s = 4, re\x87us = 4, perdus = 0 (perte 0%),\r\n"
+    "Dur\202e approximative des boucles en millisecondes :\r\n"
+    "    Minimum = 0ms, Maximum = 4ms, Moyenne = 2ms\r\n";
+
 TEST_F(AutoTest, PingToolSummaryCountsOnlyRealReplies) {
   Open();
   struct Case {
@@ -614,6 +755,11 @@ TEST_F(AutoTest, PingToolSummaryCountsOnlyRealReplies) {
       {"English, all lost", kEnglishAllLost, "---", "---", "imgToolFail"},
       {"German, every echo answered", kGermanHealthy, "100", "1", "imgToolSucceed"},
       {"German, one router error", kGermanMixed, "75", "13", "imgToolWarn"},
+      {"English IPv6, one lost", kEnglishIPv6, "75", "5", "imgToolWarn"},
+      {"English, TTL expired on the way", kEnglishTtlExpired, "---", "---", "imgToolFail"},
+      {"Russian in its console code page, two of four", kRussianOem, "50", "1", "imgToolWarn"},
+      {"Russian IPv6, every echo answered", kRussianIPv6, "100", "3", "imgToolSucceed"},
+      {"French, blanks before the unit", kFrench, "100", "2", "imgToolSucceed"},
       {"no summary at all", "Ping request could not find host nowhere.\r\n", "---", "---", "imgToolFail"},
   };
   for (const Case& c : cases) {

@@ -192,6 +192,102 @@ TEST_F(ToolsTest, FirewallSwitchByVersionFlipsOnlyOnSuccess) {
   EXPECT_EQ(form->FirewallOff, 0);
 }
 
+// Repair renews every adapter, whatever the connections are called. Where
+// the program runs without elevation it asks through the system's prompt,
+// for that one command; its output still reaches the panel, and a refusal
+// is said in plain words.
+TEST_F(ToolsTest, RepairRenewsEveryAdapterAskingForAdministratorRights) {
+  using fakecommands::FakeCommands;
+  using fakecommands::FakeElevation;
+  using fakecommands::ScopedFakeElevation;
+  Open();
+  const char kDeclined[] =
+      "The repair needs administrator rights: the connections were not renewed. Press Repair again and allow it.";
+  FakeCommands::scripts = {{"ipconfig /renew", {"Renewed every adapter.", 0}}};
+
+  // Already elevated (or a system without user account control): it runs as is.
+  {
+    ScopedFakeElevation prompt(true);
+    FakeElevation::elevated = true;
+    FakeCommands::started.clear();
+    form->btnRepair->Click();
+    ASSERT_TRUE(CommandDone());
+    EXPECT_TRUE(FakeElevation::prompts.empty());
+    EXPECT_EQ(FakeCommands::started, std::vector<std::string>{"cmd.exe /C ipconfig /renew"});
+    EXPECT_NE(ToolsText().find("Renewed every adapter."), std::string::npos) << ToolsText();
+  }
+  // Without elevation, answered yes: the prompt runs it, its output shows.
+  {
+    ScopedFakeElevation prompt(true);
+    FakeCommands::started.clear();
+    form->btnRepair->Click();
+    ASSERT_TRUE(CommandDone());
+    ASSERT_EQ(FakeElevation::prompts.size(), 1u);
+    const std::string& asked = FakeElevation::prompts[0];
+    EXPECT_EQ(asked.rfind("runas ", 0), 0u) << asked;
+    EXPECT_NE(asked.find("\\cmd.exe /C ipconfig /renew > \\\\.\\pipe\\"), std::string::npos) << asked;
+    EXPECT_TRUE(FakeCommands::started.empty()) << "nothing ran without the prompt";
+    const std::string text = ToolsText();
+    EXPECT_NE(text.find("'ipconfig /renew' : Start executing"), std::string::npos) << text;
+    EXPECT_NE(text.find("Renewed every adapter."), std::string::npos) << text;
+    EXPECT_EQ(text.find(kDeclined), std::string::npos);
+    EXPECT_NE(text.find("Process Completed."), std::string::npos);
+  }
+  // Answered no: nothing runs, and the panel says why.
+  {
+    ScopedFakeElevation prompt(false);
+    FakeCommands::started.clear();
+    form->btnRepair->Click();
+    ASSERT_TRUE(CommandDone());
+    EXPECT_EQ(FakeElevation::prompts.size(), 1u);
+    EXPECT_TRUE(FakeCommands::started.empty());
+    const std::string text = ToolsText();
+    EXPECT_NE(text.find(kDeclined), std::string::npos) << text;
+    EXPECT_EQ(text.find("Renewed every adapter."), std::string::npos);
+    EXPECT_NE(text.find("Process Completed."), std::string::npos);
+    EXPECT_EQ(form->CurrentExecThread, nullptr);
+  }
+}
+
+TEST_F(ToolsTest, TheFirewallSwitchAsksAHeldBackAdministratorForTheRights) {
+  using fakecommands::FakeCommands;
+  using fakecommands::FakeElevation;
+  using fakecommands::ScopedFakeElevation;
+  SysSwap version(&SysApi::GetVersionExA, &FakeGetVersionExA);
+  fakeVersion = OSVERSIONINFOA{};
+  fakeVersion.dwPlatformId = VER_PLATFORM_WIN32_NT;
+  fakeVersion.dwMajorVersion = 6;
+  fakeVersion.dwMinorVersion = 2;
+  Open();
+  const char off[] = "netsh advfirewall set currentprofile state off";
+  FakeCommands::scripts = {{off, {"Ok.", 0}}};
+  form->FirewallAllowed = true;
+
+  {
+    ScopedFakeElevation prompt(false);
+    form->btnFirewall->Click();
+    ASSERT_TRUE(CommandDone());
+    ASSERT_EQ(FakeElevation::prompts.size(), 1u);
+    EXPECT_NE(FakeElevation::prompts[0].find(std::string("/C ") + off + " > "), std::string::npos);
+    const std::string text = ToolsText();
+    EXPECT_NE(text.find("The firewall switch needs administrator rights: the firewall was not switched."),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("the command did not finish"), std::string::npos) << "one plain reason, not two";
+    EXPECT_EQ(form->FirewallOff, 0);
+    EXPECT_FALSE(Shown("imgFWOff"));
+  }
+  {
+    ScopedFakeElevation prompt(true);
+    form->btnFirewall->Click();
+    ASSERT_TRUE(CommandDone());
+    EXPECT_EQ(FakeElevation::prompts.size(), 1u);
+    EXPECT_NE(ToolsText().find("Ok."), std::string::npos) << ToolsText();
+    EXPECT_EQ(form->FirewallOff, 1) << "the prompted command succeeded";
+    EXPECT_TRUE(Shown("imgFWOff"));
+  }
+}
+
 TEST_F(ToolsTest, AnsweringYesSwitchesTheProxyOff) {
   using fakeregistry::FakeRegistry;
   const char server[] = "10.77.0.9:3128";

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <map>
 #include <string>
@@ -36,6 +37,67 @@ struct FakeCommands {
     buffer.push_back('\0');
     return ::CreateProcessA(app, buffer.data(), pa, ta, inherit, flags, env, dir, si, pi);
   }
+};
+
+// The system's elevation prompt, answered by the test. The program is
+// taken to run without elevation (an administrator under user account
+// control) unless `elevated` says otherwise; a prompt answered yes runs the
+// command for real through the shell as the program asked for it, a
+// scripted command as its stand-in.
+struct FakeElevation {
+  static inline bool elevated = false;
+  static inline bool answerYes = true;
+  static inline std::vector<std::string> prompts;  // "verb file parameters" of every prompt
+
+  static BOOL WINAPI GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS cls, LPVOID info, DWORD size,
+                                         PDWORD needed) {
+    if (cls != TokenElevation) return ::GetTokenInformation(token, cls, info, size, needed);
+    if (!info || size < sizeof(TOKEN_ELEVATION)) {
+      SetLastError(ERROR_INSUFFICIENT_BUFFER);
+      return FALSE;
+    }
+    static_cast<TOKEN_ELEVATION*>(info)->TokenIsElevated = elevated ? 1 : 0;
+    if (needed) *needed = sizeof(TOKEN_ELEVATION);
+    return TRUE;
+  }
+
+  static BOOL WINAPI ShellExecuteExA(SHELLEXECUTEINFOA* info) {
+    std::string parameters = info->lpParameters ? info->lpParameters : "";
+    prompts.push_back(std::string(info->lpVerb ? info->lpVerb : "") + " " + (info->lpFile ? info->lpFile : "") + " " +
+                      parameters);
+    if (!answerYes) {
+      SetLastError(ERROR_CANCELLED);
+      return FALSE;
+    }
+    // "/C command > pipe 2>&1": a scripted command runs as its stand-in.
+    const std::string redirect = " > \\\\.\\pipe\\";
+    const size_t at = parameters.find(redirect);
+    if (parameters.rfind("/C ", 0) == 0 && at != std::string::npos) {
+      auto it = FakeCommands::scripts.find(parameters.substr(3, at - 3));
+      if (it != FakeCommands::scripts.end())
+        parameters =
+            "/C echo " + it->second.output + parameters.substr(at) + "& exit " + std::to_string(it->second.exitCode);
+    }
+    SHELLEXECUTEINFOA copy = *info;
+    copy.lpParameters = parameters.c_str();
+    const BOOL ok = ::ShellExecuteExA(&copy);
+    info->hProcess = copy.hProcess;
+    info->hInstApp = copy.hInstApp;
+    return ok;
+  }
+};
+
+class ScopedFakeElevation {
+ public:
+  explicit ScopedFakeElevation(bool answerYes) {
+    FakeElevation::elevated = false;
+    FakeElevation::answerYes = answerYes;
+    FakeElevation::prompts.clear();
+  }
+
+ private:
+  SysSwap token_{&SysApi::GetTokenInformation, &FakeElevation::GetTokenInformation};
+  SysSwap shell_{&SysApi::ShellExecuteExA, &FakeElevation::ShellExecuteExA};
 };
 
 class ScopedFakeCommands {

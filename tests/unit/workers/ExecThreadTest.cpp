@@ -264,3 +264,47 @@ TEST(RunCommandCapture, ReturnsTheOutputOnTheCallingThread) {
 }
 
 }  // namespace
+
+// ---- console text --------------------------------------------------------
+
+namespace {
+UINT WINAPI NoConsole() { return 0; }
+UINT WINAPI RussianOem() { return 866; }
+UINT WINAPI Utf8Console() { return 65001; }
+}  // namespace
+
+TEST(ConsoleText, ConvertsFromTheConsoleCodePageToTheProgramsOwn) {
+  struct Row {
+    const char* name;
+    std::string text;
+    UINT from, to;
+    std::string expected;
+  } rows[] = {
+      {"Russian: OEM 866 to ANSI 1251", "\x88\xAC\xEF \xE3\xA7\xAB\xA0", 866, 1251, "\xC8\xEC\xFF \xF3\xE7\xEB\xE0"},
+      {"German: OEM 850 to ANSI 1252", "ausgef\x81hrt f\x81r", 850, 1252, "ausgef\xFChrt f\xFCr"},
+      {"Greek: OEM 737 to ANSI 1253", "\x80\x81\x82", 737, 1253, "\xC1\xC2\xC3"},
+      {"Turkish: OEM 857 to ANSI 1254", "\x98\x9F", 857, 1254, "\xDD\xFE"},
+      {"a console in UTF-8", "\xD0\x98\xD0\xBC\xD1\x8F", 65001, 1251, "\xC8\xEC\xFF"},
+      {"the same code page: untouched", "\x88\xAC\xEF", 1251, 1251, "\x88\xAC\xEF"},
+      {"characters the program's code page lacks", "\x88\xAC\xEF ok", 866, 1252, "??? ok"},
+      {"plain ASCII and line ends", "a = 1\r\n", 866, 1251, "a = 1\r\n"},
+      {"empty", "", 866, 1251, ""},
+  };
+  for (const Row& row : rows) EXPECT_EQ(ConvertCodePage(row.text, row.from, row.to), row.expected) << row.name;
+}
+
+// The console's code page is the program's own console's, else the OEM one
+// a new console starts with. (Which one a command really writes in shows end
+// to end, in the window under a Russian system.)
+TEST(ConsoleText, TheConsoleCodePageIsTheProgramsConsolesOrElseTheOemOne) {
+  {
+    SysSwap a(&SysApi::GetConsoleOutputCP, &NoConsole);
+    SysSwap b(&SysApi::GetOEMCP, &RussianOem);
+    EXPECT_EQ(ConsoleOutputCodePage(), 866u);
+  }
+  {
+    SysSwap a(&SysApi::GetConsoleOutputCP, &Utf8Console);
+    SysSwap b(&SysApi::GetOEMCP, &RussianOem);
+    EXPECT_EQ(ConsoleOutputCodePage(), 65001u);
+  }
+}

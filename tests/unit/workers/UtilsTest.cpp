@@ -430,6 +430,7 @@ TEST(IsUserAdmin, FindsAdministratorsAnywhereInTheGroupList) {
     bool expected;
     HANDLE token;  // the one opened (and closed), or null
     std::vector<DWORD> attributes = {};
+    bool heldBack = false;  // an administrator whose rights wait for the elevation prompt
   } rows[] = {
       {"2000 groups, Administrators last", ERROR_NO_TOKEN, true, false, groupList(1999, 1999), true, kProcessToken},
       {"2000 groups, no Administrators", ERROR_NO_TOKEN, true, false, groupList(2000, -1), false, kProcessToken},
@@ -447,7 +448,8 @@ TEST(IsUserAdmin, FindsAdministratorsAnywhereInTheGroupList) {
        groupList(3, 0),
        false,
        kProcessToken,
-       {SE_GROUP_USE_FOR_DENY_ONLY}},
+       {SE_GROUP_USE_FOR_DENY_ONLY},
+       true},
       {"Administrators enabled after a deny-only entry",
        ERROR_NO_TOKEN,
        true,
@@ -469,6 +471,38 @@ TEST(IsUserAdmin, FindsAdministratorsAnywhereInTheGroupList) {
     const std::vector<HANDLE> tokens = row.token ? std::vector<HANDLE>{row.token} : std::vector<HANDLE>{};
     EXPECT_EQ(FakeToken::opened, tokens) << row.name;
     EXPECT_EQ(FakeToken::closed, tokens) << row.name;
+    EXPECT_EQ(IsAdminHeldBack(), row.heldBack) << row.name;
+  }
+}
+
+struct ElevationRow {
+  const char* name;
+  bool known;  // the system knows elevation (user account control)
+  DWORD elevated;
+  bool expected;
+};
+const ElevationRow* currentElevation;
+
+BOOL WINAPI FakeElevationInfo(HANDLE, TOKEN_INFORMATION_CLASS cls, LPVOID buffer, DWORD size, PDWORD needed) {
+  if (cls != TokenElevation || !currentElevation->known || size < sizeof(TOKEN_ELEVATION)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  static_cast<TOKEN_ELEVATION*>(buffer)->TokenIsElevated = currentElevation->elevated;
+  *needed = sizeof(TOKEN_ELEVATION);
+  return TRUE;
+}
+
+TEST(NeedsElevation, AsksOnlyWhereTheSystemHoldsElevationBack) {
+  const ElevationRow rows[] = {
+      {"not elevated", true, 0, true},
+      {"elevated", true, 1, false},
+      {"a system before user account control", false, 0, false},
+  };
+  SysSwap info(&SysApi::GetTokenInformation, &FakeElevationInfo);
+  for (const ElevationRow& row : rows) {
+    currentElevation = &row;
+    EXPECT_EQ(NeedsElevation(), row.expected) << row.name;
   }
 }
 
