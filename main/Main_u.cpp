@@ -510,7 +510,11 @@ void TfrmMain::btnNoClick(Component*) {
 void TfrmMain::FormCloseQuery(bool& canClose) {
   // A script's test closed before it ended (the close button, Alt+F4, a
   // WM_CLOSE of another program) has not passed: its report says so.
-  AbandonTestRun("the window was closed before it finished.", false);
+  // One that had just ended keeps its verdict.
+  if (TestRun.active && TestHasRun && !TestBusy)
+    FinishTestRun(false);
+  else
+    AbandonTestRun("the window was closed before it finished.", false);
   // Closing is always allowed, so the window goes at once; what follows is
   // only cleaning up behind it.
   ShowWindow(Handle(), SW_HIDE);

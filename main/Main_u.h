@@ -272,7 +272,7 @@ class TfrmMain : public Form {
   };
   static const Stage& StageOf(int number);
   void WarnStage(int number);
-  void FinishTestRun();
+  void FinishTestRun(bool closeWindow = true);
   void MarkStage(int number);
   void FailStage(int number);
   void HandlePingFinished(WPARAM verdict, LPARAM index);

@@ -211,7 +211,7 @@ void TfrmMain::AbandonTestRun(const std::string& why, bool closeWindow) {
   if (closeWindow) Close();
 }
 
-void TfrmMain::FinishTestRun() {
+void TfrmMain::FinishTestRun(bool closeWindow) {
   if (!TestRun.active) return;
   TestRun.active = false;
   if (TestRunTimer) Application.StopTimer(TestRunTimer);
@@ -219,5 +219,5 @@ void TfrmMain::FinishTestRun() {
   StopWatchdog();
   // A script that finds no report must not read success from the code.
   Application.ExitCode = WriteReport(TestRun.reportPath, true) ? TestVerdict() : 3;
-  Close();
+  if (closeWindow) Close();
 }

@@ -13,6 +13,7 @@
 //   probe click <component> <x> <y> [<count> <ms>]
 //                                    posts a left click at a point of that panel (count times, ms apart)
 //   probe close <title>              posts WM_CLOSE
+//   probe endsession <title>         sends WM_QUERYENDSESSION, then WM_ENDSESSION (the session ends)
 //   probe rect <title>               left top right bottom of the window
 //   probe enabled <component>        1 when the window is enabled, else 0
 //   probe visible <component>        1 when the window is visible, else 0
@@ -229,6 +230,15 @@ int main(int argc, char** argv) {
     HWND h = ByTitle(arg(2));
     if (!h) return Fail("no such window");
     PostMessageA(h, WM_CLOSE, 0, 0);
+    return 0;
+  }
+  if (cmd == "endsession") {
+    HWND h = ByTitle(arg(2));
+    if (!h) return Fail("no such window");
+    // As Windows does at log-off: the window may say no, then learns the end.
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutA(h, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &answer);
+    SendMessageTimeoutA(h, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &answer);
     return 0;
   }
   if (cmd == "rect") {

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # A script's "/test" always ends with the truth and never waits for a
 # person: a wrong command line ends at once with 3 and the usage text; a run
-# closed during a stage that would fail ends with 3 and a report saying it
-# did not finish; a start error shows no box and goes into the report while
-# the test runs; a second copy's /test ends at once with 3, without a box.
+# closed during a stage that would fail, or whose session Windows ends,
+# ends with 3 and a report saying it did not finish; a start error shows no
+# box and goes into the report while the test runs; a second copy's /test
+# ends at once with 3, without a box.
 source "$(dirname "$0")/lib.sh"
 
 GW_NS="${VELNOR_GATEWAY_NS:-velnor-gw}"
@@ -65,6 +66,21 @@ grep -qx 'The test did not finish: the window was closed before it finished.' "$
   fail "closed: the report does not say the test did not finish"
 stages=$(grep -E '^[1-7] ' "$OUT/closed.lf.txt" | sed 's/ *: /:/' | cut -d: -f2 | paste -sd ',')
 check "closed: the stages" "$stages" "passed,passed,did not finish,not run,not run,not run,not run"
+
+# The same, when Windows ends the session (log-off) during that stage.
+report="$OUT/session.txt"
+rm -f "$report"
+(cd "$BUILD" && exec timeout 180 "$WINE_RUN" "$EXE" /test /report "$(windows_path "$report")") >"$OUT/session.log" 2>&1 &
+RUN=$!
+wait_main
+wait_until "stage 3 pinging the silent server" sh -c "'$WINE_RUN' '$PROBE' text memOutput 2>/dev/null | grep -q 'Fail ping\[10.77.1.1\]'"
+probe endsession "$TITLE" || true
+rc=0
+wait "$RUN" || rc=$?
+check "session ended during a stage: exit code" "$rc" "3"
+[ -f "$report" ] || fail "session ended: no report"
+tr -d '\r' <"$report" | grep -qx 'The test did not finish: Windows ended the session before it finished.' ||
+  fail "session ended: the report does not say the test did not finish"
 ip -n "$GW_NS" addr replace 10.77.1.1/32 dev lo
 
 # A start error (the proxy switch stored as text): no box, the test runs,

@@ -403,3 +403,34 @@ TEST_F(ReportTest, ADesktopNamedInAnyCharactersTakesTheReport) {
   RemoveDirectoryW(WideDesktop.c_str());
   WideDesktop.clear();
 }
+
+TEST_F(ReportTest, AScriptsTestClosedJustAfterItEndedKeepsItsVerdict) {
+  Open();
+  Application.ExitCode = 0;
+  TfrmMain::TTestRun run;
+  run.active = true;
+  const std::wstring path = std::wstring(Desktop.begin(), Desktop.end()) + L"\\run.txt";
+  run.reportPath = path;
+  machine.answers = {{"10.77.1.3", Answer::Down}};  // a warning: code 1
+  form->StartTestRun(run);
+  // One message at a time: the close comes before the run's own end.
+  const DWORD start = GetTickCount();
+  while (form->TestBusy && GetTickCount() - start < 30000) {
+    MSG m;
+    if (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&m);
+      DispatchMessageA(&m);
+    } else {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+  }
+  ASSERT_FALSE(form->TestBusy);
+  ASSERT_TRUE(form->TestRun.active);
+  form->Close();
+  ForgetTheClose();
+  EXPECT_EQ(Application.ExitCode, 1);
+  const auto test = SectionOf(ReportLines(ReadFile(Desktop + "\\run.txt")), "AUTOMATIC TEST");
+  EXPECT_EQ(test, Stages({"passed", "passed", "passed", "warning", "passed", "passed", "passed"}));
+  DeleteFileW(path.c_str());
+  Application.ExitCode = 0;
+}
