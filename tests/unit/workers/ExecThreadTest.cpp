@@ -273,9 +273,8 @@ TEST(StartCommand, StartsTheAppletAndReturnsWithoutWaitingOrInheriting) {
   }
   char systemDir[MAX_PATH] = {};
   GetSystemDirectoryA(systemDir, MAX_PATH);
+  // The command and its folder are seen in the real start below.
   EXPECT_EQ(FakeApplet::start.application, std::string(systemDir) + "\\cmd.exe");
-  EXPECT_EQ(FakeApplet::start.commandLine, "cmd.exe /C ncpa.cpl");
-  EXPECT_EQ(FakeApplet::start.currentDir, GetWindowsFolder());
   EXPECT_FALSE(FakeApplet::start.inherit);
   EXPECT_EQ(FakeApplet::start.show, SW_HIDE);
   // Both of its handles are closed (in whichever order).
@@ -285,6 +284,32 @@ TEST(StartCommand, StartsTheAppletAndReturnsWithoutWaitingOrInheriting) {
   EXPECT_EQ(closed, both);
   CloseHandle(FakeApplet::process);
   CloseHandle(FakeApplet::thread);
+}
+
+// For real: the command runs through the interpreter in the folder given.
+TEST(StartCommand, RunsTheCommandInTheFolderGiven) {
+  char temp[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, temp);
+  const std::string folder = std::string(temp) + "velnor-start-" + std::to_string(GetCurrentProcessId());
+  CreateDirectoryA(folder.c_str(), nullptr);
+  const std::string marker = folder + "\\marker.txt";
+  DeleteFileA(marker.c_str());
+  ASSERT_TRUE(StartCommand("echo started> marker.txt", folder));
+  std::string text;
+  for (int i = 0; i < 100 && text.empty(); ++i) {
+    Sleep(100);
+    HANDLE f = CreateFileA(marker.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (f == INVALID_HANDLE_VALUE) continue;
+    char buffer[64] = {};
+    DWORD read = 0;
+    ReadFile(f, buffer, sizeof(buffer) - 1, &read, nullptr);
+    CloseHandle(f);
+    text.assign(buffer, read);
+  }
+  EXPECT_EQ(text, "started\r\n");
+  DeleteFileA(marker.c_str());
+  RemoveDirectoryA(folder.c_str());
 }
 
 TEST(RunCommandCapture, ReturnsTheOutputOnTheCallingThread) {
