@@ -36,12 +36,22 @@ check() {  # check "what" actual expected
 screenshot() { import -window root "$OUT/$1.png" 2>/dev/null && echo "screenshot: $OUT/$1.png"; }
 
 # The program's Linux process keeps the id it was started with: the subshell
-# and tools/wine-run each exec the next step.
+# and tools/wine-run each exec the next step. A copy already running in this
+# network would make the new one show its one message and end, and the
+# window seen then would be the old copy's: starting is refused instead.
 start_app() {  # start_app [exe]
-  local exe="${1:-$EXE}"
+  local exe="${1:-$EXE}" running
+  running=$(programs_running 'VelnorAgent([.]exe)?$')
+  if [ -n "$running" ] || [ "$(probe count "$TITLE")" != 0 ]; then
+    fail "a copy of the program already runs in this test network (process ids: ${running:-none seen}); not starting another"
+  fi
   (cd "$(dirname "$exe")" && exec "$WINE_RUN" "$exe") >"$OUT/app.log" 2>&1 &
   APP_PIDS+=($!)
+  APP_EXE="$exe"
 }
+
+# The Windows path of a file of this machine, as Wine shows it (drive Z:).
+windows_path() { echo "Z:$1" | tr / '\\'; }
 
 # Closes the program's window (the program then ends what it started) and
 # stops the programs this test started, by the ids recorded at their start:
@@ -49,6 +59,8 @@ start_app() {  # start_app [exe]
 # program of the user's, is never touched.
 stop_apps() {
   local pid alive
+  # Nothing started: a window there is someone else's.
+  [ "${#APP_PIDS[@]}" -gt 0 ] || return 0
   probe close "$TITLE" || true
   for _ in $(seq 50); do
     [ "$(probe count "$TITLE")" = "0" ] && break
@@ -82,7 +94,18 @@ programs_running() {
 
 trap stop_apps EXIT
 
-wait_main() { probe wait "$TITLE" "${1:-60000}" || fail "main window did not appear"; }
+# wait_main [ms]: the main window is there, and it is the copy start_app
+# started: its process runs that exe, and the process started is alive.
+wait_main() {
+  probe wait "$TITLE" "${1:-60000}" || fail "main window did not appear"
+  [ -n "${APP_EXE:-}" ] || return 0
+  local owner want
+  owner=$(probe modules "$TITLE" | head -n 1)
+  want=$(windows_path "$APP_EXE")
+  [ "${owner,,}" = "${want,,}" ] || fail "the window belongs to [$owner], not to the copy started ([$want])"
+  kill -0 "${APP_PIDS[-1]}" 2>/dev/null || fail "the copy started has ended; the window is another's"
+  echo "ok: the window is the started copy's ($owner)"
+}
 
 # wait_until "description" command... : polls for up to 60 s
 wait_until() {
@@ -92,4 +115,24 @@ wait_until() {
     sleep 0.2
   done
   fail "timed out waiting for: $what"
+}
+
+# press_key KEYS...: real key presses (xdotool) on the main window.
+press_key() {
+  local xid
+  xid=$(xdotool search --name "^$TITLE\$" | head -n 1)
+  [ -n "$xid" ] || fail "no X window for the main window"
+  xdotool windowfocus --sync "$xid" key "$@"
+}
+
+# start_on_test_panel [KEYS...]: starts the program, opens the test panel
+# (btnAuto in the menu column) and presses the keys there (Return starts
+# the automatic test).
+start_on_test_panel() {
+  start_app
+  wait_main
+  sleep 1
+  probe click pnlMain 720 200  # btnAuto
+  wait_until "test panel shown" sh -c "[ \"\$('$WINE_RUN' '$PROBE' visible pnlAuto 2>/dev/null | tr -d '\r')\" = 1 ]"
+  [ "$#" = 0 ] || press_key "$@"
 }

@@ -23,8 +23,16 @@
 //   probe click-closes <component> <x> <y> <title>
 //                                    clicks like "click", then prints the milliseconds until the
 //                                    window with that title was hidden and until it was gone
+//   probe settext <component> <text> WM_SETTEXT: marks a control, so a wait can see it change
+//   probe modules <title>            the modules of the window's process, one path a line,
+//                                    its exe first
+//   probe has-export <dll> <function> 1 when the system's library exports the function, else 0
+//   probe file-version <file>        the file version of a file's version resource (a.b.c.d)
+//   probe is-admin                   1 when this process's token has the Administrators group
+//                                    enabled (the platform's own check), else 0
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -89,6 +97,34 @@ HWND ByComponent(const std::string& name) {
       if (ComponentName(h) == name) return h;
   }
   return nullptr;
+}
+
+// The full paths of a process's modules, its exe first; empty when the
+// process cannot be read. Taken from kernel32 (Windows 7 and later), so
+// the probe itself loads no process-status library a test may plant.
+std::vector<std::string> ModulesOf(DWORD pid) {
+  using EnumModules = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, LPDWORD);
+  using ModuleName = DWORD(WINAPI*)(HANDLE, HMODULE, LPSTR, DWORD);
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  const auto enumModules =
+      reinterpret_cast<EnumModules>(reinterpret_cast<void*>(GetProcAddress(kernel, "K32EnumProcessModules")));
+  const auto moduleName =
+      reinterpret_cast<ModuleName>(reinterpret_cast<void*>(GetProcAddress(kernel, "K32GetModuleFileNameExA")));
+  std::vector<std::string> paths;
+  if (!enumModules || !moduleName) return paths;
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+  if (!process) return paths;
+  std::vector<HMODULE> modules(1024);
+  DWORD needed = 0;
+  if (enumModules(process, modules.data(), static_cast<DWORD>(modules.size() * sizeof(HMODULE)), &needed)) {
+    modules.resize(std::min<size_t>(needed / sizeof(HMODULE), modules.size()));
+    for (HMODULE m : modules) {
+      char path[MAX_PATH] = {};
+      if (moduleName(process, m, path, MAX_PATH)) paths.push_back(path);
+    }
+  }
+  CloseHandle(process);
+  return paths;
 }
 
 int Fail(const char* what) {
@@ -253,6 +289,59 @@ int main(int argc, char** argv) {
     HWND h = ByComponent(arg(2));
     if (!h) return Fail("no such component");
     printf("%d\n", cmd == "enabled" ? (IsWindowEnabled(h) ? 1 : 0) : (IsWindowVisible(h) ? 1 : 0));
+    return 0;
+  }
+  if (cmd == "settext") {
+    HWND h = ByComponent(arg(2));
+    if (!h) return Fail("no such component");
+    SendMessageA(h, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(arg(3).c_str()));
+    return 0;
+  }
+  if (cmd == "modules") {
+    HWND h = ByTitle(arg(2));
+    if (!h) return Fail("no such window");
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    const std::vector<std::string> paths = ModulesOf(pid);
+    if (paths.empty()) return Fail("the window's process cannot be read");
+    for (const std::string& p : paths) printf("%s\n", p.c_str());
+    return 0;
+  }
+  if (cmd == "has-export") {
+    char path[MAX_PATH] = {};
+    GetSystemDirectoryA(path, MAX_PATH);
+    const std::string full = std::string(path) + "\\" + arg(2);
+    HMODULE m = LoadLibraryExA(full.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (!m) return Fail("the library cannot be loaded");
+    printf("%d\n", GetProcAddress(m, arg(3).c_str()) ? 1 : 0);
+    return 0;
+  }
+  if (cmd == "file-version") {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(arg(2).c_str(), &ignored);
+    std::vector<char> data(size ? size : 1);
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    if (!size || !GetFileVersionInfoA(arg(2).c_str(), 0, size, data.data()) ||
+        !VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length) || !fixed)
+      return Fail("no version resource");
+    printf("%lu.%lu.%lu.%lu\n", static_cast<unsigned long>(HIWORD(fixed->dwFileVersionMS)),
+           static_cast<unsigned long>(LOWORD(fixed->dwFileVersionMS)),
+           static_cast<unsigned long>(HIWORD(fixed->dwFileVersionLS)),
+           static_cast<unsigned long>(LOWORD(fixed->dwFileVersionLS)));
+    return 0;
+  }
+  if (cmd == "is-admin") {
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID administrators = nullptr;
+    BOOL member = FALSE;
+    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                  &administrators))
+      return Fail("no SID");
+    const BOOL ok = CheckTokenMembership(nullptr, administrators, &member);
+    FreeSid(administrators);
+    if (!ok) return Fail("CheckTokenMembership failed");
+    printf("%d\n", member ? 1 : 0);
     return 0;
   }
   if (cmd == "loadlib") {

@@ -53,12 +53,7 @@ screenshot command-running
 close_and_measure "closing during a command"
 
 # During the automatic test, while stage 3 waits for its time-outs.
-start_app
-wait_main
-sleep 1
-probe click pnlMain 720 200  # btnAuto
-wait_until "test panel shown" sh -c "[ \"\$('$WINE_RUN' '$PROBE' visible pnlAuto 2>/dev/null | tr -d '\r')\" = 1 ]"
-probe key "$TITLE" 13  # Enter
+start_on_test_panel Return
 wait_until "stage 3 pings" sh -c "'$WINE_RUN' '$PROBE' text memOutput 2>/dev/null | grep -q 'Fail ping\[10.77.1.1\]'"
 screenshot test-running
 close_and_measure "closing during a test"

@@ -38,19 +38,8 @@ check "failed: the verdicts" "$(stage_verdicts failed)" "passed passed failed no
 restore
 
 # The real window: a test by a real Enter, then the keys.
-press_key() {  # press_key keys...: real key presses on the main window
-  local xid
-  xid=$(xdotool search --name "^$TITLE\$" | head -n 1)
-  [ -n "$xid" ] || fail "no X window for the main window"
-  xdotool windowfocus --sync "$xid" key "$@"
-}
 rm -rf "$DESKTOP" && mkdir -p "$DESKTOP"
-start_app
-wait_main
-sleep 1
-probe click pnlMain 720 200  # btnAuto
-wait_until "test panel shown" sh -c "[ \"\$('$WINE_RUN' '$PROBE' visible pnlAuto 2>/dev/null | tr -d '\r')\" = 1 ]"
-press_key Return
+start_on_test_panel Return
 wait_until "the test ends" sh -c "'$WINE_RUN' '$PROBE' items lstEvents 2>/dev/null | grep -qE 'Connected OK|Connection to (Internet|Network) FAIL!'"
 sleep 1
 press_key ctrl+s

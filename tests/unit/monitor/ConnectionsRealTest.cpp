@@ -1,5 +1,5 @@
 // The connection pages against the platform's own tables, inside the test
-// network (tools/testnet exec sets VELNOR_TESTNET=1; elsewhere these skip).
+// network (tools/testnet exec sets VELNOR_TESTNET=1; elsewhere these skip, and fail when the two disagree).
 // The sockets looked for are this test process's own, on 127.0.0.1.
 #include <gtest/gtest.h>
 
@@ -125,7 +125,7 @@ std::string LineStarting(const StringList& page, const std::string& prefix) {
 class ConnectionsRealTest : public testing::Test {
  protected:
   void SetUp() override {
-    if (!InTestNetwork()) GTEST_SKIP() << "runs inside the test network (tools/testnet exec)";
+    REQUIRE_TEST_NETWORK();
     ASSERT_TRUE(BindSystemLibrary(SysLibrary::iphlpapi));
     ASSERT_NE(sockets_.TcpPort(), 0) << "no loopback listener";
     ShowAppPath = false;
@@ -153,6 +153,10 @@ TEST_F(ConnectionsRealTest, OwnSocketsOnThePagesFromTheNewestTables) {
   // Owner-module tables name the program only where the library can look it
   // up; otherwise the older tables and the process list do.
   const bool named = !Sys.GetExtendedTcpTable || Sys.GetOwnerModuleFromTcpEntry;
+  NoteBranch("ConnectionsRealTest.OwnSockets",
+             !Sys.GetExtendedTcpTable         ? "no owner-module tables: the process list names the program"
+             : Sys.GetOwnerModuleFromTcpEntry ? "owner-module tables with the owner lookup: the program is named"
+                                              : "owner-module tables without the owner lookup: no name expected");
   EXPECT_EQ(listener.substr(TcpPrefix().size(), 20), Left(named ? OwnName() : "", 20));
 
   ASSERT_NE(sockets_.UdpPort(), 0);
@@ -177,6 +181,9 @@ TEST_F(ConnectionsRealTest, OlderTablesFindTheProgramThroughTheProcessList) {
   ListTcpConns(&tcp);
   EXPECT_EQ(LineStarting(tcp, TcpPrefix()), TcpPrefix() + Left(OwnPath(), 20) + "|" + std::string(20, ' '));
 
+  NoteBranch("ConnectionsRealTest.OlderTables", Sys.AllocateAndGetUdpExTableFromStack
+                                                    ? "the older UDP table is there and is checked"
+                                                    : "no older UDP table here: its page is not checked");
   if (Sys.AllocateAndGetUdpExTableFromStack) {
     StringList udp;
     ListUdpConns(&udp);

@@ -1,6 +1,6 @@
 // The table and statistics pages against the real IP Helper of the platform,
 // inside the test network (tools/testnet exec sets VELNOR_TESTNET=1;
-// elsewhere these skip). What the pages must show is read from the kernel's
+// elsewhere these skip, and fail when the two disagree). What the pages must show is read from the kernel's
 // own view of the client namespace, which Wine shows as drive Z:.
 #include <gtest/gtest.h>
 
@@ -89,7 +89,7 @@ long long NumberOf(const StringList& list, const std::string& label) {
 class RealTablesTest : public testing::Test {
  protected:
   void SetUp() override {
-    if (!InTestNetwork()) GTEST_SKIP() << "outside the test network (run through tools/testnet exec)";
+    REQUIRE_TEST_NETWORK();
     routes_ = KernelRoutes();
     for (const KernelRoute& r : routes_) {
       if (r.destination == 0 && r.mask == 0) {

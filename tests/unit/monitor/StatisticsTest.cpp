@@ -24,8 +24,6 @@ Record Numbered(DWORD first) {
   return record;
 }
 
-HMODULE NoLibrary(const char*) { return nullptr; }
-
 }  // namespace
 
 TEST_F(StatisticsTest, TcpLines) {
@@ -165,28 +163,3 @@ TEST_F(StatisticsTest, FailingQueries) {
   EXPECT_EQ(sent.Count(), 0);
 }
 
-TEST_F(StatisticsTest, WithoutTheLibraryOrItsEntries) {
-  for (bool libraryMissing : {true, false}) {
-    const auto binding = libraryMissing ? std::make_unique<SysSwap>(SysLibrary::iphlpapi, NoLibrary)
-                                        : std::make_unique<SysSwap>(SysLibrary::iphlpapi, SysApi{});
-    StringList tcp = Stale(), ip = Stale(), udp = Stale(), received = Stale(), sent = Stale();
-    ListTcpStats(&tcp);
-    ListIpStats(&ip);
-    ListUdpStats(&udp);
-    ListIcmpStats(&received, &sent);
-    EXPECT_EQ(tcp.Count(), 0);  // cleared before anything else
-    for (const StringList* kept : {&ip, &udp, &received, &sent}) EXPECT_EQ(LinesOf(*kept), LinesOf(Stale()));
-  }
-  EXPECT_EQ(machine.tcpStats.calls + machine.ipStats.calls + machine.udpStats.calls + machine.icmpStats.calls, 0);
-}
-
-TEST_F(StatisticsTest, MissingListsDoNothing) {
-  ListTcpStats(nullptr);
-  ListIpStats(nullptr);
-  ListUdpStats(nullptr);
-  StringList one = Stale();
-  ListIcmpStats(&one, nullptr);
-  ListIcmpStats(nullptr, &one);
-  EXPECT_EQ(LinesOf(one), LinesOf(Stale()));
-  EXPECT_EQ(machine.tcpStats.calls + machine.ipStats.calls + machine.udpStats.calls + machine.icmpStats.calls, 0);
-}

@@ -219,32 +219,18 @@ TEST_F(TablesTest, TableCountsBeyondTheirBuffersAreNotRead) {
   EXPECT_EQ(rows[0].dwIndex, 11u);
 }
 
-TEST_F(TablesTest, WithoutTheLibraryOrItsEntries) {
-  const std::string notSupported = SysErrorMessage(ERROR_NOT_SUPPORTED);
+// The pages without the library: ReaderEdgesTest.
+TEST_F(TablesTest, WithoutTheLibraryOrItsEntriesTheInterfaceRowsStay) {
   for (bool libraryMissing : {true, false}) {
     // Either the library cannot be loaded, or it is loaded without these entries.
     const auto binding = libraryMissing ? std::make_unique<SysSwap>(SysLibrary::iphlpapi, NoLibrary)
                                         : std::make_unique<SysSwap>(SysLibrary::iphlpapi, SysApi{});
-    StringList arp = Stale(), routes = Stale(), interfaces = Stale();
-    ListArpCache(&arp);
-    ListRoutes(&routes);
-    ListIfRows(&interfaces);
-    EXPECT_EQ(LinesOf(arp), LinesOf(Stale()));
-    EXPECT_EQ(LinesOf(routes), LinesOf(Stale()));
-    EXPECT_EQ(LinesOf(interfaces), Strings{notSupported});
     DWORD count = 7;
     TIfRows rows(1);
     EXPECT_EQ(ReadIfRows(count, rows), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
     EXPECT_EQ(count, 7u);  // untouched
     EXPECT_EQ(rows.size(), 1u);
   }
-}
-
-TEST_F(TablesTest, NoListGivenDoesNothing) {
-  ListArpCache(nullptr);
-  ListRoutes(nullptr);
-  ListIfRows(nullptr);
-  EXPECT_EQ(machine.ipNetTable.calls + machine.ipForwardTable.calls + machine.ifTable.calls, 0);
 }
 
 TEST_F(TablesTest, TablesThatGrowUnderTheReportShowTheirRowsAndAreReadOnceAfterwards) {

@@ -157,11 +157,3 @@ TEST_F(ParamsTest, AddressTableCountBeyondItsBufferIsNotRead) {
   EXPECT_EQ(list[0], "IP [1]:  10.  0.  0.  1, Subnet mask: 255.  0.  0.  0");
 }
 
-TEST_F(ParamsTest, NoListGivenDoesNothing) {
-  HostWithDns({"10.77.0.1"});
-  ListFixedInfo(nullptr);
-  ListIpAddrTable(nullptr);
-  EXPECT_FALSE(FillNetworkParamsList(nullptr));
-  EXPECT_FALSE(FillIpAddressList(nullptr));
-  EXPECT_EQ(machine.networkParams.calls + machine.ipAddrTable.calls, 0);
-}

@@ -1,5 +1,5 @@
 // The readers against the real IP Helper of the platform, inside the test
-// network (tools/testnet exec sets VELNOR_TESTNET=1; elsewhere these skip).
+// network (tools/testnet exec sets VELNOR_TESTNET=1; elsewhere these skip, and fail when the two disagree).
 // What they must find is read from the kernel's own view of the client
 // namespace, which Wine shows as drive Z:, not from fixed values.
 #include <gtest/gtest.h>
@@ -92,7 +92,7 @@ KernelView ReadKernelView() {
 class RealNetworkTest : public testing::Test {
  protected:
   void SetUp() override {
-    if (!InTestNetwork()) GTEST_SKIP() << "outside the test network (run through tools/testnet exec)";
+    REQUIRE_TEST_NETWORK();
     view_ = ReadKernelView();
     ASSERT_FALSE(view_.iface.empty()) << "no default route in /proc/net/route";
     ASSERT_NE(view_.address, 0u) << "no local address on " << view_.iface;

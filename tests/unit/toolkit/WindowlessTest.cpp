@@ -108,9 +108,11 @@ TEST(Picture, AnAnimatedPictureRunsItsFramesOnlyWhileShownAndItsTimerGoesWithIt)
 }
 
 // A panel goes to the screen in bands of rows: each pixel of the painted
-// rectangle must arrive once, converted to the screen's format, and nothing
-// beside it may change, whatever the width (a band of one row when the
-// rectangle is wider than a band) and however the last band falls.
+// rectangle must arrive once, at its own place, converted to the screen's
+// format, and nothing beside it may change, whatever the width (a band of
+// one row when the rectangle is wider than a band) and however the last
+// band falls. Each source pixel holds its own position, so a band copied
+// from other rows or columns shows.
 TEST(Graphics, CopyInBandsCopiesExactlyTheRectangle) {
   struct Case {
     int width, height;
@@ -121,16 +123,29 @@ TEST(Graphics, CopyInBandsCopiesExactlyTheRectangle) {
       {20000, 3, {0, 0, 20000, 3}},   // wider than a band: one row each
       {50, 50, {10, 10, 10, 40}},     // empty: nothing happens
   };
+  // 24 bits: ten of the row, fourteen of the column (the widest case repeats
+  // its columns every 16,384, far more than a band's width apart).
+  auto colourAt = [](int x, int y) { return static_cast<DWORD>(((y & 0x3FF) << 14) | (x & 0x3FFF)); };
   for (const Case& c : cases) {
     HBITMAP source = NewDibSection(c.width, c.height, kPaintBitsPerPixel);
     HBITMAP dest = NewDibSection(c.width, c.height, 32);  // the screen's format
     ASSERT_TRUE(source && dest);
+    ASSERT_EQ(kPaintBitsPerPixel, 24) << "the source below is written as 24-bit pixels";
+    DIBSECTION from{};
+    GetObject(source, sizeof(from), &from);
+    auto* row = static_cast<BYTE*>(from.dsBm.bmBits);
+    for (int y = 0; y < c.height; ++y, row += from.dsBm.bmWidthBytes)
+      for (int x = 0; x < c.width; ++x) {
+        const DWORD colour = colourAt(x, y);  // BGR in memory
+        row[3 * x] = static_cast<BYTE>(colour);
+        row[3 * x + 1] = static_cast<BYTE>(colour >> 8);
+        row[3 * x + 2] = static_cast<BYTE>(colour >> 16);
+      }
     HDC sdc = CreateCompatibleDC(nullptr), ddc = CreateCompatibleDC(nullptr);
     SelectObject(sdc, source);
     SelectObject(ddc, dest);
     RECT all{0, 0, c.width, c.height};
-    HBRUSH red = CreateSolidBrush(RGB(200, 0, 0)), blue = CreateSolidBrush(RGB(0, 0, 200));
-    FillRect(sdc, &all, red);
+    HBRUSH blue = CreateSolidBrush(RGB(0, 0, 200));
     FillRect(ddc, &all, blue);
     CopyInBands(ddc, sdc, c.rect);
     GdiFlush();
@@ -138,19 +153,22 @@ TEST(Graphics, CopyInBandsCopiesExactlyTheRectangle) {
     GetObject(dest, sizeof(info), &info);
     const auto* pixels = static_cast<const DWORD*>(info.dsBm.bmBits);
     int wrong = 0;
+    std::string first;
     for (int y = 0; y < c.height; ++y)
       for (int x = 0; x < c.width; ++x) {
         const bool inside = x >= c.rect.left && x < c.rect.right && y >= c.rect.top && y < c.rect.bottom;
-        const DWORD want = inside ? 0xC80000 : 0x0000C8;  // BGRX, read as 0x00RRGGBB
-        if ((pixels[y * c.width + x] & 0xFFFFFF) != want) ++wrong;
+        const DWORD want = inside ? colourAt(x, y) : 0x0000C8;  // BGRX, read as 0x00RRGGBB
+        const DWORD got = pixels[y * c.width + x] & 0xFFFFFF;
+        if (got != want && wrong++ == 0)
+          first = "first at " + std::to_string(x) + "," + std::to_string(y) + ": " + std::to_string(got) +
+                  " instead of " + std::to_string(want);
       }
     EXPECT_EQ(wrong, 0) << c.width << "x" << c.height << " rect " << c.rect.left << "," << c.rect.top << " - "
-                        << c.rect.right << "," << c.rect.bottom;
+                        << c.rect.right << "," << c.rect.bottom << "; " << first;
     DeleteDC(sdc);
     DeleteDC(ddc);
     DeleteObject(source);
     DeleteObject(dest);
-    DeleteObject(red);
     DeleteObject(blue);
   }
 }
