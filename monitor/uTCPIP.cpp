@@ -7,6 +7,7 @@
 
 #include "monitor/ConfigReports.h"
 #include "monitor/Connections.h"
+#include "monitor/Ipv6Tables.h"
 #include "monitor/Statistics.h"
 #include "monitor/Tables.h"
 #include "netdata/IPHLPAPI.h"
@@ -196,7 +197,9 @@ struct ReportRow {
 };
 
 // The refresh's reports, in the order they run (not the order of the pages):
-// a report that raises leaves the memos of those after it as they were.
+// a report that raises leaves the memos of those after it as they were. A
+// report on a memo that an earlier report fills puts its lines after that
+// report's lines.
 // ("return Report(...), true": a report without good lines to keep.)
 const ReportRow kReports[] = {
     {&M::NwMemo, nullptr, false, [](const ReportInput&, Lines* l, Lines*) { return ListFixedInfo(l), true; }},
@@ -219,15 +222,39 @@ const ReportRow kReports[] = {
      }},
     {&M::IfMemo, nullptr, false, [](const ReportInput&, Lines* l, Lines*) { return ListIfRows(l), true; }},
     {&M::AdapterMemo, nullptr, true, [](const ReportInput&, Lines* l, Lines*) { return ListInterfaceDetails(l); }},
+    // The IPv6 parts, each after the IPv4 part of its page.
+    {&M::TCPMemo, nullptr, false,
+     [](const ReportInput& in, Lines* l, Lines*) { return ListTcp6Conns(l, in.showAppPath, in.programs), true; }},
+    {&M::UDPMemo, nullptr, false,
+     [](const ReportInput& in, Lines* l, Lines*) { return ListUdp6Conns(l, in.showAppPath, in.programs), true; }},
+    {&M::IPAddrMemo, nullptr, false, [](const ReportInput&, Lines* l, Lines*) { return ListIp6AddrTable(l), true; }},
+    {&M::IPForwMemo, nullptr, false, [](const ReportInput&, Lines* l, Lines*) { return ListIp6Routes(l), true; }},
+    {&M::AdaptMemo, nullptr, false, [](const ReportInput&, Lines* l, Lines*) { return ListIp6Adapters(l), true; }},
+    {&M::ARPMemo, nullptr, false, [](const ReportInput&, Lines* l, Lines*) { return ListIp6Neighbours(l), true; }},
+    {&M::TCPStatMemo, nullptr, false, [](const ReportInput&, Lines* l, Lines*) { return ListIp6Stats(l), true; }},
+    {&M::ICMPInMemo, &M::ICMPOutMemo, false,
+     [](const ReportInput&, Lines* l, Lines* sent) {
+       ListIcmp6Stats(l, sent);
+       return true;
+     }},
 };
 constexpr std::size_t kReportCount = sizeof(kReports) / sizeof(kReports[0]);
 
-// Every memo the refresh fills, in the order of the reports.
+// The first report that fills the same memo as report i (i itself when no
+// earlier one does).
+std::size_t FirstReportOf(std::size_t i) {
+  for (std::size_t j = 0; j < i; ++j)
+    if (kReports[j].memo == kReports[i].memo) return j;
+  return i;
+}
+
+// Every memo the refresh fills, once, in the order of the reports.
 template <class Visit>
 void ForEachReportMemo(Visit visit) {
-  for (const ReportRow& report : kReports) {
-    visit(report.memo);
-    if (report.second) visit(report.second);
+  for (std::size_t i = 0; i < kReportCount; ++i) {
+    if (FirstReportOf(i) != i) continue;
+    visit(kReports[i].memo);
+    if (kReports[i].second) visit(kReports[i].second);
   }
 }
 
@@ -377,6 +404,7 @@ void TfrmTCPIPMonitor::CreateComponents() {
   PageTimer->SetInterval(kPagesIntervalMs);
   PageTimer->OnTimer = [this](Component*) { ContinuePages(); };
   goodLines_.resize(kReportCount);
+  putLines_.assign(kReportCount, {0, 0});
   for (std::size_t i = 0; i < kReportCount; ++i)
     if (kReports[i].keepsGoodLines) goodLines_[i] = LinesOfMemo(this->*kReports[i].memo);
   Realign();
@@ -415,11 +443,30 @@ void TfrmTCPIPMonitor::StartRefresh() {
   worker->showAppPath = ShowAppPath;
   worker->useExtendedAdapters = UseExtAdapterApi;
   // Every report starts from what its memos show; those that keep their
-  // last good lines, from those.
+  // last good lines, from those. Where reports share a memo, each starts
+  // from the lines it put there, the later ones taking theirs from the end.
+  std::vector<std::vector<std::string>> shown(kReportCount), shownSecond(kReportCount);
+  for (std::size_t i = 0; i < kReportCount; ++i) {
+    if (FirstReportOf(i) != i) continue;
+    shown[i] = LinesOfMemo(this->*kReports[i].memo);
+    if (kReports[i].second) shownSecond[i] = LinesOfMemo(this->*kReports[i].second);
+  }
+  for (std::size_t i = kReportCount; i-- > 0;) {
+    const std::size_t first = FirstReportOf(i);
+    if (first == i) continue;
+    const auto takeTail = [](std::vector<std::string>& from, std::size_t count) {
+      count = std::min(count, from.size());
+      std::vector<std::string> tail(from.end() - static_cast<std::ptrdiff_t>(count), from.end());
+      from.resize(from.size() - count);
+      return tail;
+    };
+    shown[i] = takeTail(shown[first], putLines_[i].first);
+    shownSecond[i] = takeTail(shownSecond[first], putLines_[i].second);
+  }
   for (std::size_t i = 0; i < kReportCount; ++i) {
     const ReportRow& report = kReports[i];
-    Fill(worker->pages[i].list, report.keepsGoodLines ? goodLines_[i] : LinesOfMemo(this->*report.memo));
-    if (report.second) Fill(worker->pages[i].second, LinesOfMemo(this->*report.second));
+    Fill(worker->pages[i].list, report.keepsGoodLines ? goodLines_[i] : shown[i]);
+    if (report.second) Fill(worker->pages[i].second, shownSecond[i]);
   }
   worker_ = std::move(worker);
   worker_->Run();
@@ -435,8 +482,19 @@ void TfrmTCPIPMonitor::PagesRead() {
   puttingPages_ = true;
   try {
     for (std::size_t i = 0; i < kReportCount; ++i) {
-      (this->*kReports[i].memo)->BeginReplace(done->pages[i].list.Items());
-      if (kReports[i].second) (this->*kReports[i].second)->BeginReplace(done->pages[i].second.Items());
+      if (FirstReportOf(i) != i) continue;
+      std::vector<std::string> items = done->pages[i].list.Items();
+      std::vector<std::string> second = done->pages[i].second.Items();
+      for (std::size_t j = i + 1; j < kReportCount; ++j) {
+        if (FirstReportOf(j) != i) continue;
+        const std::vector<std::string> more = done->pages[j].list.Items();
+        const std::vector<std::string> moreSecond = done->pages[j].second.Items();
+        items.insert(items.end(), more.begin(), more.end());
+        second.insert(second.end(), moreSecond.begin(), moreSecond.end());
+        putLines_[j] = {more.size(), moreSecond.size()};
+      }
+      (this->*kReports[i].memo)->BeginReplace(items);
+      if (kReports[i].second) (this->*kReports[i].second)->BeginReplace(second);
     }
   } catch (const std::exception& e) {
     if (failure_.empty()) failure_ = e.what();
