@@ -69,6 +69,8 @@ std::string TfrmMain::ReportText() const {
     out.push_back(Field("Hardware address", CurrentAdapter.MACAddress));
     out.push_back(Field("DNS server", CurrentAdapter.DNSServer));
     out.push_back(Field("Default gateway", CurrentAdapter.Gateway));
+    out.push_back(Field("IPv6 global address", Ip6AddressFact(CurrentIpv6)));
+    out.push_back(Field("IPv6 default route", Ip6RouteFact(CurrentIpv6)));
   } else {
     out.push_back("The adapter information could not be read.");
   }

@@ -17,6 +17,10 @@ constexpr std::size_t kUnicastEntrySize = sizeof(IP_ADAPTER_UNICAST_ADDRESS_XP);
 constexpr std::size_t kUnicastWithPrefixSize = offsetof(IP_ADAPTER_UNICAST_ADDRESS_LH, OnLinkPrefixLength) +
                                                sizeof(IP_ADAPTER_UNICAST_ADDRESS_LH::OnLinkPrefixLength);
 
+// The adapter-addresses record with the gateway list (Vista and later).
+constexpr std::size_t kLongFieldsEnd =
+    offsetof(IP_ADAPTER_ADDRESSES_LH, FirstGatewayAddress) + sizeof(IP_ADAPTER_ADDRESSES_LH::FirstGatewayAddress);
+
 using Bytes16 = uint8_t[16];
 
 // The text of an IPv6 socket address inside the buffer; false for anything
@@ -76,12 +80,15 @@ DWORD ReadCounters(ULONG(WINAPI* query)(Record*, ULONG), Record& stats) {
 
 }  // namespace
 
-DWORD ReadIp6Addresses(std::vector<TIp6Address>& rows) {
+DWORD ReadIp6Addresses(std::vector<TIp6Address>& rows, std::vector<TIp6Address>* gateways) {
   rows.clear();
+  if (gateways) gateways->clear();
   if (!BindSystemLibrary(SysLibrary::iphlpapi) || !Sys.GetAdaptersAddresses) return ERROR_NOT_SUPPORTED;
   static TTableSize known;
   const TTableRead read = ReadTable(known, ERROR_BUFFER_OVERFLOW, [](void* buffer, ULONG* size) {
-    const ULONG flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
+    // Newer systems fill the gateway list of the long record only when asked.
+    const ULONG flags =
+        GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER | GAA_FLAG_INCLUDE_GATEWAYS;
     return Sys.GetAdaptersAddresses(AF_INET6, flags, nullptr, static_cast<IP_ADAPTER_ADDRESSES*>(buffer), size);
   });
   if (read.result == ERROR_NO_DATA) return NO_ERROR;  // no adapter has an IPv6 address
@@ -98,6 +105,23 @@ DWORD ReadIp6Addresses(std::vector<TIp6Address>& rows) {
                                sizeof(WCHAR);
       for (std::size_t n = 0; n < room && a->FriendlyName[n] != 0; ++n) name += a->FriendlyName[n];
     }
+    const std::string mac = MacAddrToStr(a->PhysicalAddress, a->PhysicalAddressLength);
+    if (gateways && a->Length >= kLongFieldsEnd && buffer.Holds(a, kLongFieldsEnd)) {
+      std::size_t limit = buffer.Size() / sizeof(IP_ADAPTER_GATEWAY_ADDRESS_LH);
+      for (const IP_ADAPTER_GATEWAY_ADDRESS_LH* g = a->FirstGatewayAddress;
+           g && limit > 0 && buffer.Holds(g, sizeof(*g)) && g->Length >= sizeof(*g); g = g->Next, --limit) {
+        sockaddr_in6 address;
+        if (!Ip6SockAddr(buffer, g->Address, address)) continue;
+        TIp6Address gateway;
+        gateway.IfIndex = a->Ipv6IfIndex;
+        gateway.Address = Text(address.sin6_addr, address.sin6_scope_id);
+        Bytes16 bytes;
+        std::memcpy(bytes, &address.sin6_addr, sizeof(bytes));
+        gateway.Kind = Ip6AddrKind(bytes);
+        gateway.MacAddress = mac;
+        gateways->push_back(std::move(gateway));
+      }
+    }
     std::size_t entries = buffer.Size() / kUnicastEntrySize;
     for (const IP_ADAPTER_UNICAST_ADDRESS* e = a->FirstUnicastAddress;
          e && entries > 0 && buffer.Holds(e, kUnicastEntrySize) && e->Length >= kUnicastEntrySize;
@@ -111,6 +135,7 @@ DWORD ReadIp6Addresses(std::vector<TIp6Address>& rows) {
       Bytes16 bytes;
       std::memcpy(bytes, &address.sin6_addr, sizeof(bytes));
       row.Kind = Ip6AddrKind(bytes);
+      row.MacAddress = mac;
       if (givesPrefixLengths && e->Length >= kUnicastWithPrefixSize && buffer.Holds(e, kUnicastWithPrefixSize) &&
           e->OnLinkPrefixLength <= 128)
         row.PrefixLength = e->OnLinkPrefixLength;
@@ -152,3 +177,14 @@ DWORD ReadIp6Stats(MIB_IPSTATS& stats) { return ReadCounters(Sys.GetIpStatistics
 DWORD ReadIcmp6Stats(MIB_ICMP_EX& stats) { return ReadCounters(Sys.GetIcmpStatisticsEx, stats); }
 DWORD ReadTcp6Stats(MIB_TCPSTATS& stats) { return ReadCounters(Sys.GetTcpStatisticsEx, stats); }
 DWORD ReadUdp6Stats(MIB_UDPSTATS& stats) { return ReadCounters(Sys.GetUdpStatisticsEx, stats); }
+
+TIp6Facts ReadIp6Facts(const std::string& mac) {
+  TIp6Facts facts;
+  std::vector<TIp6Address> addresses, gateways;
+  facts.result = ReadIp6Addresses(addresses, &gateways);
+  for (const TIp6Address& a : addresses)
+    if (a.MacAddress == mac && a.Kind == "global" && facts.GlobalAddress.empty()) facts.GlobalAddress = a.Address;
+  for (const TIp6Address& g : gateways)
+    if (g.MacAddress == mac && facts.DefaultGateway.empty()) facts.DefaultGateway = g.Address;
+  return facts;
+}

@@ -24,10 +24,23 @@ struct TIp6Address {
   std::string Address;    // short standard text, with the scope of a link-local address
   int PrefixLength = -1;  // -1: the system does not give it (before Vista)
   std::string Kind;       // "global", "unique-local", "link-local", ...
+  std::string MacAddress; // the adapter's hardware-address text ("00-1A-...")
 };
 // Every adapter's IPv6 unicast addresses, adapter by adapter in the system's
-// order. A machine without adapters gives 0 and no rows.
-DWORD ReadIp6Addresses(std::vector<TIp6Address>& rows);
+// order, and where asked for, every adapter's IPv6 default gateways (the
+// next hops of its default routes) in records of the same kind. A machine
+// without adapters gives 0 and no rows.
+DWORD ReadIp6Addresses(std::vector<TIp6Address>& rows, std::vector<TIp6Address>* gateways = nullptr);
+
+// What support asks about the adapter whose hardware-address text is mac:
+// its first global IPv6 address and its first IPv6 default gateway, each
+// empty when it has none; result is the query's code (0: read).
+struct TIp6Facts {
+  DWORD result = ERROR_NOT_SUPPORTED;
+  std::string GlobalAddress;
+  std::string DefaultGateway;
+};
+TIp6Facts ReadIp6Facts(const std::string& mac);
 
 // One route of the IPv6 routing table.
 struct TIp6Route {
