@@ -101,8 +101,8 @@ DWORD ReadIp6Addresses(std::vector<TIp6Address>& rows, std::vector<TIp6Address>*
        a = a->Next, --adapters) {
     std::wstring name;
     if (buffer.Holds(a->FriendlyName, sizeof(WCHAR))) {
-      const std::size_t room = (buffer.Data() + buffer.Size() - reinterpret_cast<const BYTE*>(a->FriendlyName)) /
-                               sizeof(WCHAR);
+      const std::size_t room =
+          (buffer.Data() + buffer.Size() - reinterpret_cast<const BYTE*>(a->FriendlyName)) / sizeof(WCHAR);
       for (std::size_t n = 0; n < room && a->FriendlyName[n] != 0; ++n) name += a->FriendlyName[n];
     }
     const std::string mac = MacAddrToStr(a->PhysicalAddress, a->PhysicalAddressLength);

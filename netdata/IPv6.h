@@ -19,12 +19,12 @@
 
 // One IPv6 address of an adapter.
 struct TIp6Address {
-  DWORD IfIndex = 0;      // the adapter's IPv6 interface index
-  std::string Adapter;    // its friendly name, in the ANSI code page
-  std::string Address;    // short standard text, with the scope of a link-local address
-  int PrefixLength = -1;  // -1: the system does not give it (before Vista)
-  std::string Kind;       // "global", "unique-local", "link-local", ...
-  std::string MacAddress; // the adapter's hardware-address text ("00-1A-...")
+  DWORD IfIndex = 0;       // the adapter's IPv6 interface index
+  std::string Adapter;     // its friendly name, in the ANSI code page
+  std::string Address;     // short standard text, with the scope of a link-local address
+  int PrefixLength = -1;   // -1: the system does not give it (before Vista)
+  std::string Kind;        // "global", "unique-local", "link-local", ...
+  std::string MacAddress;  // the adapter's hardware-address text ("00-1A-...")
 };
 // Every adapter's IPv6 unicast addresses, adapter by adapter in the system's
 // order, and where asked for, every adapter's IPv6 default gateways (the

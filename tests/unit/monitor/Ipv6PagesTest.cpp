@@ -17,9 +17,8 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-class Ipv6PagesTest
-    : public ReaderTest<ScopedFakeMachine::kAdapters | ScopedFakeMachine::kMonitorTables |
-                        ScopedFakeMachine::kConnections | ScopedFakeMachine::kProcesses> {
+class Ipv6PagesTest : public ReaderTest<ScopedFakeMachine::kAdapters | ScopedFakeMachine::kMonitorTables |
+                                        ScopedFakeMachine::kConnections | ScopedFakeMachine::kProcesses> {
  protected:
   void TearDown() override {
     EXPECT_EQ(machine.mibTablesLive, 0) << "a table of the library was not handed back";
@@ -85,10 +84,13 @@ TEST_F(Ipv6PagesTest, EveryPartShowsItsRowsOrOneLine) {
          machine.owners = {{1234, L"C:\\Program Files\\Browser\\browser.exe"}};
        },
        tcpWithPath,
-       {"IPv6:", "[fd00:77::2]:49152            |[fd00:77::1]:HTTP             |established |  1234|"
-                 "C:\\Program Files\\Browser\\browser.exe|                    "}},
+       {"IPv6:",
+        "[fd00:77::2]:49152            |[fd00:77::1]:HTTP             |established |  1234|"
+        "C:\\Program Files\\Browser\\browser.exe|                    "}},
       {"listeners",
-       [] { machine.udp6 = {Conn{0, "::ffff:a4d:2", 53, "::", 0, 77, 0}}; },
+       [] {
+         machine.udp6 = {Conn{0, "::ffff:a4d:2", 53, "::", 0, 77, 0}};
+       },
        udp,
        {"IPv6:", "[::ffff:10.77.0.2]:DNS        |       77|" + std::string(48, ' ') + "|" + std::string(20, ' ')}},
       {"no connections", [] {}, tcp, {"IPv6: no entries."}},
@@ -123,18 +125,20 @@ TEST_F(Ipv6PagesTest, EveryPartShowsItsRowsOrOneLine) {
        },
        ListIp6Routes,
        {"IPv6:",
-        "::/0                                         |fd00:77::1                              |00000003|      1024|NETMGMT",
-        "fd00:77::/64                                 |::                                      |00000003|       256|LOCAL",
-        "fe80::/64                                    |::                                      |00000003|       256|10002"}},
+        "::/0                                         |fd00:77::1                              |00000003|      "
+        "1024|NETMGMT",
+        "fd00:77::/64                                 |::                                      |00000003|       "
+        "256|LOCAL",
+        "fe80::/64                                    |::                                      |00000003|       "
+        "256|10002"}},
       {"routes refused",
        [] { machine.routes6Answer = ERROR_NOT_SUPPORTED; },
        ListIp6Routes,
        {"IPv6: " + Text(ERROR_NOT_SUPPORTED)}},
       {"neighbours",
        [] {
-         machine.neighbours6 = {
-             Neighbour6(3, {0x9e, 0xa5, 0x74, 0x9b, 0xec, 0x4d}, "fd00:77::1", NlnsReachable, true),
-             Neighbour6(3, {}, "fe80::1%3", NlnsIncomplete, false)};
+         machine.neighbours6 = {Neighbour6(3, {0x9e, 0xa5, 0x74, 0x9b, 0xec, 0x4d}, "fd00:77::1", NlnsReachable, true),
+                                Neighbour6(3, {}, "fe80::1%3", NlnsIncomplete, false)};
        },
        ListIp6Neighbours,
        {"IPv6:", "       3 | 9E-A5-74-9B-EC-4D | fd00:77::1 | reachable router",
@@ -164,8 +168,7 @@ TEST_F(Ipv6PagesTest, AnEntryTheLibraryLacksIsOneLineWithTheSystemsText) {
     std::function<void()> remove;
     std::function<void(Lines*)> list;
   } cases[] = {
-      {"connections", [] { Sys.GetExtendedTcpTable = nullptr; },
-       [&](Lines* l) { ListTcp6Conns(l, false, programs); }},
+      {"connections", [] { Sys.GetExtendedTcpTable = nullptr; }, [&](Lines* l) { ListTcp6Conns(l, false, programs); }},
       {"listeners", [] { Sys.GetExtendedUdpTable = nullptr; }, [&](Lines* l) { ListUdp6Conns(l, false, programs); }},
       {"addresses", [] { Sys.GetAdaptersAddresses = nullptr; }, ListIp6AddrTable},
       {"adapters", [] { Sys.GetAdaptersAddresses = nullptr; }, ListIp6Adapters},

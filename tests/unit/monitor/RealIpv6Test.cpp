@@ -247,10 +247,9 @@ TEST_F(RealIpv6Test, ConnectionsAndListenersAsTheKernelHasThem) {
     return "[" + KernelAddress(field.substr(0, colon), true) + "]:" + service;
   };
   // The kernel's TCP states, in its numbering, to the platform's names.
-  const std::map<int, const char*> states = {{1, "established"}, {2, "syn_sent"},   {3, "syn_rcvd"},
-                                             {4, "fin_wait1"},   {5, "fin_wait2"},  {6, "time_wait"},
-                                             {7, "closed"},      {8, "close_wait"}, {9, "last_ack"},
-                                             {10, "listening"},  {11, "closing"}};
+  const std::map<int, const char*> states = {{1, "established"}, {2, "syn_sent"},   {3, "syn_rcvd"}, {4, "fin_wait1"},
+                                             {5, "fin_wait2"},   {6, "time_wait"},  {7, "closed"},   {8, "close_wait"},
+                                             {9, "last_ack"},    {10, "listening"}, {11, "closing"}};
   int checked = 0;
   for (const auto& row : Rows("/proc/net/tcp6", true)) {
     const int state = std::stoi(row[3], nullptr, 16);
@@ -271,7 +270,8 @@ TEST_F(RealIpv6Test, ConnectionsAndListenersAsTheKernelHasThem) {
   const auto* table = reinterpret_cast<const MIB_TCP6TABLE_OWNER_MODULE*>(buffer.data());
   DWORD owner = ~0u;
   for (DWORD i = 0; i < table->dwNumEntries; ++i)
-    if (table->table[i].dwState == MIB_TCP_STATE_LISTEN && Swap(static_cast<int>(table->table[i].dwLocalPort & 0xFFFF)) == sockets.tcpPort)
+    if (table->table[i].dwState == MIB_TCP_STATE_LISTEN &&
+        Swap(static_cast<int>(table->table[i].dwLocalPort & 0xFFFF)) == sockets.tcpPort)
       owner = table->table[i].dwOwningPid;
   ASSERT_NE(owner, ~0u) << "the platform's table lacks the listener";
   if (owner != 0) EXPECT_EQ(owner, GetCurrentProcessId());
@@ -286,8 +286,8 @@ TEST_F(RealIpv6Test, ConnectionsAndListenersAsTheKernelHasThem) {
     ++checked;
   }
   EXPECT_GE(checked, 1);
-  EXPECT_TRUE(Has(udp, FormatLine("%-30s| %8d|", "[fd00:77::2]:" + std::to_string(sockets.udpPort),
-                                  GetCurrentProcessId())))
+  EXPECT_TRUE(
+      Has(udp, FormatLine("%-30s| %8d|", "[fd00:77::2]:" + std::to_string(sockets.udpPort), GetCurrentProcessId())))
       << udp.Text();
 }
 
@@ -302,8 +302,10 @@ TEST_F(RealIpv6Test, CountersAreTheKernels) {
   const auto value = [](const StringList& list, const std::string& caption, const std::string& label) {
     bool in = false;
     for (const std::string& line : list.Items()) {
-      if (line.rfind(caption, 0) == 0) in = true;
-      else if (in && line.rfind(label, 0) == 0) return std::stoll(line.substr(label.size()));
+      if (line.rfind(caption, 0) == 0)
+        in = true;
+      else if (in && line.rfind(label, 0) == 0)
+        return std::stoll(line.substr(label.size()));
     }
     ADD_FAILURE() << label << " missing under " << caption << " in\n" << list.Text();
     return -1LL;
