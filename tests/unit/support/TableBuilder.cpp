@@ -78,8 +78,10 @@ DWORD Ip6(const char* text, UCHAR (&bytes)[16]) {
   };
   const std::size_t gap = address.find("::");
   std::vector<unsigned> head = groupsOf(gap == std::string::npos ? address : address.substr(0, gap));
-  const std::vector<unsigned> tail = gap == std::string::npos ? std::vector<unsigned>() : groupsOf(address.substr(gap + 2));
-  if (head.size() + tail.size() > 8 || (gap == std::string::npos && head.size() != 8)) throw std::invalid_argument(text);
+  const std::vector<unsigned> tail =
+      gap == std::string::npos ? std::vector<unsigned>() : groupsOf(address.substr(gap + 2));
+  if (head.size() + tail.size() > 8 || (gap == std::string::npos && head.size() != 8))
+    throw std::invalid_argument(text);
   head.resize(8 - tail.size(), 0);
   head.insert(head.end(), tail.begin(), tail.end());
   for (int i = 0; i < 8; ++i) {
@@ -408,8 +410,8 @@ void BuildUdp6OwnerModule(Arena& a, const std::vector<Conn>& conns) {
   });
 }
 
-MIB_IPFORWARD_ROW2 Route6(const char* destination, UINT8 prefixLength, const char* nextHop, DWORD ifIndex,
-                          ULONG metric, NL_ROUTE_PROTOCOL protocol) {
+MIB_IPFORWARD_ROW2 Route6(const char* destination, UINT8 prefixLength, const char* nextHop, DWORD ifIndex, ULONG metric,
+                          NL_ROUTE_PROTOCOL protocol) {
   MIB_IPFORWARD_ROW2 row{};
   row.InterfaceIndex = ifIndex;
   row.DestinationPrefix.Prefix.si_family = AF_INET6;
