@@ -269,12 +269,15 @@ TEST_F(RealIpv6Test, ConnectionsAndListenersAsTheKernelHasThem) {
   ASSERT_EQ(Sys.GetExtendedTcpTable(buffer.data(), &size, FALSE, AF_INET6, TCP_TABLE_OWNER_MODULE_ALL, 0), 0u);
   const auto* table = reinterpret_cast<const MIB_TCP6TABLE_OWNER_MODULE*>(buffer.data());
   DWORD owner = ~0u;
-  for (DWORD i = 0; i < table->dwNumEntries; ++i)
+  for (DWORD i = 0; i < table->dwNumEntries; ++i) {
     if (table->table[i].dwState == MIB_TCP_STATE_LISTEN &&
         Swap(static_cast<int>(table->table[i].dwLocalPort & 0xFFFF)) == sockets.tcpPort)
       owner = table->table[i].dwOwningPid;
+  }
   ASSERT_NE(owner, ~0u) << "the platform's table lacks the listener";
-  if (owner != 0) EXPECT_EQ(owner, GetCurrentProcessId());
+  if (owner != 0) {
+    EXPECT_EQ(owner, GetCurrentProcessId());
+  }
   const std::string own = FormatLine("%-30s|%-30s|%-12s|%6d|", "[fd00:77::2]:" + std::to_string(sockets.tcpPort),
                                      "[::]:0", "listening", owner);
   EXPECT_TRUE(Has(tcp, own)) << own << " missing from\n" << tcp.Text();
