@@ -289,6 +289,9 @@ class TfrmTCPIPMonitor::RefreshWorker : public Thread {
   bool useExtendedAdapters = false;
   std::array<Pages, kReportCount> pages;
   std::string failure;  // what a report raised; the pages after it stay as they were
+  // By report: the lines (memo, second memo) it put after those of the
+  // earlier report it shares its memo with, whose lists then hold both.
+  std::array<std::pair<std::size_t, std::size_t>, kReportCount> put{};
 
   explicit RefreshWorker(HWND notify) : notify_(notify) {}
   ~RefreshWorker() override { WaitFor(); }
@@ -303,6 +306,11 @@ class TfrmTCPIPMonitor::RefreshWorker : public Thread {
     } catch (...) {
       failure = "Unknown error";
     }
+    try {
+      JoinSharedMemos();
+    } catch (const std::exception& e) {
+      if (failure.empty()) failure = e.what();
+    }
     PostMessageA(notify_, kPagesRead, 0, 0);
   }
 
@@ -313,6 +321,18 @@ class TfrmTCPIPMonitor::RefreshWorker : public Thread {
     for (std::size_t i = 0; i < kReportCount; ++i) {
       if (Terminated()) return;
       pages[i].fresh = kReports[i].run(in, &pages[i].list, kReports[i].second ? &pages[i].second : nullptr);
+    }
+  }
+
+  // Here, off the window's thread: a memo's lines are all in its first
+  // report's lists (a report that did not run still holds what it showed).
+  void JoinSharedMemos() {
+    for (std::size_t j = 0; j < kReportCount; ++j) {
+      const std::size_t first = FirstReportOf(j);
+      if (first == j) continue;
+      put[j] = {static_cast<std::size_t>(pages[j].list.Count()), static_cast<std::size_t>(pages[j].second.Count())};
+      pages[first].list.AddLines(pages[j].list);
+      pages[first].second.AddLines(pages[j].second);
     }
   }
 
@@ -477,24 +497,24 @@ void TfrmTCPIPMonitor::PagesRead() {
   worker_->WaitFor();
   const std::unique_ptr<RefreshWorker> done = std::move(worker_);
   failure_ = done->failure;
-  for (std::size_t i = 0; i < kReportCount; ++i)
-    if (kReports[i].keepsGoodLines && done->pages[i].fresh) goodLines_[i] = done->pages[i].list.Items();
+  for (std::size_t i = 0; i < kReportCount; ++i) {
+    if (!kReports[i].keepsGoodLines || !done->pages[i].fresh) continue;
+    // Its own lines, without those of the reports that share its memo.
+    std::size_t others = 0;
+    for (std::size_t j = i + 1; j < kReportCount; ++j)
+      if (FirstReportOf(j) == i) others += done->put[j].first;
+    const std::vector<std::string>& items = done->pages[i].list.Items();
+    goodLines_[i].assign(items.begin(), items.end() - static_cast<std::ptrdiff_t>(std::min(others, items.size())));
+  }
   puttingPages_ = true;
   try {
     for (std::size_t i = 0; i < kReportCount; ++i) {
-      if (FirstReportOf(i) != i) continue;
-      std::vector<std::string> items = done->pages[i].list.Items();
-      std::vector<std::string> second = done->pages[i].second.Items();
-      for (std::size_t j = i + 1; j < kReportCount; ++j) {
-        if (FirstReportOf(j) != i) continue;
-        const std::vector<std::string> more = done->pages[j].list.Items();
-        const std::vector<std::string> moreSecond = done->pages[j].second.Items();
-        items.insert(items.end(), more.begin(), more.end());
-        second.insert(second.end(), moreSecond.begin(), moreSecond.end());
-        putLines_[j] = {more.size(), moreSecond.size()};
+      if (FirstReportOf(i) != i) {
+        putLines_[i] = done->put[i];
+        continue;
       }
-      (this->*kReports[i].memo)->BeginReplace(items);
-      if (kReports[i].second) (this->*kReports[i].second)->BeginReplace(second);
+      (this->*kReports[i].memo)->BeginReplace(done->pages[i].list.Items());
+      if (kReports[i].second) (this->*kReports[i].second)->BeginReplace(done->pages[i].second.Items());
     }
   } catch (const std::exception& e) {
     if (failure_.empty()) failure_ = e.what();
