@@ -88,6 +88,35 @@ class BareRound {
     MIB_ICMP icmp;
     Sys.GetIcmpStatistics(&icmp);
     Sized([](void* b, ULONG* n) { return Sys.GetIfTable(static_cast<MIB_IFTABLE*>(b), n, FALSE); });
+    // The IPv6 parts: connections, listeners, addresses, routes,
+    // neighbours and counters, where the system has them.
+    Sized([](void* b, ULONG* n) {
+      DWORD length = *n;
+      const DWORD r = Sys.GetExtendedTcpTable(b, &length, TRUE, AF_INET6, TCP_TABLE_OWNER_MODULE_ALL, 0);
+      *n = length;
+      return r;
+    });
+    Sized([](void* b, ULONG* n) {
+      DWORD length = *n;
+      const DWORD r = Sys.GetExtendedUdpTable(b, &length, TRUE, AF_INET6, UDP_TABLE_OWNER_MODULE, 0);
+      *n = length;
+      return r;
+    });
+    Sized([](void* b, ULONG* n) {
+      return Sys.GetAdaptersAddresses(AF_INET6, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST, nullptr,
+                                      static_cast<IP_ADAPTER_ADDRESSES*>(b), n);
+    });
+    if (Sys.FreeMibTable) {
+      MIB_IPFORWARD_TABLE2* routes = nullptr;
+      if (Sys.GetIpForwardTable2 && Sys.GetIpForwardTable2(AF_INET6, &routes) == NO_ERROR) Sys.FreeMibTable(routes);
+      MIB_IPNET_TABLE2* neighbours = nullptr;
+      if (Sys.GetIpNetTable2 && Sys.GetIpNetTable2(AF_INET6, &neighbours) == NO_ERROR) Sys.FreeMibTable(neighbours);
+    }
+    if (Sys.GetTcpStatisticsEx) Sys.GetTcpStatisticsEx(&tcp, AF_INET6);
+    if (Sys.GetIpStatisticsEx) Sys.GetIpStatisticsEx(&ip, AF_INET6);
+    if (Sys.GetUdpStatisticsEx) Sys.GetUdpStatisticsEx(&udp, AF_INET6);
+    MIB_ICMP_EX icmp6;
+    if (Sys.GetIcmpStatisticsEx) Sys.GetIcmpStatisticsEx(&icmp6, AF_INET6);
     return NowMs() - start;
   }
 

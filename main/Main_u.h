@@ -6,6 +6,7 @@
 #include <queue>
 #include <string>
 
+#include "netdata/IPv6.h"
 #include "toolkit/Controls.h"
 #include "workers/PingThread_u.h"
 #include "workers/Utils_u.h"
@@ -59,6 +60,8 @@ class TfrmMain : public Form {
   bool ListNetworkParams();
   bool CheckInternetState();
   bool ReadAdapterSummary();
+  // Reads the current adapter's IPv6 facts into CurrentIpv6 and the tool tips.
+  void ReadIpv6Facts();
   bool AdapterInfoReady();
   void imgRefreshClick(Component* sender);
   // What Refresh reads of the machine: the adapter summary (the recorded
@@ -233,6 +236,7 @@ class TfrmMain : public Form {
 
   TLANInfo AdapterSlots[5];  // entries 1 to 4 are used
   TLANInfo CurrentAdapter;
+  TIp6Facts CurrentIpv6;  // the current adapter's IPv6 facts, read with the adapter summary
   bool AdapterInfoOK = false;
   bool CurrentAdapterChosen = false;  // the last summary chose CurrentAdapter (it has a usable gateway)
 
@@ -308,5 +312,10 @@ std::string UsageText();
 // An address text without the blanks of its padded form ("10. 77.  0.  1"
 // becomes "10.77.0.1"), as it can be pinged or opened.
 std::string PlainAddress(const std::string& text);
+// The IPv6 facts of an adapter as the report and the tool tips say them:
+// "fd00:77::2" or "none", "via fe80::1%3" or "none", or the system's text
+// when the adapters could not be read.
+std::string Ip6AddressFact(const TIp6Facts& facts);
+std::string Ip6RouteFact(const TIp6Facts& facts);
 // A gateway that names a router: neither empty nor 0.0.0.0, padded or not.
 bool UsableGateway(const std::string& gateway);

@@ -30,6 +30,16 @@ std::string PlainAddress(const std::string& text) {
   return plain;
 }
 
+std::string Ip6AddressFact(const TIp6Facts& facts) {
+  if (facts.result != NO_ERROR) return SysErrorMessage(facts.result);
+  return facts.GlobalAddress.empty() ? "none" : facts.GlobalAddress;
+}
+
+std::string Ip6RouteFact(const TIp6Facts& facts) {
+  if (facts.result != NO_ERROR) return SysErrorMessage(facts.result);
+  return facts.DefaultGateway.empty() ? "none" : "via " + facts.DefaultGateway;
+}
+
 bool UsableGateway(const std::string& gateway) {
   const std::string plain = PlainAddress(gateway);
   return !plain.empty() && plain != "0.0.0.0";
@@ -121,6 +131,7 @@ bool TfrmMain::ReadAdapterSummary() {
       }
     }
     ShowSelectedAdapters();
+    ReadIpv6Facts();
     return result;
   } catch (const std::exception& e) {
     AddLog("Error: " + ExceptionClassName(e) + ": " + e.what(), true);
@@ -128,6 +139,16 @@ bool TfrmMain::ReadAdapterSummary() {
     ShowSelectedAdapters();
     return result;
   }
+}
+
+// A fact for support, not a verdict: the tool tips of the address and
+// gateway buttons say it, and so does the report.
+void TfrmMain::ReadIpv6Facts() {
+  CurrentIpv6 = ReadIp6Facts(CurrentAdapter.MACAddress);
+  btnIpAddr->SetHint("IPv6 global address: " + Ip6AddressFact(CurrentIpv6));
+  btnIpAddr->SetShowHint(true);
+  btnDefGw->SetHint("IPv6 default route: " + Ip6RouteFact(CurrentIpv6));
+  btnDefGw->SetShowHint(true);
 }
 
 void TfrmMain::ShowSelectedAdapters() {

@@ -110,6 +110,8 @@ std::string TfrmMain::ReportText() const {
     out.push_back(Field("Hardware address" + mark, CurrentAdapter.MACAddress));
     out.push_back(Field("DNS server" + mark, CurrentAdapter.DNSServer));
     out.push_back(Field("Default gateway" + mark, CurrentAdapter.Gateway));
+    out.push_back(Field("IPv6 global address" + mark, Ip6AddressFact(CurrentIpv6)));
+    out.push_back(Field("IPv6 default route" + mark, Ip6RouteFact(CurrentIpv6)));
   }
   out.push_back(Field("Proxy", imgProxy->Visible() ? "enabled, " + imgProxy->Hint() : std::string("not enabled")));
   out.push_back(Field("VPN connection", imgVPN->Visible() ? "in use" : "none seen"));

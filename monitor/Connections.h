@@ -19,7 +19,7 @@
 // One TCP connection or UDP listener.
 struct TConnInfo {
   int32_t State = 0;        // TCP state 1..12 as the system numbers them; -1 for UDP
-  std::string LocalAddr;    // padded IPv4 text, 15 characters
+  std::string LocalAddr;    // padded IPv4 text, 15 characters (IPv6: its short text)
   int32_t LocalPort = 0;    // host order
   std::string RemoteAddr;   // padded IPv4 text; empty for UDP
   int32_t RemotePort = 0;   // host order; 0 for UDP and when the remote address is 0.0.0.0
@@ -78,3 +78,10 @@ void ListTcpConns(Lines* list);
 void ListUdpConns(Lines* list);
 void ListTcpConns(Lines* list, bool showAppPath, TProgramCache& programs);
 void ListUdpConns(Lines* list, bool showAppPath, TProgramCache& programs);
+
+// The IPv6 parts of the two pages, shown after the IPv4 rows: "IPv6:" and
+// one line per row, the addresses in their short text in brackets; "IPv6:
+// no entries." for an empty table; one line "IPv6: " and the system's text
+// when the table cannot be read (the list then holds nothing else).
+void ListTcp6Conns(Lines* list, bool showAppPath, TProgramCache& programs);
+void ListUdp6Conns(Lines* list, bool showAppPath, TProgramCache& programs);

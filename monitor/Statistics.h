@@ -17,3 +17,11 @@ bool ListUdpStats(Lines* list);
 // other. Nothing happens unless both lists are given and the library is
 // there; a failed query shows its text on the received side alone.
 void ListIcmpStats(Lines* received, Lines* sent);
+
+// The IPv6 family's counters, shown after the IPv4 ones: the TCP, IP and UDP
+// counters as three blocks under "IPv6 TCP:", "IPv6 IP:" and "IPv6 UDP:"
+// (the list is emptied first; a block that cannot be read is its caption
+// and the system's text on one line), and the ICMPv6 messages received and
+// sent under "ICMPv6:" (a failure: one line on the received side).
+void ListIp6Stats(Lines* list);
+void ListIcmp6Stats(Lines* received, Lines* sent);

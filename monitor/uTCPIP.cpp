@@ -7,6 +7,7 @@
 
 #include "monitor/ConfigReports.h"
 #include "monitor/Connections.h"
+#include "monitor/Ipv6Tables.h"
 #include "monitor/Statistics.h"
 #include "monitor/Tables.h"
 #include "netdata/IPHLPAPI.h"
@@ -196,7 +197,9 @@ struct ReportRow {
 };
 
 // The refresh's reports, in the order they run (not the order of the pages):
-// a report that raises leaves the memos of those after it as they were.
+// a report that raises leaves the memos of those after it as they were. A
+// report on a memo that an earlier report fills puts its lines after that
+// report's lines.
 // ("return Report(...), true": a report without good lines to keep.)
 const ReportRow kReports[] = {
     {&M::NwMemo, nullptr, false, [](const ReportInput&, Lines* l, Lines*) { return ListFixedInfo(l), true; }},
@@ -219,15 +222,39 @@ const ReportRow kReports[] = {
      }},
     {&M::IfMemo, nullptr, false, [](const ReportInput&, Lines* l, Lines*) { return ListIfRows(l), true; }},
     {&M::AdapterMemo, nullptr, true, [](const ReportInput&, Lines* l, Lines*) { return ListInterfaceDetails(l); }},
+    // The IPv6 parts, each after the IPv4 part of its page.
+    {&M::TCPMemo, nullptr, false,
+     [](const ReportInput& in, Lines* l, Lines*) { return ListTcp6Conns(l, in.showAppPath, in.programs), true; }},
+    {&M::UDPMemo, nullptr, false,
+     [](const ReportInput& in, Lines* l, Lines*) { return ListUdp6Conns(l, in.showAppPath, in.programs), true; }},
+    {&M::IPAddrMemo, nullptr, false, [](const ReportInput&, Lines* l, Lines*) { return ListIp6AddrTable(l), true; }},
+    {&M::IPForwMemo, nullptr, false, [](const ReportInput&, Lines* l, Lines*) { return ListIp6Routes(l), true; }},
+    {&M::AdaptMemo, nullptr, false, [](const ReportInput&, Lines* l, Lines*) { return ListIp6Adapters(l), true; }},
+    {&M::ARPMemo, nullptr, false, [](const ReportInput&, Lines* l, Lines*) { return ListIp6Neighbours(l), true; }},
+    {&M::TCPStatMemo, nullptr, false, [](const ReportInput&, Lines* l, Lines*) { return ListIp6Stats(l), true; }},
+    {&M::ICMPInMemo, &M::ICMPOutMemo, false,
+     [](const ReportInput&, Lines* l, Lines* sent) {
+       ListIcmp6Stats(l, sent);
+       return true;
+     }},
 };
 constexpr std::size_t kReportCount = sizeof(kReports) / sizeof(kReports[0]);
 
-// Every memo the refresh fills, in the order of the reports.
+// The first report that fills the same memo as report i (i itself when no
+// earlier one does).
+std::size_t FirstReportOf(std::size_t i) {
+  for (std::size_t j = 0; j < i; ++j)
+    if (kReports[j].memo == kReports[i].memo) return j;
+  return i;
+}
+
+// Every memo the refresh fills, once, in the order of the reports.
 template <class Visit>
 void ForEachReportMemo(Visit visit) {
-  for (const ReportRow& report : kReports) {
-    visit(report.memo);
-    if (report.second) visit(report.second);
+  for (std::size_t i = 0; i < kReportCount; ++i) {
+    if (FirstReportOf(i) != i) continue;
+    visit(kReports[i].memo);
+    if (kReports[i].second) visit(kReports[i].second);
   }
 }
 
@@ -262,6 +289,9 @@ class TfrmTCPIPMonitor::RefreshWorker : public Thread {
   bool useExtendedAdapters = false;
   std::array<Pages, kReportCount> pages;
   std::string failure;  // what a report raised; the pages after it stay as they were
+  // By report: the lines (memo, second memo) it put after those of the
+  // earlier report it shares its memo with, whose lists then hold both.
+  std::array<std::pair<std::size_t, std::size_t>, kReportCount> put{};
 
   explicit RefreshWorker(HWND notify) : notify_(notify) {}
   ~RefreshWorker() override { WaitFor(); }
@@ -276,6 +306,11 @@ class TfrmTCPIPMonitor::RefreshWorker : public Thread {
     } catch (...) {
       failure = "Unknown error";
     }
+    try {
+      JoinSharedMemos();
+    } catch (const std::exception& e) {
+      if (failure.empty()) failure = e.what();
+    }
     PostMessageA(notify_, kPagesRead, 0, 0);
   }
 
@@ -286,6 +321,18 @@ class TfrmTCPIPMonitor::RefreshWorker : public Thread {
     for (std::size_t i = 0; i < kReportCount; ++i) {
       if (Terminated()) return;
       pages[i].fresh = kReports[i].run(in, &pages[i].list, kReports[i].second ? &pages[i].second : nullptr);
+    }
+  }
+
+  // Here, off the window's thread: a memo's lines are all in its first
+  // report's lists (a report that did not run still holds what it showed).
+  void JoinSharedMemos() {
+    for (std::size_t j = 0; j < kReportCount; ++j) {
+      const std::size_t first = FirstReportOf(j);
+      if (first == j) continue;
+      put[j] = {static_cast<std::size_t>(pages[j].list.Count()), static_cast<std::size_t>(pages[j].second.Count())};
+      pages[first].list.AddLines(pages[j].list);
+      pages[first].second.AddLines(pages[j].second);
     }
   }
 
@@ -377,6 +424,7 @@ void TfrmTCPIPMonitor::CreateComponents() {
   PageTimer->SetInterval(kPagesIntervalMs);
   PageTimer->OnTimer = [this](Component*) { ContinuePages(); };
   goodLines_.resize(kReportCount);
+  putLines_.assign(kReportCount, {0, 0});
   for (std::size_t i = 0; i < kReportCount; ++i)
     if (kReports[i].keepsGoodLines) goodLines_[i] = LinesOfMemo(this->*kReports[i].memo);
   Realign();
@@ -415,11 +463,30 @@ void TfrmTCPIPMonitor::StartRefresh() {
   worker->showAppPath = ShowAppPath;
   worker->useExtendedAdapters = UseExtAdapterApi;
   // Every report starts from what its memos show; those that keep their
-  // last good lines, from those.
+  // last good lines, from those. Where reports share a memo, each starts
+  // from the lines it put there, the later ones taking theirs from the end.
+  std::vector<std::vector<std::string>> shown(kReportCount), shownSecond(kReportCount);
+  for (std::size_t i = 0; i < kReportCount; ++i) {
+    if (FirstReportOf(i) != i) continue;
+    shown[i] = LinesOfMemo(this->*kReports[i].memo);
+    if (kReports[i].second) shownSecond[i] = LinesOfMemo(this->*kReports[i].second);
+  }
+  for (std::size_t i = kReportCount; i-- > 0;) {
+    const std::size_t first = FirstReportOf(i);
+    if (first == i) continue;
+    const auto takeTail = [](std::vector<std::string>& from, std::size_t count) {
+      count = std::min(count, from.size());
+      std::vector<std::string> tail(from.end() - static_cast<std::ptrdiff_t>(count), from.end());
+      from.resize(from.size() - count);
+      return tail;
+    };
+    shown[i] = takeTail(shown[first], putLines_[i].first);
+    shownSecond[i] = takeTail(shownSecond[first], putLines_[i].second);
+  }
   for (std::size_t i = 0; i < kReportCount; ++i) {
     const ReportRow& report = kReports[i];
-    Fill(worker->pages[i].list, report.keepsGoodLines ? goodLines_[i] : LinesOfMemo(this->*report.memo));
-    if (report.second) Fill(worker->pages[i].second, LinesOfMemo(this->*report.second));
+    Fill(worker->pages[i].list, report.keepsGoodLines ? goodLines_[i] : shown[i]);
+    if (report.second) Fill(worker->pages[i].second, shownSecond[i]);
   }
   worker_ = std::move(worker);
   try {
@@ -439,11 +506,22 @@ void TfrmTCPIPMonitor::PagesRead() {
   worker_->WaitFor();
   const std::unique_ptr<RefreshWorker> done = std::move(worker_);
   failure_ = done->failure;
-  for (std::size_t i = 0; i < kReportCount; ++i)
-    if (kReports[i].keepsGoodLines && done->pages[i].fresh) goodLines_[i] = done->pages[i].list.Items();
+  for (std::size_t i = 0; i < kReportCount; ++i) {
+    if (!kReports[i].keepsGoodLines || !done->pages[i].fresh) continue;
+    // Its own lines, without those of the reports that share its memo.
+    std::size_t others = 0;
+    for (std::size_t j = i + 1; j < kReportCount; ++j)
+      if (FirstReportOf(j) == i) others += done->put[j].first;
+    const std::vector<std::string>& items = done->pages[i].list.Items();
+    goodLines_[i].assign(items.begin(), items.end() - static_cast<std::ptrdiff_t>(std::min(others, items.size())));
+  }
   puttingPages_ = true;
   try {
     for (std::size_t i = 0; i < kReportCount; ++i) {
+      if (FirstReportOf(i) != i) {
+        putLines_[i] = done->put[i];
+        continue;
+      }
       (this->*kReports[i].memo)->BeginReplace(done->pages[i].list.Items());
       if (kReports[i].second) (this->*kReports[i].second)->BeginReplace(done->pages[i].second.Items());
     }

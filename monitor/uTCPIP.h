@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "toolkit/Controls.h"
@@ -101,6 +102,9 @@ class TfrmTCPIPMonitor : public Form {
   // By report: what the pages that keep their last good lines on a failure
   // showed last time their report succeeded (at first: their design texts).
   std::vector<std::vector<std::string>> goodLines_;
+  // By report: the lines (memo, second memo) it put after an earlier
+  // report's in the memo they share, at the last refresh.
+  std::vector<std::pair<std::size_t, std::size_t>> putLines_;
 };
 
 extern TfrmTCPIPMonitor* frmTCPIPMonitor;

@@ -27,13 +27,6 @@ constexpr std::size_t kLongFieldsEnd =
 static_assert(offsetof(IP_ADAPTER_ADDRESSES_LH, FirstPrefix) == offsetof(IP_ADAPTER_ADDRESSES_XP, FirstPrefix),
               "the long record starts with the short one");
 
-// Vista and later fill each unicast entry's prefix length.
-bool SystemGivesPrefixLengths() {
-  OSVERSIONINFOA version{};
-  version.dwOSVersionInfoSize = sizeof(version);
-  return Sys.GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion >= 6;
-}
-
 // Entry sizes of the oldest form of each list; an entry whose Length is
 // below its kind's ends that list.
 constexpr std::size_t kUnicastEntrySize = sizeof(IP_ADAPTER_UNICAST_ADDRESS_XP);
@@ -256,6 +249,12 @@ TAdaptorInfo ExtendedRecord(const TTableBuffer& buffer, const IP_ADAPTER_ADDRESS
 }
 
 }  // namespace
+
+bool SystemGivesPrefixLengths() {
+  OSVERSIONINFOA version{};
+  version.dwOSVersionInfoSize = sizeof(version);
+  return Sys.GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion >= 6;
+}
 
 std::string SockAddrToStr(const SOCKADDR* addr, int length) {
   if (!addr || length != static_cast<int>(sizeof(sockaddr_in)) || addr->sa_family != AF_INET) return {};

@@ -47,3 +47,7 @@ DWORD RowsInBuffer(const TTableBuffer& buffer, const Table* table) {
   const std::size_t fit = (buffer.Size() - head) / sizeof(table->table[0]);
   return static_cast<DWORD>(std::min<std::size_t>(table->dwNumEntries, fit));
 }
+
+// Vista and later fill each unicast entry of the adapter-addresses lists
+// with its prefix length.
+bool SystemGivesPrefixLengths();

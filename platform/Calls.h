@@ -7,6 +7,7 @@
 #pragma once
 
 #include <winsock2.h>
+#include <ws2tcpip.h>  // before iphlpapi.h, which then declares its IPv6 entries
 #include <windows.h>
 #include <iphlpapi.h>
 #include <icmpapi.h>
@@ -140,7 +141,16 @@ DWORD WINAPI AllocateAndGetUdpExTableFromStack(PVOID* table, BOOL order, HANDLE 
   X(::, GetExtendedTcpTable)                            \
   X(::, GetOwnerModuleFromTcpEntry)                     \
   X(::, GetExtendedUdpTable)                            \
-  X(::, GetOwnerModuleFromUdpEntry)
+  X(::, GetOwnerModuleFromUdpEntry)                     \
+  X(::, GetOwnerModuleFromTcp6Entry)                    \
+  X(::, GetOwnerModuleFromUdp6Entry)                    \
+  X(::, GetIpForwardTable2)                             \
+  X(::, GetIpNetTable2)                                 \
+  X(::, FreeMibTable)                                   \
+  X(::, GetIpStatisticsEx)                              \
+  X(::, GetIcmpStatisticsEx)                            \
+  X(::, GetTcpStatisticsEx)                             \
+  X(::, GetUdpStatisticsEx)
 
 #define VELNOR_COMCTL32_CALLS(X) X(::, InitCommonControlsEx)
 

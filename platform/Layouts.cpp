@@ -5,6 +5,7 @@
 // a number; these checks say that the headers give the layouts the system
 // has, pointer-sized fields included.
 #include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 #include <iphlpapi.h>
 #include <icmpapi.h>

@@ -12,6 +12,9 @@ const char* const kRouteProtocolNames[] = {"",     "OTHER", "LOCAL",     "NETMGM
                                            "HELO", "RIP",   "IS_IS",     "ES_IS",   "CISCO",  "BBN", "OSPF",
                                            "BGP",  "BOOTP", "AUTO_STAT", "STATIC",  "NOT_DOD"};
 
+const char* const kNeighbourStateNames[] = {"unreachable", "incomplete", "probe",    "delay",
+                                            "stale",       "reachable",  "permanent"};
+
 }  // namespace
 
 const TNameTable ArpEntryTypeNames(kArpEntryTypeNames, 0);
@@ -19,3 +22,4 @@ const TNameTable TcpStateNames(kTcpStateNames, 0);
 const TNameTable TcpRtoAlgorithmNames(kTcpRtoAlgorithmNames, 0);
 const TNameTable RouteTypeNames(kRouteTypeNames, 0);
 const TNameTable RouteProtocolNames(kRouteProtocolNames, 0);
+const TNameTable NeighbourStateNames(kNeighbourStateNames, 0);

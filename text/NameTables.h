@@ -30,3 +30,4 @@ extern const TNameTable TcpStateNames;         // 0..12
 extern const TNameTable TcpRtoAlgorithmNames;  // 0..4
 extern const TNameTable RouteTypeNames;        // 0..4
 extern const TNameTable RouteProtocolNames;    // 0..18
+extern const TNameTable NeighbourStateNames;   // 0..6, the IPv6 neighbour states

@@ -59,3 +59,76 @@ double FileTimeToDateTime(const void* place) {
   const double daysFrom1601To1899 = 109205.0;
   return static_cast<double>(FileTimeToInt64(place)) / ticksPerDay - daysFrom1601To1899;
 }
+
+namespace {
+
+uint32_t Group(const uint8_t (&a)[16], int i) { return static_cast<uint32_t>(a[2 * i] << 8 | a[2 * i + 1]); }
+
+bool ZeroBytes(const uint8_t (&a)[16], int from, int to) {
+  for (int i = from; i < to; ++i)
+    if (a[i] != 0) return false;
+  return true;
+}
+
+// How many leading groups are written in hexadecimal; the last four bytes
+// of the rest are the dotted IPv4 text (8 when there are none).
+int HexGroups(const uint8_t (&a)[16]) {
+  const bool mapped = ZeroBytes(a, 0, 10) && a[10] == 0xFF && a[11] == 0xFF;
+  const bool translated = ZeroBytes(a, 0, 8) && a[8] == 0xFF && a[9] == 0xFF && a[10] == 0 && a[11] == 0;
+  const bool nat64 = a[0] == 0x00 && a[1] == 0x64 && a[2] == 0xFF && a[3] == 0x9B && ZeroBytes(a, 4, 12);
+  // ISATAP: an interface identifier of 0000:5efe or 0200:5efe (the local
+  // or universal bit), behind any prefix.
+  const bool isatap = (a[8] & 0xFD) == 0 && a[9] == 0 && a[10] == 0x5E && a[11] == 0xFE;
+  return mapped || translated || nat64 || isatap ? 6 : 8;
+}
+
+}  // namespace
+
+std::string Ip6AddrToStr(const uint8_t (&address)[16], uint32_t scopeId) {
+  const int groups = HexGroups(address);
+  // The longest run of zero groups, at least two long; the first wins a tie.
+  int bestStart = -1, bestLength = 1;
+  for (int i = 0; i < groups;) {
+    if (Group(address, i) != 0) {
+      ++i;
+      continue;
+    }
+    int j = i;
+    while (j < groups && Group(address, j) == 0) ++j;
+    if (j - i > bestLength) {
+      bestStart = i;
+      bestLength = j - i;
+    }
+    i = j;
+  }
+  std::string text;
+  for (int i = 0; i < groups; ++i) {
+    if (i == bestStart) {
+      text += "::";
+      i += bestLength - 1;
+      continue;
+    }
+    if (!text.empty() && text.back() != ':') text += ':';
+    char group[8];
+    std::snprintf(group, sizeof(group), "%x", static_cast<unsigned>(Group(address, i)));
+    text += group;
+  }
+  if (groups == 6) {
+    if (!text.empty() && text.back() != ':') text += ':';
+    text += FormatLine("%u.%u.%u.%u", address[12], address[13], address[14], address[15]);
+  }
+  const bool linkLocal = address[0] == 0xFE && (address[1] & 0xC0) == 0x80;
+  const bool localMulticast = address[0] == 0xFF && ((address[1] & 0x0F) == 1 || (address[1] & 0x0F) == 2);
+  if (scopeId != 0 && (linkLocal || localMulticast)) text += FormatLine("%%%u", scopeId);
+  return text;
+}
+
+const char* Ip6AddrKind(const uint8_t (&a)[16]) {
+  if (a[0] == 0xFF) return "multicast";
+  if (a[0] == 0xFE && (a[1] & 0xC0) == 0x80) return "link-local";
+  if (a[0] == 0xFE && (a[1] & 0xC0) == 0xC0) return "site-local";
+  if ((a[0] & 0xFE) == 0xFC) return "unique-local";
+  if (ZeroBytes(a, 0, 15)) return a[15] == 1 ? "loopback" : a[15] == 0 ? "unspecified" : "global";
+  if (ZeroBytes(a, 0, 10) && a[10] == 0xFF && a[11] == 0xFF) return "IPv4-mapped";
+  return "global";
+}

@@ -37,3 +37,19 @@ void ReverseBytes(void* buffer, std::size_t count);
 int64_t FileTimeToInt64(const void* place);
 // A count of 100-ns ticks since 1601-01-01 as days since 1899-12-30.
 double FileTimeToDateTime(const void* place);
+
+// An IPv6 address (16 bytes in network order) in its short standard text:
+// lower-case groups without leading zeros, the longest run of two or more
+// zero groups (the first of equal runs) written "::". IPv4-mapped
+// (::ffff:a.b.c.d), IPv4-translated (::ffff:0:a.b.c.d), the well-known
+// NAT64 prefix (64:ff9b::a.b.c.d) and ISATAP identifiers (...:5efe:a.b.c.d)
+// end in the dotted IPv4 text. A scope id other than 0 is added as "%id" to
+// the addresses whose meaning depends on the link: link-local unicast
+// (fe80::/10) and interface- or link-local multicast (ff01::/16, ff02::/16).
+std::string Ip6AddrToStr(const uint8_t (&address)[16], uint32_t scopeId = 0);
+
+// What kind of unicast address it is, for the pages that list addresses:
+// "global", "unique-local" (fc00::/7), "link-local" (fe80::/10),
+// "site-local" (fec0::/10, deprecated), "loopback" (::1), "multicast"
+// (ff00::/8), "unspecified" (::) or "IPv4-mapped".
+const char* Ip6AddrKind(const uint8_t (&address)[16]);

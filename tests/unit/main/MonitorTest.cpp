@@ -436,3 +436,40 @@ TEST_F(MonitorTest, CtrlSSavesEveryPageUnderItsCaption) {
   EXPECT_LT(at("== ARP =="), at(fixed[0]));
   EXPECT_LT(at("FIXED NETWORK INFO"), at(fixed[0]));
 }
+
+TEST_F(MonitorTest, TheIpv6PartFollowsTheIpv4PartOfItsPageRefreshAfterRefresh) {
+  Refresh();
+  auto ipv4 = Lines_(mon->IPAddrMemo);
+  ASSERT_FALSE(ipv4.empty());
+  ASSERT_EQ(ipv4.back(), "IPv6: no entries.");
+  ipv4.pop_back();
+
+  ExtendedAdapter veth;
+  veth.index = 3;
+  veth.unicast = {"fd00:77::2", "fe80::1%3"};
+  veth.onLinkPrefixes = {64, 64};
+  machine.adaptersAddresses6.probeAnswer = ERROR_BUFFER_OVERFLOW;
+  machine.adaptersAddresses6.build = [veth](Arena& a) { BuildAdaptersAddresses(a, {veth}); };
+  auto withIpv6 = ipv4;
+  withIpv6.push_back("IPv6:");
+  withIpv6.push_back("        3   fd00:77::2/64                                 unique-local");
+  withIpv6.push_back("        3   fe80::1%3/64                                  link-local");
+  for (int refresh = 0; refresh < 2; ++refresh) {
+    Refresh();
+    EXPECT_EQ(Lines_(mon->IPAddrMemo), withIpv6) << "refresh " << refresh;
+  }
+  // The IPv6 table refused: the IPv4 part as it was, and one line.
+  machine.adaptersAddresses6.probeAnswer = ERROR_NOT_ENOUGH_MEMORY;
+  machine.adaptersAddresses6.secondAnswer = ERROR_NOT_ENOUGH_MEMORY;
+  auto refused = ipv4;
+  refused.push_back("IPv6: " + SysErrorMessage(ERROR_NOT_ENOUGH_MEMORY));
+  for (int refresh = 0; refresh < 2; ++refresh) {
+    Refresh();
+    EXPECT_EQ(Lines_(mon->IPAddrMemo), refused) << "refresh " << refresh;
+  }
+  // A page whose IPv4 report keeps what it showed when its library is
+  // missing still shows its IPv6 part once.
+  const auto arp = Lines_(mon->ARPMemo);
+  Refresh();
+  EXPECT_EQ(Lines_(mon->ARPMemo), arp);
+}

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "Endpoints.h"
@@ -436,4 +437,49 @@ TEST_F(ReportTest, AScriptsTestClosedJustAfterItEndedKeepsItsVerdict) {
   EXPECT_EQ(test, Stages({"passed", "passed", "passed", "warning", "passed", "passed", "passed"}));
   DeleteFileW(path.c_str());
   Application.ExitCode = 0;
+}
+
+TEST_F(ReportTest, TheLocalReadingsSayWhetherTheAdapterHasAGlobalIpv6AddressAndDefaultRoute) {
+  // The fake adapter (00-1A-2B-3C-4D-5E) as the IPv6 query sees it, beside
+  // another adapter that has what it lacks.
+  const auto ipv6 = [](std::vector<std::string> unicast, std::vector<std::string> gateways) {
+    ExtendedAdapter own;
+    own.index = 11;
+    own.mac = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+    own.unicast = std::move(unicast);
+    own.gateways = std::move(gateways);
+    ExtendedAdapter other;
+    other.unicast = {"2001:db8:ffff::1"};
+    other.gateways = {"fe80::99%7"};
+    machine.adaptersAddresses6.probeAnswer = ERROR_BUFFER_OVERFLOW;
+    machine.adaptersAddresses6.build = [own, other](Arena& a) { BuildAdaptersAddresses(a, {other, own}); };
+  };
+  struct Case {
+    const char* name;
+    std::function<void()> machineSetUp;
+    std::string address, route;
+  } cases[] = {
+      {"both",
+       [&] { ipv6({"fe80::5e%11", "fd00:77::2", "2001:db8::10", "2001:db8::11"}, {"10.0.0.1", "fe80::1%11"}); },
+       "2001:db8::10", "via fe80::1%11"},
+      // Unique-local and link-local addresses reach no IPv6 internet.
+      {"neither", [&] { ipv6({"fe80::5e%11", "fd00:77::2"}, {"10.0.0.1"}); }, "none", "none"},
+      {"no IPv6 at all", [] {}, "none", "none"},
+      {"the query refused",
+       [] { machine.adaptersAddresses6.probeAnswer = ERROR_NOT_ENOUGH_MEMORY; },
+       SysErrorMessage(ERROR_NOT_ENOUGH_MEMORY), SysErrorMessage(ERROR_NOT_ENOUGH_MEMORY)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    SetUp();
+    c.machineSetUp();
+    Open();
+    const auto readings = SectionOf(Report(), "LOCAL READINGS");
+    ASSERT_GE(readings.size(), 6u);
+    EXPECT_EQ(readings[4], "IPv6 global address     : " + c.address);
+    EXPECT_EQ(readings[5], "IPv6 default route      : " + c.route);
+    EXPECT_EQ(form->btnIpAddr->Hint(), "IPv6 global address: " + c.address);
+    EXPECT_EQ(form->btnDefGw->Hint(), "IPv6 default route: " + c.route);
+  }
 }

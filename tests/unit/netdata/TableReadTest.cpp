@@ -9,6 +9,7 @@
 
 #include "monitor/ConfigReports.h"
 #include "support/ReaderTest.h"
+#include "netdata/IPv6.h"
 #include "netdata/uAdapterInfo.h"
 #include "platform/Sys.h"
 
@@ -187,6 +188,18 @@ TEST_F(TableReadTest, ReadersShowTheRowsOfATableThatGrewUnderThem) {
     EXPECT_EQ(ReadAdaptorRows(count, rows), 0u) << extended;
     EXPECT_EQ(count, 300) << extended;
   }
+
+  machine.Reset();
+  ForgetTableSizes();
+  machine.adaptersAddresses6.probeAnswer = ERROR_BUFFER_OVERFLOW;
+  grows(machine.adaptersAddresses6, [](Arena& a, int n) {
+    ExtendedAdapter adapter;
+    adapter.unicast = {"fd00:77::2"};
+    BuildAdaptersAddresses(a, std::vector<ExtendedAdapter>(n, adapter));
+  });
+  std::vector<TIp6Address> ip6;
+  EXPECT_EQ(ReadIp6Addresses(ip6), 0u);
+  EXPECT_EQ(ip6.size(), 300u);
 
   machine.Reset();
   ForgetTableSizes();

@@ -13,6 +13,7 @@ namespace {
 
 DWORD WINAPI FakeGetAdaptersInfo(PIP_ADAPTER_INFO info, PULONG size) { return machine.adaptersInfo.Call(info, size); }
 ULONG WINAPI FakeGetAdaptersAddresses(ULONG family, ULONG flags, PVOID, PIP_ADAPTER_ADDRESSES addresses, PULONG size) {
+  if (family == AF_INET6) return machine.adaptersAddresses6.Call(addresses, size);
   machine.addressesQueries.emplace_back(family, flags);
   return machine.adaptersAddresses.Call(addresses, size);
 }
@@ -36,12 +37,14 @@ ULONG WINAPI FakeGetIcmpStatistics(PMIB_ICMP s) { return machine.icmpStats.Call(
 
 DWORD WINAPI FakeGetExtendedTcpTable(PVOID table, PDWORD size, WINBOOL sorted, ULONG family, TCP_TABLE_CLASS tableClass,
                                      ULONG) {
+  if (family == AF_INET6) return machine.extendedTcp6.Call(table, size);
   machine.queries.push_back({table != nullptr, sorted, family, tableClass});
   return machine.extendedTcp.Call(table, size);
 }
 
 DWORD WINAPI FakeGetExtendedUdpTable(PVOID table, PDWORD size, WINBOOL sorted, ULONG family, UDP_TABLE_CLASS tableClass,
                                      ULONG) {
+  if (family == AF_INET6) return machine.extendedUdp6.Call(table, size);
   machine.queries.push_back({table != nullptr, sorted, family, tableClass});
   return machine.extendedUdp.Call(table, size);
 }
@@ -89,6 +92,59 @@ DWORD WINAPI FakeOwnerFromUdp(PMIB_UDPROW_OWNER_MODULE row, TCPIP_OWNER_MODULE_I
   if (infoClass != TCPIP_OWNER_MODULE_INFO_BASIC) return ERROR_INVALID_PARAMETER;
   return OwnerModule(row->dwOwningPid, buffer, size);
 }
+
+DWORD WINAPI FakeOwnerFromTcp6(PMIB_TCP6ROW_OWNER_MODULE row, TCPIP_OWNER_MODULE_INFO_CLASS infoClass, PVOID buffer,
+                               PDWORD size) {
+  if (infoClass != TCPIP_OWNER_MODULE_INFO_BASIC) return ERROR_INVALID_PARAMETER;
+  return OwnerModule(row->dwOwningPid, buffer, size);
+}
+
+DWORD WINAPI FakeOwnerFromUdp6(PMIB_UDP6ROW_OWNER_MODULE row, TCPIP_OWNER_MODULE_INFO_CLASS infoClass, PVOID buffer,
+                               PDWORD size) {
+  if (infoClass != TCPIP_OWNER_MODULE_INFO_BASIC) return ERROR_INVALID_PARAMETER;
+  return OwnerModule(row->dwOwningPid, buffer, size);
+}
+
+// ---- IPv6 routes, neighbours and counters
+
+// A table the library allocates: a count and the rows, in one block that
+// only FreeMibTable releases.
+template <class T, class Row>
+DWORD AllocateMibTable(ADDRESS_FAMILY family, T** table, const std::vector<Row>& rows, DWORD answer) {
+  *table = nullptr;
+  if (family != AF_INET6) return ERROR_INVALID_PARAMETER;
+  if (answer != NO_ERROR) return answer;
+  const std::size_t bytes = offsetof(T, Table) + (rows.empty() ? 1 : rows.size()) * sizeof(Row);
+  auto* block = static_cast<T*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes));
+  block->NumEntries = static_cast<ULONG>(rows.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) block->Table[i] = rows[i];
+  ++machine.mibTablesLive;
+  *table = block;
+  return NO_ERROR;
+}
+
+DWORD WINAPI FakeGetIpForwardTable2(ADDRESS_FAMILY family, PMIB_IPFORWARD_TABLE2* table) {
+  return AllocateMibTable(family, table, machine.routes6, machine.routes6Answer);
+}
+DWORD WINAPI FakeGetIpNetTable2(ADDRESS_FAMILY family, PMIB_IPNET_TABLE2* table) {
+  return AllocateMibTable(family, table, machine.neighbours6, machine.neighbours6Answer);
+}
+VOID WINAPI FakeFreeMibTable(PVOID table) {
+  if (!table) return;
+  --machine.mibTablesLive;
+  HeapFree(GetProcessHeap(), 0, table);
+}
+
+template <class Record>
+ULONG Counters6(CounterFake<Record>& fake, Record* out, ULONG family) {
+  machine.statsFamilies.push_back(family);
+  if (family != AF_INET6) return ERROR_INVALID_PARAMETER;
+  return fake.Call(out);
+}
+ULONG WINAPI FakeGetIpStatisticsEx(PMIB_IPSTATS s, ULONG family) { return Counters6(machine.ip6Stats, s, family); }
+ULONG WINAPI FakeGetTcpStatisticsEx(PMIB_TCPSTATS s, ULONG family) { return Counters6(machine.tcp6Stats, s, family); }
+ULONG WINAPI FakeGetUdpStatisticsEx(PMIB_UDPSTATS s, ULONG family) { return Counters6(machine.udp6Stats, s, family); }
+ULONG WINAPI FakeGetIcmpStatisticsEx(PMIB_ICMP_EX s, ULONG family) { return Counters6(machine.icmp6Stats, s, family); }
 
 // A block on the heap the caller names: a count, then rows of 32-bit values.
 DWORD AllocateTable(PVOID* table, BOOL sorted, HANDLE heap, DWORD flags, DWORD family,
@@ -409,6 +465,8 @@ void FakeMachine::Reset() {
   extendedUdp.build = [](Arena& a) { BuildUdpOwnerModule(a, machine.udp, machine.extraRowsClaimed); };
   plainTcp.build = [](Arena& a) { BuildPlainTcp(a, machine.tcp, machine.extraRowsClaimed); };
   plainUdp.build = [](Arena& a) { BuildPlainUdp(a, machine.udp, machine.extraRowsClaimed); };
+  extendedTcp6.build = [](Arena& a) { BuildTcp6OwnerModule(a, machine.tcp6); };
+  extendedUdp6.build = [](Arena& a) { BuildUdp6OwnerModule(a, machine.udp6); };
   names = {
       {"web1.velnor.test", "10.77.1.10"}, {"web2.velnor.test", "10.77.1.11"}, {"search.velnor.test", "10.77.1.12"}};
 }
@@ -548,6 +606,13 @@ void ScopedFakeMachine::BindIpHelper() {
     calls.GetIpStatistics = FakeGetIpStatistics;
     calls.GetUdpStatistics = FakeGetUdpStatistics;
     calls.GetIcmpStatistics = FakeGetIcmpStatistics;
+    calls.GetIpForwardTable2 = FakeGetIpForwardTable2;
+    calls.GetIpNetTable2 = FakeGetIpNetTable2;
+    calls.FreeMibTable = FakeFreeMibTable;
+    calls.GetIpStatisticsEx = FakeGetIpStatisticsEx;
+    calls.GetTcpStatisticsEx = FakeGetTcpStatisticsEx;
+    calls.GetUdpStatisticsEx = FakeGetUdpStatisticsEx;
+    calls.GetIcmpStatisticsEx = FakeGetIcmpStatisticsEx;
   }
   if (kinds_ & kConnections) {
     if (generations_.extended) {
@@ -556,6 +621,8 @@ void ScopedFakeMachine::BindIpHelper() {
       if (generations_.ownerLookup) {
         calls.GetOwnerModuleFromTcpEntry = FakeOwnerFromTcp;
         calls.GetOwnerModuleFromUdpEntry = FakeOwnerFromUdp;
+        calls.GetOwnerModuleFromTcp6Entry = FakeOwnerFromTcp6;
+        calls.GetOwnerModuleFromUdp6Entry = FakeOwnerFromUdp6;
       }
     }
     if (generations_.allocate) {

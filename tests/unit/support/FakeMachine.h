@@ -167,6 +167,25 @@ struct FakeMachine {
   int nameLookups = 0;
   bool localTimeFails = false;
 
+  // ---- IPv6: connections, addresses, routes, neighbours, counters. The
+  // connection and address entries answer by the family asked for; the
+  // IPv4 fakes above never see a call for IPv6.
+  std::vector<Conn> tcp6;  // addresses as IPv6 text
+  std::vector<Conn> udp6;
+  TableFake extendedTcp6{ERROR_INSUFFICIENT_BUFFER};
+  TableFake extendedUdp6{ERROR_INSUFFICIENT_BUFFER};
+  TableFake adaptersAddresses6{ERROR_NO_DATA};  // no IPv6 address, until a test builds some
+  std::vector<MIB_IPFORWARD_ROW2> routes6;
+  DWORD routes6Answer = NO_ERROR;
+  std::vector<MIB_IPNET_ROW2> neighbours6;
+  DWORD neighbours6Answer = NO_ERROR;
+  int mibTablesLive = 0;  // tables the fakes allocated and FreeMibTable did not free yet
+  CounterFake<MIB_IPSTATS> ip6Stats;
+  CounterFake<MIB_TCPSTATS> tcp6Stats;
+  CounterFake<MIB_UDPSTATS> udp6Stats;
+  CounterFake<MIB_ICMP_EX> icmp6Stats;
+  std::vector<ULONG> statsFamilies;  // the family of every counter query of the IPv6 fakes
+
   // ---- Echo and names
   // A host the echo service knows by name: an address of its own and its
   // echoes in order (the last one repeats). An echo to any other address is

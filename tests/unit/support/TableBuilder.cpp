@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 void* Arena::Bytes(std::size_t size, std::size_t align) {
   if (align < 8) align = 8;
@@ -29,6 +31,17 @@ char* Arena::Ansi(const std::string& text) {
 }
 
 SOCKET_ADDRESS Arena::Inet(const char* dotted) {
+  if (std::strchr(dotted, ':')) {
+    auto* in6 = New<sockaddr_in6>();
+    in6->sin6_family = AF_INET6;
+    UCHAR bytes[16];
+    in6->sin6_scope_id = Ip6(dotted, bytes);
+    std::memcpy(&in6->sin6_addr, bytes, sizeof(bytes));
+    SOCKET_ADDRESS address;
+    address.lpSockaddr = reinterpret_cast<LPSOCKADDR>(in6);
+    address.iSockaddrLength = sizeof(sockaddr_in6);
+    return address;
+  }
   auto* in = New<sockaddr_in>();
   in->sin_family = AF_INET;
   in->sin_addr.s_addr = Ip(dotted);
@@ -42,6 +55,40 @@ DWORD Ip(const char* dotted) {
   unsigned b[4] = {};
   if (std::sscanf(dotted, "%u.%u.%u.%u", &b[0], &b[1], &b[2], &b[3]) != 4) throw std::invalid_argument(dotted);
   return b[0] | (b[1] << 8) | (b[2] << 16) | (b[3] << 24);
+}
+
+DWORD Ip6(const char* text, UCHAR (&bytes)[16]) {
+  std::string address = text;
+  DWORD scope = 0;
+  const std::size_t percent = address.find('%');
+  if (percent != std::string::npos) {
+    scope = static_cast<DWORD>(std::stoul(address.substr(percent + 1)));
+    address.resize(percent);
+  }
+  // The groups before and after "::", each side in order.
+  const auto groupsOf = [&](const std::string& part) {
+    std::vector<unsigned> groups;
+    std::size_t at = 0;
+    while (at < part.size()) {
+      const std::size_t end = std::min(part.find(':', at), part.size());
+      groups.push_back(static_cast<unsigned>(std::stoul(part.substr(at, end - at), nullptr, 16)));
+      at = end + 1;
+    }
+    return groups;
+  };
+  const std::size_t gap = address.find("::");
+  std::vector<unsigned> head = groupsOf(gap == std::string::npos ? address : address.substr(0, gap));
+  const std::vector<unsigned> tail =
+      gap == std::string::npos ? std::vector<unsigned>() : groupsOf(address.substr(gap + 2));
+  if (head.size() + tail.size() > 8 || (gap == std::string::npos && head.size() != 8))
+    throw std::invalid_argument(text);
+  head.resize(8 - tail.size(), 0);
+  head.insert(head.end(), tail.begin(), tail.end());
+  for (int i = 0; i < 8; ++i) {
+    bytes[2 * i] = static_cast<UCHAR>(head[i] >> 8);
+    bytes[2 * i + 1] = static_cast<UCHAR>(head[i]);
+  }
+  return scope;
 }
 
 // The size a builder needs, found by running it on scratch memory.
@@ -340,4 +387,57 @@ int64_t Ticks(int year, int month, int day, int hour, int minute, int second) {
   FILETIME ft;
   SystemTimeToFileTime(&st, &ft);
   return static_cast<int64_t>((static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
+}
+
+void BuildTcp6OwnerModule(Arena& a, const std::vector<Conn>& conns) {
+  BuildConnTable<MIB_TCP6TABLE_OWNER_MODULE, MIB_TCP6ROW_OWNER_MODULE>(a, conns, 0, [](auto& row, const Conn& c) {
+    row.dwState = c.state;
+    row.dwLocalScopeId = Ip6(c.local, row.ucLocalAddr);
+    row.dwLocalPort = PortField(c.localPort);
+    row.dwRemoteScopeId = Ip6(c.remote, row.ucRemoteAddr);
+    row.dwRemotePort = PortField(c.remotePort);
+    row.dwOwningPid = c.pid;
+    row.liCreateTimestamp = Stamp(c.created);
+  });
+}
+
+void BuildUdp6OwnerModule(Arena& a, const std::vector<Conn>& conns) {
+  BuildConnTable<MIB_UDP6TABLE_OWNER_MODULE, MIB_UDP6ROW_OWNER_MODULE>(a, conns, 0, [](auto& row, const Conn& c) {
+    row.dwLocalScopeId = Ip6(c.local, row.ucLocalAddr);
+    row.dwLocalPort = PortField(c.localPort);
+    row.dwOwningPid = c.pid;
+    row.liCreateTimestamp = Stamp(c.created);
+  });
+}
+
+MIB_IPFORWARD_ROW2 Route6(const char* destination, UINT8 prefixLength, const char* nextHop, DWORD ifIndex, ULONG metric,
+                          NL_ROUTE_PROTOCOL protocol) {
+  MIB_IPFORWARD_ROW2 row{};
+  row.InterfaceIndex = ifIndex;
+  row.DestinationPrefix.Prefix.si_family = AF_INET6;
+  UCHAR bytes[16];
+  row.DestinationPrefix.Prefix.Ipv6.sin6_scope_id = Ip6(destination, bytes);
+  std::memcpy(&row.DestinationPrefix.Prefix.Ipv6.sin6_addr, bytes, sizeof(bytes));
+  row.DestinationPrefix.PrefixLength = prefixLength;
+  row.NextHop.si_family = AF_INET6;
+  row.NextHop.Ipv6.sin6_scope_id = Ip6(nextHop, bytes);
+  std::memcpy(&row.NextHop.Ipv6.sin6_addr, bytes, sizeof(bytes));
+  row.Metric = metric;
+  row.Protocol = protocol;
+  return row;
+}
+
+MIB_IPNET_ROW2 Neighbour6(DWORD ifIndex, const std::vector<BYTE>& mac, const char* address, NL_NEIGHBOR_STATE state,
+                          bool router) {
+  MIB_IPNET_ROW2 row{};
+  row.InterfaceIndex = ifIndex;
+  row.Address.si_family = AF_INET6;
+  UCHAR bytes[16];
+  row.Address.Ipv6.sin6_scope_id = Ip6(address, bytes);
+  std::memcpy(&row.Address.Ipv6.sin6_addr, bytes, sizeof(bytes));
+  std::copy(mac.begin(), mac.end(), row.PhysicalAddress);
+  row.PhysicalAddressLength = static_cast<ULONG>(mac.size());
+  row.State = state;
+  row.IsRouter = router;
+  return row;
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 #include <iphlpapi.h>
 
@@ -27,7 +28,9 @@ class Arena {
   }
   wchar_t* Wide(const std::wstring& text);
   char* Ansi(const std::string& text);
-  // An IPv4 socket address ("10.77.0.2") as the adapter-addresses lists hold it.
+  // An IPv4 socket address ("10.77.0.2") as the adapter-addresses lists hold
+  // it; IPv6 text ("fd00:77::2", "fe80::1%3" with its scope id) gives an
+  // IPv6 socket address.
   SOCKET_ADDRESS Inet(const char* dotted);
   std::size_t Used() const { return used_; }
   BYTE* Base() const { return base_; }
@@ -39,6 +42,9 @@ class Arena {
 };
 
 DWORD Ip(const char* dotted);  // network byte order, as the tables store it
+// IPv6 text ("fd00:77::2", "fe80::1%3") as its 16 bytes; its scope id, 0
+// when it has none.
+DWORD Ip6(const char* text, UCHAR (&bytes)[16]);
 
 // The size a builder needs, found by running it on scratch memory.
 std::size_t Measure(const std::function<void(Arena&)>& build);
@@ -138,3 +144,12 @@ std::vector<DWORD> AllocatedUdpRow(const Conn& c);
 
 // 100-ns ticks of a UTC time, as a row's creation time stamp.
 int64_t Ticks(int year, int month, int day, int hour, int minute, int second);
+
+// ---- IPv6 tables (the connection rows take Conn's addresses as IPv6 text)
+
+void BuildTcp6OwnerModule(Arena& a, const std::vector<Conn>& conns);
+void BuildUdp6OwnerModule(Arena& a, const std::vector<Conn>& conns);
+MIB_IPFORWARD_ROW2 Route6(const char* destination, UINT8 prefixLength, const char* nextHop, DWORD ifIndex, ULONG metric,
+                          NL_ROUTE_PROTOCOL protocol);
+MIB_IPNET_ROW2 Neighbour6(DWORD ifIndex, const std::vector<BYTE>& mac, const char* address, NL_NEIGHBOR_STATE state,
+                          bool router);

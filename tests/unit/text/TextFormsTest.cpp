@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 
 #include "text/NameTables.h"
 #include "text/TextForms.h"
@@ -95,4 +96,70 @@ TEST(NameTables, EdgesAndOutOfRangeCodes) {
       {RouteProtocolNames, 18, "NOT_DOD"},       {RouteProtocolNames, 19, ""},
   };
   for (const auto& c : cases) EXPECT_STREQ(c.table[c.code], c.name) << c.code;
+}
+
+namespace {
+
+// "2001:db8::1" written out in full, for building the cases.
+struct Ip6 {
+  uint8_t bytes[16];
+};
+Ip6 Groups(std::initializer_list<uint32_t> groups) {
+  Ip6 a{};
+  int i = 0;
+  for (uint32_t g : groups) {
+    a.bytes[2 * i] = static_cast<uint8_t>(g >> 8);
+    a.bytes[2 * i + 1] = static_cast<uint8_t>(g);
+    ++i;
+  }
+  return a;
+}
+
+}  // namespace
+
+TEST(TextForms, Ip6AddrToStrShortStandardForm) {
+  struct Case {
+    Ip6 address;
+    uint32_t scope;
+    const char* text;
+    const char* kind;
+  } cases[] = {
+      {Groups({0, 0, 0, 0, 0, 0, 0, 0}), 0, "::", "unspecified"},
+      {Groups({0, 0, 0, 0, 0, 0, 0, 1}), 0, "::1", "loopback"},
+      {Groups({1, 0, 0, 0, 0, 0, 0, 0}), 0, "1::", "global"},
+      {Groups({0x2001, 0xdb8, 0, 0, 0, 0, 0, 1}), 0, "2001:db8::1", "global"},
+      // Leading zeros go, hex digits are lower case.
+      {Groups({0x2001, 0x0DB8, 0x00AB, 0x000C, 0xABCD, 0x0F00, 0x000E, 0x1}), 0, "2001:db8:ab:c:abcd:f00:e:1",
+       "global"},
+      // One zero group is written "0", never "::".
+      {Groups({0x2001, 0xdb8, 0, 1, 1, 1, 1, 1}), 0, "2001:db8:0:1:1:1:1:1", "global"},
+      // The longest run is shortened; of two equal runs, the first.
+      {Groups({0x2001, 0, 0, 1, 0, 0, 0, 1}), 0, "2001:0:0:1::1", "global"},
+      {Groups({0x2001, 0xdb8, 0, 0, 1, 0, 0, 1}), 0, "2001:db8::1:0:0:1", "global"},
+      {Groups({0, 0, 1, 0, 0, 0, 0, 0}), 0, "0:0:1::", "global"},
+      {Groups({0xfd00, 0x77, 0, 0, 0, 0, 0, 2}), 0, "fd00:77::2", "unique-local"},
+      {Groups({0xfc12, 0, 0, 0, 0, 0, 0, 1}), 9, "fc12::1", "unique-local"},  // a scope shows on link-local only
+      // Link-local addresses carry the link's scope id; 0 is none.
+      {Groups({0xfe80, 0, 0, 0, 0x9ca5, 0x74ff, 0xfe9b, 0xec4d}), 3, "fe80::9ca5:74ff:fe9b:ec4d%3", "link-local"},
+      {Groups({0xfe80, 0, 0, 0, 0, 0, 0, 1}), 0, "fe80::1", "link-local"},
+      {Groups({0xfebf, 0, 0, 0, 0, 0, 0, 1}), 12, "febf::1%12", "link-local"},
+      {Groups({0xfec0, 0, 0, 0, 0, 0, 0, 1}), 12, "fec0::1", "site-local"},
+      {Groups({0xff02, 0, 0, 0, 0, 0, 0, 1}), 2, "ff02::1%2", "multicast"},
+      {Groups({0xff05, 0, 0, 0, 0, 0, 0, 2}), 2, "ff05::2", "multicast"},
+      // Embedded IPv4 addresses end in their dotted text.
+      {Groups({0, 0, 0, 0, 0, 0xffff, 0x0a4d, 0x0002}), 0, "::ffff:10.77.0.2", "IPv4-mapped"},
+      {Groups({0, 0, 0, 0, 0xffff, 0, 0xc000, 0x0201}), 0, "::ffff:0:192.0.2.1", "global"},
+      {Groups({0x64, 0xff9b, 0, 0, 0, 0, 0xc000, 0x0201}), 0, "64:ff9b::192.0.2.1", "global"},
+      {Groups({0xfe80, 0, 0, 0, 0, 0x5efe, 0x0a00, 0x0001}), 4, "fe80::5efe:10.0.0.1%4", "link-local"},
+      {Groups({0x2001, 0xdb8, 0, 0, 0x200, 0x5efe, 0xc000, 0x0201}), 0, "2001:db8::200:5efe:192.0.2.1", "global"},
+      // Look-alikes stay hexadecimal: not the compatible form, not a mapped prefix elsewhere.
+      {Groups({0, 0, 0, 0, 0, 0, 0x0a4d, 0x0002}), 0, "::a4d:2", "global"},
+      {Groups({0x2001, 0, 0, 0, 0, 0xffff, 0x0a4d, 0x0002}), 0, "2001::ffff:a4d:2", "global"},
+      {Groups({0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff}), 0,
+       "ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff", "multicast"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Ip6AddrToStr(c.address.bytes, c.scope), c.text);
+    EXPECT_STREQ(Ip6AddrKind(c.address.bytes), c.kind) << c.text;
+  }
 }
