@@ -350,32 +350,41 @@ Finding Diagnose(const Evidence& e) {
   // This computer first: a fault here shows at every link of the path.
   const std::vector<const AdapterEvidence*> adapters = RealAdapters(e);
   const bool stage1Failed = e.stages[1].verdict == StageVerdict::Failed;
-  const bool gatewayStageFailed = e.stages[2].verdict == StageVerdict::Failed;
   if (!e.adaptersRead && (stage1Failed || e.stages[2].verdict != StageVerdict::Passed))
     return result(FindingCode::AdaptersUnreadable);
+  std::vector<const AdapterEvidence*> connected;
+  for (const AdapterEvidence* a : adapters)
+    if (a->connected) connected.push_back(a);
+  bool anyRealAddress = false, anyAutomatic = false, anyGateway = false;
+  for (const AdapterEvidence* a : connected) {
+    if (IsAutomaticAddress(a->address))
+      anyAutomatic = true;
+    else if (!a->address.empty())
+      anyRealAddress = true;
+    if (UsableGatewayText(a->gateway)) anyGateway = true;
+  }
   if (e.adaptersRead && e.stages[2].verdict != StageVerdict::Passed) {
-    std::vector<const AdapterEvidence*> connected;
-    for (const AdapterEvidence* a : adapters)
-      if (a->connected) connected.push_back(a);
     if (connected.empty()) {
       for (const AdapterEvidence* a : adapters)
         f.details.push_back(a->description + (a->type.empty() ? "" : " (" + a->type + ")") + ": not connected");
       if (adapters.empty()) f.details.push_back("Windows lists no network adapter at all.");
       return result(FindingCode::NoAdapter);
     }
-    bool anyRealAddress = false, anyAutomatic = false, anyGateway = false;
-    for (const AdapterEvidence* a : connected) {
-      if (IsAutomaticAddress(a->address)) {
-        anyAutomatic = true;
-        f.details.push_back(a->description + " gave itself the address " + a->address + ".");
-      } else if (!a->address.empty()) {
-        anyRealAddress = true;
-      }
-      if (UsableGatewayText(a->gateway)) anyGateway = true;
+    if (anyAutomatic && !anyRealAddress) {
+      for (const AdapterEvidence* a : connected)
+        if (IsAutomaticAddress(a->address))
+          f.details.push_back(a->description + " gave itself the address " + a->address + ".");
+      return result(FindingCode::AutomaticAddress);
     }
-    if (anyAutomatic && !anyRealAddress) return result(FindingCode::AutomaticAddress);
-    f.details.clear();
-    if (!anyGateway && gatewayStageFailed && e.stages[2].targets.empty()) return result(FindingCode::NoGateway);
+  }
+  // No way out: the router of its own network may still answer, but
+  // nothing beyond it can.
+  const bool brokenBeforeNames =
+      f.place.found && f.place.state == LinkState::Broken &&
+      (f.place.link == PathLink::Router || f.place.link == PathLink::Provider || f.place.link == PathLink::Internet);
+  if (e.adaptersRead && !connected.empty() && !anyGateway && brokenBeforeNames) {
+    for (const AdapterEvidence* a : connected) f.details.push_back(a->description + ": no default gateway.");
+    return result(FindingCode::NoGateway);
   }
 
   if (!f.place.found) {

@@ -142,6 +142,7 @@ std::vector<std::string> DiagnosisLines(const Evidence& e, const Finding& f) {
   std::vector<std::string> out;
   out.push_back("DIAGNOSIS");
   out.push_back(Field("Finding", info.title));
+  out.push_back(Field("Finding code", info.key));
   out.push_back(Field("Why", info.cause));
   for (const std::string& d : f.details) out.push_back(Field("", d));
   out.push_back(Field("Next step", info.next));

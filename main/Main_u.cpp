@@ -284,6 +284,7 @@ void TfrmMain::CreateComponents() {
   lblPercent->SetFont(GetFont("Arial", 15));
   lblAverage->SetFont(GetFont("Arial", 13, true));
   imgRefresh->SetShowHint(true);
+  CreateFindingView();
 
   TimerCascade = Make<Timer>("TimerCascade");
   TimerCascade->SetInterval(10);
@@ -479,6 +480,7 @@ void TfrmMain::FormKeyDown(WORD& key, TShiftState shift) {
       }
       break;
     case 2:
+      if (HandleFindingKey(key)) break;
       if ((key == VK_RETURN || key == VK_F1) && btnStartAutoTest->Enabled()) press(btnStartAutoTest);
       break;
     case 0:
@@ -541,6 +543,10 @@ LRESULT TfrmMain::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     }
     if (msg == WM_TEST_RUN_ENDED) {
       FinishTestRun();
+      return 0;
+    }
+    if (msg == WM_PROBE_DONE) {
+      HandleProbeDone(wp);
       return 0;
     }
     return Form::WndProc(msg, wp, lp);

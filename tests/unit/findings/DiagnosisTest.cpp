@@ -119,6 +119,13 @@ const Case kCases[] = {
        e.stages[2].targets.clear();
      },
      FindingCode::NoGateway, "router"},
+    {"no default route: the router answers on its own network, the provider cannot be reached",
+     [](Evidence& e) {
+       e.adapters[1].gateway = "";
+       StopAt(e, 3);
+       e.stages[3].targets = {Target("10.77.1.1", 0)};
+     },
+     FindingCode::NoGateway, "provider"},
     {"the router silent",
      [](Evidence& e) {
        StopAt(e, 2);
