@@ -79,7 +79,7 @@ LinkState Worse(LinkState a, LinkState b) { return static_cast<int>(a) > static_
 bool NoServerAnswers(const Evidence& e) {
   if (e.nameServers.empty()) return false;
   for (const NameServerEvidence& s : e.nameServers)
-    if (s.answers != Answer::No) return false;
+    if (s.answers != Answered::No) return false;
   return true;
 }
 
@@ -89,9 +89,9 @@ bool WebRedirectedAway(const WebEvidence& w) {
 
 bool ProxyDown(const Evidence& e) {
   if (!e.proxy.enabled) return false;
-  if (e.proxy.answers == Answer::No) return true;
+  if (e.proxy.answers == Answered::No) return true;
   // Through a proxy, "no connection" is no connection to the proxy.
-  return e.proxy.answers == Answer::Unknown && e.web.tried && e.web.status == 0 && e.web.connectFailed;
+  return e.proxy.answers == Answered::Unknown && e.web.tried && e.web.status == 0 && e.web.connectFailed;
 }
 
 // The hosts beyond the provider that were reached by name or address and
@@ -123,7 +123,7 @@ std::string NameServersText(const Evidence& e) {
     const NameServerEvidence& s = e.nameServers[i];
     if (i) text += "; ";
     text += s.address;
-    text += s.answers == Answer::Yes ? " answers" : s.answers == Answer::No ? " does not answer" : " was not asked";
+    text += s.answers == Answered::Yes ? " answers" : s.answers == Answered::No ? " does not answer" : " was not asked";
   }
   return text + ".";
 }

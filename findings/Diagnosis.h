@@ -50,7 +50,7 @@ const char* LinkStateKey(LinkState state);
 
 enum class StageVerdict { NotRun, Passed, Warning, Failed };
 // A check that could not be made, or was not, is Unknown: never read as yes.
-enum class Answer { Unknown, Yes, No };
+enum class Answered { Unknown, Yes, No };
 
 // One target of a ping stage.
 struct TargetEvidence {
@@ -79,8 +79,8 @@ struct AdapterEvidence {
 
 struct NameServerEvidence {
   std::string address;
-  Answer answers = Answer::Unknown;  // whether it answered a name query
-  int timeMs = -1;                   // its answer's time; -1 without one
+  Answered answers = Answered::Unknown;  // whether it answered a name query
+  int timeMs = -1;                       // its answer's time; -1 without one
 };
 
 // The web request made alongside the page the browser opens.
@@ -100,7 +100,7 @@ struct WebEvidence {
 struct ProxyEvidence {
   bool enabled = false;
   std::string server;
-  Answer answers = Answer::Unknown;  // whether the proxy takes connections
+  Answered answers = Answered::Unknown;  // whether the proxy takes connections
 };
 
 struct Evidence {

@@ -33,8 +33,8 @@ std::string TargetText(const TargetEvidence& t) {
   return text;
 }
 
-std::string AnswerText(Answer a) {
-  return a == Answer::Yes ? "answers" : a == Answer::No ? "does not answer" : "not checked";
+std::string AnswerText(Answered a) {
+  return a == Answered::Yes ? "answers" : a == Answered::No ? "does not answer" : "not checked";
 }
 
 std::string WebText(const WebEvidence& w) {
@@ -96,9 +96,9 @@ class JsonWriter {
     out_ += value ? "true" : "false";
     return *this;
   }
-  JsonWriter& Tri(const char* key, Answer value) {
+  JsonWriter& Tri(const char* key, Answered value) {
     Key(key);
-    out_ += value == Answer::Yes ? "true" : value == Answer::No ? "false" : "null";
+    out_ += value == Answered::Yes ? "true" : value == Answered::No ? "false" : "null";
     return *this;
   }
 

@@ -13,7 +13,6 @@
 #include "workers/Utils_u.h"
 
 class TExecThread;
-class TFindingView;
 struct TProbeResults;
 
 // Posted to the main window when a test started from the command line ends.
@@ -143,7 +142,7 @@ class TfrmMain : public Form {
 
   Finding TestFinding;
   bool RepairRan = false;  // the finding's repair ran: its button now tests again
-  TFindingView* FindingView = nullptr;
+  Control* FindingView = nullptr;  // the picture of the path and the finding
   FlatButton* btnFindingRepair = nullptr;
   FlatButton* btnFindingLog = nullptr;
 

@@ -92,7 +92,7 @@ class TFindingView : public Control {
 
     // The path: this computer, the router, the provider, the internet, then
     // names and web; each link coloured by its state.
-    static const char* const nodes[] = {"This computer", "Router", "Provider", "Internet", "Names", "Web"};
+    static const char* const nodes[] = {"Computer", "Router", "Provider", "Internet", "Names", "Web"};
     const int count = 6, nodeW = 80, nodeH = 26, top = r.top + 12;
     const int gap = (width_ - 16 - count * nodeW) / (count - 1);
     HGDIOBJ oldFont = SelectObject(dc, GetFont("Tahoma", 12, true));
@@ -147,24 +147,43 @@ class TFindingView : public Control {
   }
 };
 
+// A button of the finding, drawn in the view's colours.
+class TFindingButton : public FlatButton {
+ public:
+  using FlatButton::FlatButton;
+  void Paint(HDC dc) override {
+    RECT r = BoundsRect();
+    const bool hot = enabled_ && parent_ && parent_->Hovered() == this;
+    HBRUSH fill = CreateSolidBrush(hot ? RGB(78, 90, 104) : RGB(58, 66, 76));
+    FillRect(dc, &r, fill);
+    DeleteObject(fill);
+    HGDIOBJ old = SelectObject(dc, Font ? Font : GetStockObject(DEFAULT_GUI_FONT));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, kViewText);
+    DrawTextA(dc, Caption.c_str(), -1, &r, DT_SINGLELINE | DT_VCENTER | DT_CENTER | DT_NOPREFIX);
+    SelectObject(dc, old);
+  }
+};
+
 void TfrmMain::CreateFindingView() {
   // Over the test log, which a click or F3 brings back.
-  FindingView = Make<TFindingView>(pnlAuto, "FindingView");
+  auto* view = Make<TFindingView>(pnlAuto, "FindingView");
+  view->finding = &TestFinding;
+  FindingView = view;
   FindingView->SetBounds(25, 17, 607, 288);
-  FindingView->finding = &TestFinding;
   FindingView->SetCursor(TCursor::Hand);
   FindingView->SetHint("Click or press F3 for the test log");
   FindingView->SetShowHint(true);
   FindingView->OnClick = [this](Component* s) { btnFindingLogClick(s); };
   FindingView->Hide();
-  btnFindingRepair = Make<FlatButton>(pnlAuto, "btnFindingRepair");
+  btnFindingRepair = Make<TFindingButton>(pnlAuto, "btnFindingRepair");
   btnFindingRepair->SetBounds(35, 283, 200, 19);
   btnFindingRepair->Font = GetFont("Tahoma", 12, true);
   btnFindingRepair->SetCursor(TCursor::Hand);
   btnFindingRepair->OnClick = [this](Component* s) { btnFindingRepairClick(s); };
   btnFindingRepair->Hide();
   // Below the log's frame, so it stays in reach while the log is shown.
-  btnFindingLog = Make<FlatButton>(pnlAuto, "btnFindingLog");
+  btnFindingLog = Make<TFindingButton>(pnlAuto, "btnFindingLog");
   btnFindingLog->SetBounds(470, 306, 162, 14);
   btnFindingLog->Font = GetFont("Tahoma", 11);
   btnFindingLog->SetCursor(TCursor::Hand);
@@ -208,11 +227,12 @@ void TfrmMain::StartEvidence() {
       for (size_t i = 0; i < results->nameServers.size() && i < kNameServersAsked; ++i) {
         NameServerEvidence& server = results->nameServers[i];
         int ms = -1;
-        server.answers = NameServerAnswers(server.address, name, kNameServerWaitMs, ms) ? Answer::Yes : Answer::No;
+        server.answers = NameServerAnswers(server.address, name, kNameServerWaitMs, ms) ? Answered::Yes : Answered::No;
         server.timeMs = ms;
       }
       if (results->proxy.enabled)
-        results->proxy.answers = ProxyTakesConnections(results->proxy.server, kProxyWaitMs) ? Answer::Yes : Answer::No;
+        results->proxy.answers =
+            ProxyTakesConnections(results->proxy.server, kProxyWaitMs) ? Answered::Yes : Answered::No;
     });
     ++ProbesPending;
   } catch (const std::exception& e) {

@@ -39,7 +39,7 @@ Evidence GoodPath() {
   e.adaptersRead = true;
   e.adapters = {{"Loopback", "Loopback", true, "127.0.0.1", ""},
                 {"Ethernet adapter", "Ethernet", true, "10.77.0.2", "10.77.0.1"}};
-  e.nameServers = {{"10.77.0.1", Answer::Yes, 3}};
+  e.nameServers = {{"10.77.0.1", Answered::Yes, 3}};
   e.web.tried = true;
   e.web.url = "http://10.77.1.1/";
   e.web.host = "10.77.1.1";
@@ -162,7 +162,7 @@ const Case kCases[] = {
      [](Evidence& e) {
        StopAt(e, 5);
        e.stages[5].targets = {Unresolved("web1.velnor.test"), Unresolved("web2.velnor.test")};
-       e.nameServers[0].answers = Answer::No;
+       e.nameServers[0].answers = Answered::No;
        e.nameServers[0].timeMs = -1;
      },
      FindingCode::NamesFail, "names"},
@@ -203,7 +203,7 @@ const Case kCases[] = {
      FindingCode::WebRedirected, "web"},
     {"a proxy set to a closed port",
      [](Evidence& e) {
-       e.proxy = {true, "10.77.1.1:3128", Answer::No};
+       e.proxy = {true, "10.77.1.1:3128", Answered::No};
        e.web.status = 0;
        e.web.connectFailed = true;
        e.web.error = "no connection to the server";
@@ -211,14 +211,14 @@ const Case kCases[] = {
      FindingCode::ProxySilent, "web"},
     {"a proxy set, not checked, the web request cannot connect",
      [](Evidence& e) {
-       e.proxy = {true, "10.77.1.1:3128", Answer::Unknown};
+       e.proxy = {true, "10.77.1.1:3128", Answered::Unknown};
        e.web.status = 0;
        e.web.connectFailed = true;
      },
      FindingCode::ProxySilent, "web"},
     {"a proxy set that works, the site behind it errs",
      [](Evidence& e) {
-       e.proxy = {true, "10.77.1.1:3128", Answer::Yes};
+       e.proxy = {true, "10.77.1.1:3128", Answered::Yes};
        e.web.status = 502;
      },
      FindingCode::WebFails, "web"},
@@ -254,7 +254,7 @@ const Case kCases[] = {
      },
      FindingCode::RouterSilent, "router"},
     {"name servers silent but the names were found (a cache)",
-     [](Evidence& e) { e.nameServers[0].answers = Answer::No; }, FindingCode::AllWorking, ""},
+     [](Evidence& e) { e.nameServers[0].answers = Answered::No; }, FindingCode::AllWorking, ""},
     {"a lossy backbone and a failing web request: the break decides",
      [](Evidence& e) {
        e.stages[4].verdict = StageVerdict::Warning;
@@ -317,7 +317,7 @@ TEST(Diagnosis, FindingsNameWhatTheyFound) {
   Evidence names = GoodPath();
   StopAt(names, 5);
   names.stages[5].targets = {Unresolved("web1.velnor.test"), Unresolved("web2.velnor.test")};
-  names.nameServers = {{"10.77.0.1", Answer::No, -1}, {"10.77.0.9", Answer::Yes, 4}};
+  names.nameServers = {{"10.77.0.1", Answered::No, -1}, {"10.77.0.9", Answered::Yes, 4}};
   std::string all;
   for (const std::string& d : Diagnose(names).details) all += d + "\n";
   EXPECT_NE(all.find("10.77.0.1 does not answer"), std::string::npos) << all;
