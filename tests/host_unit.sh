@@ -22,4 +22,18 @@ for source in "$SRC/$AREA"/*.cpp "$SRC"/text/*.cpp "$SRC/tests/unit/$AREA"/*.cpp
   objects+=("$object")
 done
 "$CXX" -o "$OUT/unit_$AREA" "${objects[@]}" "$OUT/gtest.o" "$OUT/gtest_main.o" -pthread
-exec "$OUT/unit_$AREA"
+# Tests that write JSON leave it here, and a real parser reads it back.
+export VELNOR_JSON_OUT="$OUT/$AREA.jsonl"
+rm -f "$VELNOR_JSON_OUT"
+"$OUT/unit_$AREA"
+if [ -s "$VELNOR_JSON_OUT" ]; then
+  /usr/bin/python3 - "$VELNOR_JSON_OUT" <<'PY'
+import json, sys
+lines = open(sys.argv[1], encoding="ascii").read().splitlines()
+for n, line in enumerate(lines, 1):
+    o = json.loads(line)
+    assert o["finding"]["code"] and len(o["stages"]) == 7, "object %d is incomplete" % n
+    assert o["adapters"][0]["description"] == "odd \"name\"\\ \x01\t caf\u00e9 \u20ac", o["adapters"][0]["description"]
+print("json: %d objects read back" % len(lines))
+PY
+fi

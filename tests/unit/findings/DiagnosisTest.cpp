@@ -3,6 +3,8 @@
 // the host's compiler alike: nothing here needs the platform.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <set>
 
@@ -418,4 +420,20 @@ TEST(DiagnosisText, ReportSectionAndJsonCarryTheSameFacts) {
   EXPECT_NE(empty.find("\"code\":\"not_tested\""), std::string::npos);
   EXPECT_NE(empty.find("\"status\":null"), std::string::npos) << empty;
   EXPECT_NE(empty.find("\"verdict\":\"not run\""), std::string::npos);
+}
+
+// Every case's JSON object, one a line, for a real parser to read back
+// (tests/host_unit.sh names the file and reads it with Python's json).
+TEST(DiagnosisText, JsonOfEveryCaseForAParser) {
+  const char* path = std::getenv("VELNOR_JSON_OUT");
+  if (!path) GTEST_SKIP() << "VELNOR_JSON_OUT not set";
+  std::ofstream out(path, std::ios::binary);
+  for (const Case& c : kCases) {
+    Evidence e = GoodPath();
+    c.fault(e);
+    if (e.adapters.empty()) e.adapters.resize(1);
+    e.adapters[0].description = std::string("odd \"name\"\\ \x01\t caf\xe9 \x80");
+    out << DiagnosisJson(e, Diagnose(e)) << "\n";
+  }
+  EXPECT_TRUE(out.good());
 }
