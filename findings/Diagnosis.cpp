@@ -188,6 +188,9 @@ const std::vector<FindingInfo>& FindingTable() {
       {FindingCode::NotTested, "not_tested", "No test has run yet",
        "The connection has not been tested since the program started.",
        "Start the automatic test (Enter on the test panel).", Repair::None},
+      {FindingCode::NotFinished, "not_finished", "The test did not finish",
+       "The test was stopped before its end, so it cannot tell where the connection breaks.",
+       "Run the test again and let it finish. If it never finishes, call support with the report.", Repair::None},
       {FindingCode::AllWorking, "all_working", "Everything works",
        "This computer, the router, the provider, the internet, names and web pages all answered.",
        "Nothing to do. If a program still cannot connect, check that program's own settings.", Repair::None},
@@ -346,6 +349,8 @@ Finding Diagnose(const Evidence& e) {
   if (!e.tested) return result(FindingCode::NotTested);
   f.path = LinkStates(e);
   f.place = PlaceFault(f.path);
+  // The stages it did not reach would read as working: say nothing of them.
+  if (!e.finished) return result(FindingCode::NotFinished);
 
   // This computer first: a fault here shows at every link of the path.
   const std::vector<const AdapterEvidence*> adapters = RealAdapters(e);

@@ -105,6 +105,9 @@ struct ProxyEvidence {
 
 struct Evidence {
   bool tested = false;
+  // false: the test was stopped (closed, or it ran out of time) or is still
+  // running, so what it did not reach is no evidence of anything.
+  bool finished = true;
   std::string made;           // when the test ran, local time
   std::string program;        // the program's version
   bool adaptersRead = false;  // the adapter tables could be read
@@ -124,6 +127,7 @@ bool IsAutomaticAddress(const std::string& address);
 
 enum class FindingCode {
   NotTested,
+  NotFinished,
   AllWorking,
   AdaptersUnreadable,
   NoAdapter,

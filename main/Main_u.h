@@ -148,6 +148,9 @@ class TfrmMain : public Form {
   // answered (or their time is up), the finding is made and shown.
   void EndTest();
   Evidence CollectEvidence() const;
+  // What the report and the JSON speak from: a test without its finding yet
+  // (running, or stopped before its end) is an unfinished one.
+  Evidence ReportedEvidence() const;
   std::vector<std::string> DiagnosisReportLines() const;
   std::string DiagnosisJsonText() const;
   // Writes the diagnosis's JSON object to path; false (and the status line

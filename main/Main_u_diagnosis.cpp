@@ -193,6 +193,8 @@ void TfrmMain::CreateFindingView() {
 
 void TfrmMain::StartEvidence() {
   probeToken += 1;
+  // Until this test ends, no finding is current.
+  TestFinding = Finding{};
   Probes = std::make_shared<TProbeResults>();
   for (auto& results : PingResults) results = std::make_shared<TPingResults>();
   for (TPingItem& item : PingItems) item.Results.reset();
@@ -347,14 +349,22 @@ Evidence TfrmMain::CollectEvidence() const {
   return e;
 }
 
+Evidence TfrmMain::ReportedEvidence() const {
+  if (!TestHasRun) return Evidence{};
+  Evidence e = CollectEvidence();
+  // A test with no finding yet is running, or was stopped before its end.
+  if (!TestFinding.info) e.finished = false;
+  return e;
+}
+
 std::vector<std::string> TfrmMain::DiagnosisReportLines() const {
-  if (!TestHasRun) return DiagnosisLines(Evidence{}, Diagnose(Evidence{}));
-  return DiagnosisLines(CollectEvidence(), TestFinding.info ? TestFinding : Diagnose(CollectEvidence()));
+  const Evidence e = ReportedEvidence();
+  return DiagnosisLines(e, TestFinding.info ? TestFinding : Diagnose(e));
 }
 
 std::string TfrmMain::DiagnosisJsonText() const {
-  const Evidence e = CollectEvidence();
-  return DiagnosisJson(e, TestHasRun && TestFinding.info ? TestFinding : Diagnose(e));
+  const Evidence e = ReportedEvidence();
+  return DiagnosisJson(e, TestFinding.info ? TestFinding : Diagnose(e));
 }
 
 bool TfrmMain::WriteDiagnosisJson(const std::wstring& path) {

@@ -88,6 +88,16 @@ struct Case {
 const Case kCases[] = {
     {"everything works", [](Evidence&) {}, FindingCode::AllWorking, ""},
     {"not tested", [](Evidence& e) { e = Evidence{}; }, FindingCode::NotTested, ""},
+    // Closed while the provider's server did not answer: what was not
+    // reached must not read as working.
+    {"stopped during stage 3",
+     [](Evidence& e) {
+       e.finished = false;
+       StopAt(e, 3);
+       e.stages[3].verdict = StageVerdict::NotRun;
+       e.stages[3].targets.clear();
+     },
+     FindingCode::NotFinished, ""},
     {"adapter tables unreadable",
      [](Evidence& e) {
        e.adaptersRead = false;

@@ -3,6 +3,7 @@
 // written to, and the command line that runs a test for a script.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -355,6 +356,11 @@ TEST_F(ReportTest, AScriptsTestThatDoesNotFinishEndsWith3AndItsReportSaysSo) {
     test.erase(test.begin());
     EXPECT_EQ(test, Stages({"passed", "did not finish", "not run", "not run", "not run", "not run", "not run"}));
     EXPECT_EQ(SectionOf(lines, "MESSAGES"), std::vector<std::string>{"(none)"});
+    // What the test did not reach is no evidence: no finding of a working line.
+    const auto diagnosis = SectionOf(lines, "DIAGNOSIS");
+    EXPECT_TRUE(std::any_of(diagnosis.begin(), diagnosis.end(),
+                            [](const std::string& l) { return l.find("not_finished") != std::string::npos; }))
+        << "the diagnosis of an unfinished test";
 
     SetEvent(release);
     ForgetTheClose();
