@@ -284,6 +284,7 @@ void TfrmMain::CreateComponents() {
   lblPercent->SetFont(GetFont("Arial", 15));
   lblAverage->SetFont(GetFont("Arial", 13, true));
   imgRefresh->SetShowHint(true);
+  CreateFindingView();
 
   TimerCascade = Make<Timer>("TimerCascade");
   TimerCascade->SetInterval(10);
@@ -486,6 +487,7 @@ void TfrmMain::FormKeyDown(WORD& key, TShiftState shift) {
       }
       break;
     case 2:
+      if (HandleFindingKey(key)) break;
       if ((key == VK_RETURN || key == VK_F1) && btnStartAutoTest->Enabled()) press(btnStartAutoTest);
       break;
     case 0:
@@ -558,6 +560,10 @@ LRESULT TfrmMain::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       // and the script's code is the program's own.
       AbandonTestRun("Windows ended the session before it finished.", false);
       ExitProcess(static_cast<UINT>(Application.ExitCode));
+    }
+    if (msg == WM_PROBE_DONE) {
+      HandleProbeDone(wp);
+      return 0;
     }
     return Form::WndProc(msg, wp, lp);
   } catch (const std::exception& e) {

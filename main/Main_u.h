@@ -3,17 +3,23 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <queue>
 #include <string>
 
+#include "findings/Diagnosis.h"
 #include "toolkit/Controls.h"
 #include "workers/PingThread_u.h"
 #include "workers/Utils_u.h"
 
 class TExecThread;
+class TFindingView;
+struct TProbeResults;
 
 // Posted to the main window when a test started from the command line ends.
 const UINT WM_TEST_RUN_ENDED = WM_USER + 103;
+// Posted by a check of the diagnosis when it is done; WParam the test's token.
+const UINT WM_PROBE_DONE = WM_USER + 118;
 
 class TfrmMain : public Form {
  public:
@@ -132,6 +138,32 @@ class TfrmMain : public Form {
   // Hands the recorded adapters' table to the monitor, where there is one.
   void ShowSelectedAdapters();
 
+  // The diagnosis (Main_u_diagnosis.cpp): the checks that gather its
+  // evidence while a test runs, and the finding shown when it ends.
+  void StartEvidence();     // after stage 1: adapters, name servers, proxy
+  void StartWebEvidence();  // with stage 6: the web request
+  // Every way a test ends comes here: once the checks still running have
+  // answered (or their time is up), the finding is made and shown.
+  void EndTest();
+  Evidence CollectEvidence() const;
+  std::vector<std::string> DiagnosisReportLines() const;
+  std::string DiagnosisJsonText() const;
+  // Writes the diagnosis's JSON object to path; false (and the status line
+  // says why) when it could not be written.
+  bool WriteDiagnosisJson(const std::string& path);
+  // The finding's repair (F2 on the test panel), then "test again".
+  void btnFindingRepairClick(Component* sender);
+  // Between the finding and the test log (F3, or a click on either).
+  void btnFindingLogClick(Component* sender);
+  void ShowFindingView(bool show);
+  bool HandleFindingKey(WORD key);
+
+  Finding TestFinding;
+  bool RepairRan = false;  // the finding's repair ran: its button now tests again
+  TFindingView* FindingView = nullptr;
+  FlatButton* btnFindingRepair = nullptr;
+  FlatButton* btnFindingLog = nullptr;
+
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
   // Components (owned by the form). Each is declared here and placed, with
@@ -249,6 +281,13 @@ class TfrmMain : public Form {
   UINT_PTR TestRunTimer = 0;  // the run's time bound while it runs
   int UnfinishedStage = 0;    // the stage the last test did not finish, if it was abandoned
   std::string TestUnfinished;  // why the last test did not finish; empty when it did
+  // What the checks of the running (or last) test found; shared with the
+  // workers that fill it.
+  std::shared_ptr<TProbeResults> Probes;
+  std::shared_ptr<TPingResults> PingResults[8];  // by stage number
+  int ProbesPending = 0;
+  bool EndPending = false;  // the test is over, its checks are not
+  UINT_PTR ProbeGuardTimer = 0;
 
   TExecThread* CurrentExecThread = nullptr;  // owned while set
   bool OutputPanelOpen = false;
@@ -289,6 +328,9 @@ class TfrmMain : public Form {
   // AdapterInfoReady, and the current adapter has a gateway to use.
   bool CurrentGatewayReady();
   void HandleExecFinished(WPARAM isPing);
+  void HandleProbeDone(WPARAM token);
+  void FinishDiagnosis();
+  void CreateFindingView();
   bool ListStage(const char* banner, const char* progress, const char* success, const char* failure,
                  bool (*fill)(Lines*));
 };

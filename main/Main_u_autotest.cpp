@@ -78,16 +78,17 @@ void TfrmMain::btnStartAutoTestClick(Component*) {
   bool ok = ListAdapters();
   if (ok) ok = ListIpAddresses();
   if (ok) ok = ListNetworkParams();
+  StartEvidence();
   if (!ok) {
     FailStage(1);
-    SetTestBusy(false);
+    EndTest();
     return;
   }
   MarkStage(1);
 
   if (!BuildPingQueue()) {
     FailStage(2);
-    SetTestBusy(false);
+    EndTest();
     return;
   }
   // The handler starts the first ping once this click has returned.
@@ -176,6 +177,7 @@ bool TfrmMain::BuildPingQueue() {
       if (!stage.target) continue;
       PingItems[item].Target = stage.target(*this);
       PingItems[item].Index = static_cast<uint8_t>(number);
+      PingItems[item].Results = PingResults[number];
       // An empty name would be answered by this machine itself, and
       // "0.0.0.0" names no router: without a real gateway stage 2 fails
       // here, before anything is queued.
@@ -232,7 +234,7 @@ void TfrmMain::StopTestAtStage(LPARAM index) {
   AddLog("Ping Thread FAILED!", true);
   while (!PingQueue.empty()) PingQueue.pop();
   TestStopped = true;
-  SetTestBusy(false);
+  EndTest();
 }
 
 void TfrmMain::HandlePingFinished(WPARAM wp, LPARAM lp) {
@@ -269,9 +271,10 @@ void TfrmMain::HandlePingFinished(WPARAM wp, LPARAM lp) {
     Sys.Sleep(500);
   }
   if (!TestStopped) {
+    StartWebEvidence();
     if (!ShellOpen(endpoints::ProviderWebPage)) {
       FailStage(6);
-      SetTestBusy(false);
+      EndTest();
       return;
     }
     MarkStage(6);
@@ -282,5 +285,5 @@ void TfrmMain::HandlePingFinished(WPARAM wp, LPARAM lp) {
     else
       FailStage(7);
   }
-  SetTestBusy(false);
+  EndTest();
 }

@@ -89,6 +89,9 @@ std::string TfrmMain::ReportText() const {
   out.push_back(Field("Program version", VELNOR_VERSION_TEXT));
   out.push_back(Field("Windows version code", WindowsVersionText()));
 
+  out.push_back("");
+  for (const std::string& line : DiagnosisReportLines()) out.push_back(line);
+
   Section(out, "ADAPTERS (type | hardware address | IP address | DNS server | gateway | Mbps | description)");
   if (!AdapterReadError.empty())
     out.push_back("The adapters could not be read: " + AdapterReadError + ".");

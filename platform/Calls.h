@@ -105,13 +105,26 @@ DWORD WINAPI AllocateAndGetUdpExTableFromStack(PVOID* table, BOOL order, HANDLE 
 
 #define VELNOR_WININET_CALLS(X)    \
   X(::, InternetGetConnectedState) \
-  X(::, InternetSetOptionA)
+  X(::, InternetSetOptionA)        \
+  X(::, InternetOpenA)             \
+  X(::, InternetOpenUrlA)          \
+  X(::, HttpQueryInfoA)            \
+  X(::, InternetQueryOptionA)      \
+  X(::, InternetCloseHandle)
 
 #define VELNOR_WSOCK32_CALLS(X) \
   X(::, WSAStartup)             \
   X(::, WSACleanup)             \
   X(::, gethostbyname)          \
-  X(::, inet_ntoa)
+  X(::, inet_ntoa)              \
+  X(::, socket)                 \
+  X(::, closesocket)            \
+  X(::, sendto)                 \
+  X(::, recvfrom)               \
+  X(::, select)                 \
+  X(::, connect)                \
+  X(::, ioctlsocket)            \
+  X(::, WSAGetLastError)
 
 // The echo functions are taken from IPHLPAPI.DLL, which exports them on
 // every supported system: ICMP.DLL only forwards to it, and resolving that

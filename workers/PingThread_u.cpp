@@ -106,7 +106,8 @@ TPingThread::TPingThread(HWND notifyWindow, const TPingItem* item, int echoCount
       TimeoutMs(timeoutMs),
       NotifyWindow(notifyWindow),
       ItemIndex(item ? item->Index : 0),
-      Lines_(lines) {
+      Lines_(lines),
+      Results(item ? item->Results : nullptr) {
   SetFreeOnTerminate(true);
   Start();
 }
@@ -150,8 +151,10 @@ void TPingThread::Execute() {
 
 TPingThread::TPingResult TPingThread::PingTarget(const std::string& target) {
   TPingResult result;
-  int attempts = 0, replies = 0;
+  int attempts = 0, replies = 0, slowestMs = -1;
   long long totalMs = 0;
+  std::string lastError;
+  bool nameFailed = false;
   // Stop requests are seen only between attempts: one in progress always
   // completes.
   while (!StopRequested() && attempts < EchoCount) {
@@ -167,10 +170,13 @@ TPingThread::TPingResult TPingThread::PingTarget(const std::string& target) {
         // Counted before the line goes out, so a reply whose line could not
         // be shown still weighs in the average.
         totalMs += ms;
+        slowestMs = std::max(slowestMs, ms);
         AddOutputLine(FormatLine("Reply from [%s] bytes=%d time=%dms TTL=%d", target, kEchoDataSize, ms, LastTtl));
         if (ms < 500) Sys.Sleep(500);
       } else {
-        AddOutputLine("Fail ping[" + target + "]: " + StatusText(LastStatus));
+        lastError = StatusText(LastStatus);
+        nameFailed = ResolveFailed;
+        AddOutputLine("Fail ping[" + target + "]: " + lastError);
         if (ResolveFailed) break;  // a name that does not resolve now will not in a moment
       }
     } catch (const std::exception& e) {
@@ -183,6 +189,17 @@ TPingThread::TPingResult TPingThread::PingTarget(const std::string& target) {
     Sys.Sleep(100);
   }
 
+  if (Results) {
+    TPingTargetResult r;
+    r.Target = target;
+    r.Sent = attempts;
+    r.Replies = replies;
+    r.AverageMs = replies > 0 ? static_cast<int>(totalMs / replies) : -1;
+    r.MaxMs = slowestMs;
+    r.NameFailed = nameFailed;
+    r.LastError = lastError;
+    Results->push_back(r);
+  }
   if (attempts >= 1) {
     result.Percent = static_cast<uint8_t>(replies * 100 / attempts);
     // Over the attempts, not the replies: lost echoes pull the average down.

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,11 +19,28 @@
 // Index.
 const UINT WM_PING_FINISHED = WM_USER + 102;
 
+// What one target of an entry gave: echoes tried and answered, the times of
+// the answers, and the last failure in the worker's words.
+struct TPingTargetResult {
+  std::string Target;
+  int Sent = 0;
+  int Replies = 0;
+  int AverageMs = -1;  // mean of the replies; -1 without one
+  int MaxMs = -1;
+  bool NameFailed = false;  // the name did not resolve
+  std::string LastError;
+};
+using TPingResults = std::vector<TPingTargetResult>;
+
 // One queue entry: a host name or dotted IPv4 address, or several joined by
 // "|" (all of them are pinged), and the stage number sent back.
 struct TPingItem {
   std::string Target;
   uint8_t Index = 0;
+  // Where the worker leaves each target's result, all of them before it
+  // posts its message; shared, so a window gone before the worker ends
+  // leaves it nothing dangling. Null: not kept.
+  std::shared_ptr<TPingResults> Results;
 };
 
 // Where a ping worker writes: its running log (capped like an output memo)
@@ -73,4 +91,5 @@ class TPingThread : public Thread {
   bool ResolveFailed = false;
   bool IsList = false;
   TPingLines Lines_;
+  std::shared_ptr<TPingResults> Results;
 };

@@ -350,6 +350,14 @@ HINSTANCE WINAPI FakeShellExecuteA(HWND, LPCSTR verb, LPCSTR file, LPCSTR, LPCST
 
 int WINAPI FakeGetSystemMetrics(int index) { return index == SM_NETWORK ? machine.network : ::GetSystemMetrics(index); }
 
+// The diagnosis's own checks reach nothing from a test with a fake machine:
+// no socket opens and no web request is made.
+SOCKET WINAPI FakeSocket(int, int, int) { return INVALID_SOCKET; }
+HINTERNET WINAPI FakeInternetOpenA(LPCSTR, DWORD, LPCSTR, LPCSTR, DWORD) {
+  SetLastError(ERROR_INTERNET_CANNOT_CONNECT);
+  return nullptr;
+}
+
 BOOL WINAPI FakeInternetGetConnectedState(LPDWORD flags, DWORD) {
   if (flags) *flags = 0;
   return machine.online;
@@ -474,6 +482,8 @@ ScopedFakeMachine::ScopedFakeMachine(unsigned kinds) : kinds_(kinds), saved_(ins
   machine.Reset();
   installed = kinds;
   BindIpHelper();
+  swaps_.push_back(Swap(&SysApi::socket, &FakeSocket));
+  swaps_.push_back(Swap(&SysApi::InternetOpenA, &FakeInternetOpenA));
   if (kinds_ & kProcesses) {
     SysApi processes;
     processes.EnumProcesses = FakeEnumProcesses;
