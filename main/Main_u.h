@@ -150,7 +150,7 @@ class TfrmMain : public Form {
   std::string DiagnosisJsonText() const;
   // Writes the diagnosis's JSON object to path; false (and the status line
   // says why) when it could not be written.
-  bool WriteDiagnosisJson(const std::string& path);
+  bool WriteDiagnosisJson(const std::wstring& path);
   // The finding's repair (F2 on the test panel), then "test again".
   void btnFindingRepairClick(Component* sender);
   // Between the finding and the test log (F3, or a click on either).

@@ -337,10 +337,10 @@ std::string TfrmMain::DiagnosisJsonText() const {
   return DiagnosisJson(e, TestHasRun && TestFinding.info ? TestFinding : Diagnose(e));
 }
 
-bool TfrmMain::WriteDiagnosisJson(const std::string& path) {
+bool TfrmMain::WriteDiagnosisJson(const std::wstring& path) {
   const std::string why = WriteTextFile(path, DiagnosisJsonText() + "\r\n");
   if (why.empty()) return true;
-  ShowStatus("The diagnosis could not be saved to " + path + ": " + why);
+  ShowStatus("The diagnosis could not be saved to " + PathText(path) + ": " + why);
   return false;
 }
 
