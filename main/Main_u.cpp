@@ -513,6 +513,12 @@ void TfrmMain::FormCloseQuery(bool& canClose) {
   // A script's test closed before it ended (the close button, Alt+F4, a
   // WM_CLOSE of another program) has not passed: its report says so.
   AbandonTestRun("the window was closed before it finished.", false);
+  // A watch closed early keeps what it gathered: its files are written.
+  if (WatchRun.watch) {
+    WriteToParentConsole("The watch did not finish: the window was closed.");
+    FinishWatchRun(false);
+  }
+  StopWatch();
   // Closing is always allowed, so the window goes at once; what follows is
   // only cleaning up behind it.
   ShowWindow(Handle(), SW_HIDE);
@@ -560,6 +566,15 @@ LRESULT TfrmMain::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       // and the script's code is the program's own.
       AbandonTestRun("Windows ended the session before it finished.", false);
       ExitProcess(static_cast<UINT>(Application.ExitCode));
+    }
+    if (msg == WM_ENDSESSION && wp && WatchRun.watch) {
+      WriteToParentConsole("The watch did not finish: Windows ended the session.");
+      FinishWatchRun(false);
+      ExitProcess(static_cast<UINT>(Application.ExitCode));
+    }
+    if (msg == WM_WATCH_ROUNDS) {
+      HandleWatchRounds();
+      return 0;
     }
     if (msg == WM_PROBE_DONE) {
       HandleProbeDone(wp);

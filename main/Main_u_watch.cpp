@@ -1,0 +1,305 @@
+// The watch: a worker that runs rounds paced by a clock that only goes
+// forward (one echo each to the gateway, the provider's server and one of
+// the backbones in turn; a name lookup every fifth round; the web request at
+// the start, every five minutes and at the end) and hands each round to the
+// window, which keeps them in one record and writes its files.
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+#include "Endpoints.h"
+#include "netdata/IPHelper.h"
+#include "text/Format.h"
+#include "toolkit/Application.h"
+#include "main/Main_u.h"
+#include "platform/Sys.h"
+#include "workers/Probes.h"
+
+// What the worker hands to the window: rounds not yet taken, and whether it
+// has ended. Shared, so a window gone first leaves the worker nothing
+// dangling.
+struct TWatchFeed {
+  std::mutex lock;
+  std::vector<WatchRound> rounds;
+  bool ended = false;
+  bool finished = false;  // ran its whole length
+  std::atomic<bool> stop{false};  // the window asks the worker to end
+};
+
+namespace {
+
+const int64_t kWebEveryMs = 5 * 60 * 1000;
+const int kWebWaitMs = 5000;
+const int kNameEveryRounds = 5;
+
+int64_t WallNowMs() {
+  FILETIME ft;
+  GetSystemTimeAsFileTime(&ft);
+  const int64_t t = (static_cast<int64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+  return t / 10000 - 11644473600000LL;
+}
+
+int UtcOffsetMinutes() {
+  TIME_ZONE_INFORMATION tz{};
+  const DWORD kind = GetTimeZoneInformation(&tz);
+  LONG bias = tz.Bias;
+  if (kind == TIME_ZONE_ID_DAYLIGHT) bias += tz.DaylightBias;
+  else if (kind == TIME_ZONE_ID_STANDARD) bias += tz.StandardBias;
+  return -static_cast<int>(bias);
+}
+
+int64_t MonoNowMs() { return static_cast<int64_t>(Sys.GetTickCount64()); }
+
+// The time the computer has slept since it started: the clock that counts
+// sleep less the one that does not (0 where the system has no such clock).
+int64_t SleptSoFarMs() {
+  ULONGLONG unbiased = 0;
+  if (!Sys.QueryUnbiasedInterruptTime || !Sys.QueryUnbiasedInterruptTime(&unbiased)) return 0;
+  return MonoNowMs() - static_cast<int64_t>(unbiased / 10000);
+}
+
+SampleStatus EchoStatus(DWORD status) {
+  switch (status) {
+    case IP_SUCCESS: return SampleStatus::Ok;
+    case IP_REQ_TIMED_OUT: return SampleStatus::TimedOut;
+    case IP_DEST_HOST_UNREACHABLE: return SampleStatus::HostUnreachable;
+    case IP_DEST_NET_UNREACHABLE: return SampleStatus::NetUnreachable;
+    case IP_DEST_PROT_UNREACHABLE:
+    case IP_DEST_PORT_UNREACHABLE: return SampleStatus::PortUnreachable;
+    case IP_TTL_EXPIRED_TRANSIT:
+    case IP_TTL_EXPIRED_REASSEM: return SampleStatus::TtlExpired;
+    case ERROR_NETWORK_UNREACHABLE:
+    case ERROR_HOST_UNREACHABLE:
+    case IP_NO_RESOURCES: return SampleStatus::NoRoute;
+    default: return SampleStatus::OtherError;
+  }
+}
+
+struct TWatchPlan {
+  std::string gateway, provider, backbones[2], nameServer, name, webUrl;
+  int intervalS = 5;
+  int64_t durationMs = 0;
+};
+
+class TWatchThread : public Thread {
+ public:
+  TWatchThread(HWND window, TWatchPlan plan, std::shared_ptr<TWatchFeed> feed)
+      : Window(window), Plan(std::move(plan)), Feed(std::move(feed)) {
+    SetFreeOnTerminate(true);
+    Start();
+  }
+
+ protected:
+  ~TWatchThread() override = default;
+
+  void Execute() override {
+    const int64_t intervalMs = Plan.intervalS * 1000LL;
+    // An echo's answer is awaited for most of a round, never longer.
+    const int echoWaitMs = static_cast<int>(std::min<int64_t>(2000, std::max<int64_t>(500, intervalMs - 200)));
+    const int64_t start = MonoNowMs();
+    int64_t nextAt = start, lastWeb = -1, sleptBefore = SleptSoFarMs();
+    bool finished = false;
+    for (uint32_t round = 0; !Stopped(); ++round) {
+      // Waits in short steps, so a stop is taken at once.
+      while (!Stopped() && MonoNowMs() < nextAt) Sys.Sleep(static_cast<DWORD>(std::min<int64_t>(50, nextAt - MonoNowMs())));
+      if (Stopped()) break;
+      const int64_t now = MonoNowMs();
+      const bool last = now - start >= Plan.durationMs;
+      WatchRound r;
+      r.wallMs = WallNowMs();
+      r.monoMs = now;
+      const bool web = lastWeb < 0 || last || now - lastWeb >= kWebEveryMs;
+      if (web) lastWeb = now;
+      std::vector<ProbeResult> results(3);
+      const std::string targets[3] = {Plan.gateway, Plan.provider, Plan.backbones[round % 2]};
+      const PathLink links[3] = {PathLink::Router, PathLink::Provider, PathLink::Internet};
+      std::vector<std::thread> jobs;
+      for (int i = 0; i < 3; ++i) {
+        results[i].link = links[i];
+        results[i].target = targets[i];
+        jobs.emplace_back([&results, i, echoWaitMs] {
+          if (results[i].target.empty()) {
+            results[i].status = SampleStatus::NoRoute;
+            return;
+          }
+          const TEchoProbe probe = EchoOnce(results[i].target, echoWaitMs);
+          results[i].status = EchoStatus(probe.status);
+          results[i].ms = probe.ms;
+        });
+      }
+      ProbeResult names, page;
+      const bool askName = round % kNameEveryRounds == 0;
+      if (askName) {
+        names.link = PathLink::Names;
+        names.target = Plan.name;
+        jobs.emplace_back([this, &names, echoWaitMs] {
+          int ms = -1;
+          const bool ok = !Plan.nameServer.empty() && NameServerAnswers(Plan.nameServer, Plan.name, echoWaitMs, ms);
+          names.status = ok ? SampleStatus::Ok : SampleStatus::LookupFailed;
+          names.ms = ok ? ms : -1;
+        });
+      }
+      if (web) {
+        page.link = PathLink::Web;
+        page.target = Plan.webUrl;
+        jobs.emplace_back([this, &page] {
+          const TWebProbe probe = ProbeWebPage(Plan.webUrl, kWebWaitMs);
+          const bool sameHost = probe.finalUrl.empty() || UrlHost(probe.finalUrl) == UrlHost(Plan.webUrl);
+          const bool ok = probe.status >= 200 && probe.status < 400 && sameHost;
+          page.status = ok ? SampleStatus::Ok : SampleStatus::WebFailed;
+          page.ms = ok ? probe.timeMs : -1;
+        });
+      }
+      for (std::thread& job : jobs) job.join();
+      if (askName) results.push_back(names);
+      if (web) results.push_back(page);
+      r.results = std::move(results);
+      const int64_t slept = SleptSoFarMs();
+      r.sleptMs = std::max<int64_t>(0, slept - sleptBefore);
+      sleptBefore = slept;
+      {
+        std::lock_guard<std::mutex> hold(Feed->lock);
+        Feed->rounds.push_back(std::move(r));
+      }
+      PostMessageA(Window, WM_WATCH_ROUNDS, 0, 0);
+      if (last) {
+        finished = true;
+        break;
+      }
+      // Rounds never overlap: one that ran long moves the next one on.
+      nextAt += intervalMs;
+      if (nextAt < MonoNowMs()) nextAt = MonoNowMs();
+      // The last round comes at the end, not after it.
+      nextAt = std::min(nextAt, std::max(start + Plan.durationMs, MonoNowMs()));
+    }
+    {
+      std::lock_guard<std::mutex> hold(Feed->lock);
+      Feed->ended = true;
+      Feed->finished = finished;
+    }
+    PostMessageA(Window, WM_WATCH_ROUNDS, 0, 0);
+  }
+
+ private:
+  bool Stopped() const { return Terminated() || Feed->stop; }
+  HWND Window;
+  TWatchPlan Plan;
+  std::shared_ptr<TWatchFeed> Feed;
+};
+
+}  // namespace
+
+bool TfrmMain::StartWatch(int64_t durationMs, int intervalS) {
+  if (WatchWorkerRunning) return false;
+  TWatchPlan plan;
+  plan.intervalS = intervalS;
+  plan.durationMs = durationMs;
+  ReadAdapterState();
+  plan.gateway = StageTwoGateway();
+  plan.provider = endpoints::ProviderServerAddress;
+  const std::string backbones = endpoints::BackboneAddresses;
+  const std::size_t bar = backbones.find('|');
+  plan.backbones[0] = backbones.substr(0, bar);
+  plan.backbones[1] = bar == std::string::npos ? plan.backbones[0] : backbones.substr(bar + 1, backbones.find('|', bar + 1) - bar - 1);
+  const std::string hosts = endpoints::PublicWebHosts;
+  plan.name = hosts.substr(0, hosts.find('|'));
+  TNetworkParams params;
+  if (ReadNetworkParams(params) == 0 && params.DnsServerCount > 0) plan.nameServer = params.DnsServers[0];
+  plan.webUrl = endpoints::ProviderWebPage;
+
+  WatchRecord = std::make_unique<Watch>(intervalS, WallNowMs(), MonoNowMs(), UtcOffsetMinutes());
+  WatchFeedShared = std::make_shared<TWatchFeed>();
+  try {
+    new TWatchThread(Handle(), plan, WatchFeedShared);
+  } catch (const std::exception& e) {
+    AddLog(std::string("Error: the watch could not start: ") + e.what(), true);
+    WatchRecord->Finish(WallNowMs(), MonoNowMs(), false);
+    return false;
+  }
+  WatchWorkerRunning = true;
+  AddLog(FormatLine("Watch started: %s, a round every %d s.", DurationText(durationMs), intervalS), true);
+  return true;
+}
+
+void TfrmMain::StopWatch() {
+  if (!WatchWorkerRunning) return;
+  if (WatchFeedShared) WatchFeedShared->stop = true;
+  WatchWorkerRunning = false;
+  // What the worker handed over counts; a round still under way does not.
+  HandleWatchRounds();
+  if (WatchRecord && !WatchRecord->Ended()) WatchRecord->Finish(WallNowMs(), MonoNowMs(), false);
+  WatchFeedShared.reset();
+}
+
+void TfrmMain::HandleWatchRounds() {
+  if (!WatchFeedShared || !WatchRecord) return;
+  std::vector<WatchRound> rounds;
+  bool ended = false, finished = false;
+  {
+    std::lock_guard<std::mutex> hold(WatchFeedShared->lock);
+    rounds.swap(WatchFeedShared->rounds);
+    ended = WatchFeedShared->ended;
+    finished = WatchFeedShared->finished;
+  }
+  for (const WatchRound& r : rounds) WatchRecord->AddRound(r);
+  if (!rounds.empty())
+    lblResult->SetCaption(FormatLine("Watching: %s of %s, %d drops, %d slow spells", DurationText(WatchRecord->ElapsedMs()),
+                                     DurationText(WatchRun.watchMs), WatchRecord->DropCount(), WatchRecord->SlowCount()));
+  if (ended && WatchWorkerRunning) {
+    WatchWorkerRunning = false;
+    WatchRecord->Finish(WallNowMs(), MonoNowMs(), finished);
+    AddLog("Watch ended: " + WatchSummary(*WatchRecord), true);
+    lblResult->SetCaption(WatchSummary(*WatchRecord));
+    WatchFeedShared.reset();
+    if (WatchRun.watch) FinishWatchRun(true);
+  }
+}
+
+std::vector<std::string> TfrmMain::WatchReportLines() const {
+  if (!WatchRecord) return {};
+  return WatchLines(*WatchRecord);
+}
+
+std::string TfrmMain::WatchJsonText() const {
+  if (!WatchRecord) return "{}";
+  return "{" + WatchJson(*WatchRecord) + "}";
+}
+
+bool TfrmMain::WriteWatchCsv(const std::wstring& path) {
+  if (!WatchRecord) return false;
+  // A byte-order mark, so that spreadsheet programs read it as UTF-8.
+  const std::string why = WriteTextFile(path, "\xEF\xBB\xBF" + WatchCsv(*WatchRecord));
+  if (why.empty()) return true;
+  ShowStatus("The samples could not be saved to " + PathText(path) + ": " + why);
+  WriteToParentConsole("The samples could not be saved to " + PathText(path) + ": " + why);
+  return false;
+}
+
+void TfrmMain::StartWatchRun(const TTestRun& run) {
+  WatchRun = run;
+  if (!StartWatch(run.watchMs, run.intervalS)) {
+    WriteToParentConsole("The watch did not finish: it could not start.");
+    FinishWatchRun(true);
+  }
+}
+
+void TfrmMain::FinishWatchRun(bool closeWindow) {
+  if (!WatchRun.watch) return;
+  WatchRun.watch = false;
+  StopWatch();
+  if (!WatchRecord) WatchRecord = std::make_unique<Watch>(WatchRun.intervalS, WallNowMs(), MonoNowMs(), UtcOffsetMinutes());
+  if (!WatchRecord->Ended()) WatchRecord->Finish(WallNowMs(), MonoNowMs(), false);
+  bool written = WriteReport(WatchRun.reportPath, true);
+  if (!WatchRun.jsonPath.empty()) {
+    const std::string why = WriteTextFile(WatchRun.jsonPath, WatchJsonText() + "\r\n");
+    if (!why.empty()) {
+      WriteToParentConsole("The JSON file could not be saved to " + PathText(WatchRun.jsonPath) + ": " + why);
+      written = false;
+    }
+  }
+  if (!WatchRun.csvPath.empty()) written = WriteWatchCsv(WatchRun.csvPath) && written;
+  WriteToParentConsole(WatchSummary(*WatchRecord));
+  Application.ExitCode = written ? WatchExitCode(*WatchRecord) : 3;
+  if (closeWindow) Close();
+}
