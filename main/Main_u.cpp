@@ -285,6 +285,7 @@ void TfrmMain::CreateComponents() {
   lblAverage->SetFont(GetFont("Arial", 13, true));
   imgRefresh->SetShowHint(true);
   CreateFindingView();
+  CreateWatchView();
 
   TimerCascade = Make<Timer>("TimerCascade");
   TimerCascade->SetInterval(10);
@@ -488,6 +489,7 @@ void TfrmMain::FormKeyDown(WORD& key, TShiftState shift) {
       break;
     case 2:
       if (HandleFindingKey(key)) break;
+      if (HandleWatchKey(key)) break;
       if ((key == VK_RETURN || key == VK_F1) && btnStartAutoTest->Enabled()) press(btnStartAutoTest);
       break;
     case 0:

@@ -15,6 +15,7 @@
 
 class TExecThread;
 class TFindingView;
+class TWatchView;
 struct TProbeResults;
 struct TWatchFeed;
 
@@ -24,6 +25,14 @@ const UINT WM_TEST_RUN_ENDED = WM_USER + 103;
 const UINT WM_PROBE_DONE = WM_USER + 118;
 // Posted by the watch's worker when it has handed over rounds, or ended.
 const UINT WM_WATCH_ROUNDS = WM_USER + 119;
+
+// A link's state in the skin's colours: working, warning, broken, unknown.
+COLORREF StateColor(LinkState s);
+// The watch's timeline into r: a strip per link, the time axis, the moment
+// pointed at (-1: none) and the latest spells.
+void PaintWatchTimeline(HDC dc, const RECT& r, const Watch& w, int64_t plannedMs, bool running, int64_t pointedMs);
+// The moment under x (in r's coordinates) of that timeline; -1 off its strips.
+int64_t WatchTimelineTimeAt(const RECT& r, const Watch& w, int64_t plannedMs, int x);
 
 class TfrmMain : public Form {
  public:
@@ -157,6 +166,17 @@ class TfrmMain : public Form {
   std::shared_ptr<TWatchFeed> WatchFeedShared;
   bool WatchWorkerRunning = false;
   TTestRun WatchRun;
+  // The test panel's timeline, its button (F4) and the CSV button (F6).
+  void CreateWatchView();
+  void ShowWatchView(bool show);
+  void btnWatchClick(Component* sender);
+  void btnWatchCsvClick(Component* sender);
+  bool HandleWatchKey(WORD key);
+  TWatchView* WatchView = nullptr;
+  FlatButton* btnWatch = nullptr;
+  FlatButton* btnWatchCsv = nullptr;
+  static const int64_t kPanelWatchMs = 60 * 60 * 1000;
+  int64_t WatchPlannedMs = kPanelWatchMs;
   // Ends a run from the command line that has not finished (the window
   // closed, the session ending, the time bound passed, or a start refused):
   // the report is written all the same, saying why and which stage did not

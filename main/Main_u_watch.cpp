@@ -14,6 +14,7 @@
 #include "toolkit/Application.h"
 #include "main/Main_u.h"
 #include "platform/Sys.h"
+#include "toolkit/Graphics.h"
 #include "workers/Probes.h"
 
 // What the worker hands to the window: rounds not yet taken, and whether it
@@ -190,6 +191,157 @@ class TWatchThread : public Thread {
 
 }  // namespace
 
+// ---------------------------------------------------------------------------
+// The timeline: one strip per link, time left to right, drawn in code.
+
+namespace {
+
+const COLORREF kWatchBack = RGB(40, 45, 51);
+const COLORREF kWatchText = RGB(225, 230, 235);
+const COLORREF kWatchEmpty = RGB(58, 66, 76);
+const COLORREF kWatchAsleep = RGB(80, 88, 140);
+
+COLORREF CellColor(CellState c) {
+  switch (c) {
+    case CellState::Working: return StateColor(LinkState::Working);
+    case CellState::Slow: return StateColor(LinkState::Unstable);
+    case CellState::Lost: return StateColor(LinkState::Broken);
+    case CellState::Asleep: return kWatchAsleep;
+    default: return kWatchEmpty;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+const int kLabelW = 70, kTop = 24, kStripH = 20, kGap = 6, kStrips = 4;
+
+struct TimelineGeometry {
+  int left, width;
+  int64_t from, to;
+  TimelineGeometry(const RECT& r, const Watch& w, int64_t plannedMs)
+      : left(r.left + 8 + kLabelW),
+        width(std::max<int>(10, static_cast<int>(r.right - r.left) - 16 - kLabelW)),
+        from(w.StartWallMs()),
+        to(std::max(w.StartWallMs() + std::max<int64_t>(plannedMs, 1000), w.EndWallMs() + 1000)) {}
+};
+
+}  // namespace
+
+void PaintWatchTimeline(HDC dc, const RECT& r, const Watch& w, int64_t plannedMs, bool running, int64_t pointedMs) {
+  HBRUSH back = CreateSolidBrush(kWatchBack);
+  FillRect(dc, &r, back);
+  DeleteObject(back);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, kWatchText);
+  HGDIOBJ oldFont = SelectObject(dc, GetFont("Tahoma", 12, true));
+  const TimelineGeometry g(r, w, plannedMs);
+
+  // Elapsed and remaining time, the state now, the spells so far.
+  const int64_t elapsed = w.ElapsedMs();
+  std::string head = (running ? "Watching: " : "Watch: ") + DurationText(elapsed);
+  if (running) head += ", " + DurationText(std::max<int64_t>(0, plannedMs - elapsed)) + " to go";
+  head += FormatLine(", %d drops, %d slow spells", w.DropCount(), w.SlowCount());
+  if (running && !w.Spells().empty() && w.Spells().back().open)
+    head += std::string(", now: ") + SpellKindKey(w.Spells().back().kind) + " at " + LinkKey(w.Spells().back().link);
+  else if (running)
+    head += ", now: working";
+  RECT line{r.left + 8, r.top + 4, r.right - 8, r.top + 20};
+  DrawTextA(dc, head.c_str(), -1, &line, DT_SINGLELINE | DT_LEFT | DT_END_ELLIPSIS);
+
+  static const char* const names[kStrips] = {"Router", "Provider", "Internet", "Names"};
+  SelectObject(dc, GetFont("Tahoma", 12));
+  for (int i = 0; i < kStrips; ++i) {
+    const int y = r.top + kTop + i * (kStripH + kGap);
+    RECT label{r.left + 8, y, g.left - 4, y + kStripH};
+    DrawTextA(dc, names[i], -1, &label, DT_SINGLELINE | DT_LEFT | DT_VCENTER);
+    // One cell a pixel: summaries keep a lost sample visible.
+    const std::vector<CellState> cells = w.Cells(static_cast<PathLink>(i), g.from, g.to, g.width);
+    int run = 0;
+    for (int c = 1; c <= g.width; ++c) {
+      if (c < g.width && cells[c] == cells[run]) continue;
+      HBRUSH b = CreateSolidBrush(CellColor(cells[run]));
+      RECT cell{g.left + run, y, g.left + c, y + kStripH};
+      FillRect(dc, &cell, b);
+      DeleteObject(b);
+      run = c;
+    }
+  }
+  // The time axis, labelled in the local clock.
+  const int axisY = r.top + kTop + kStrips * (kStripH + kGap);
+  HBRUSH tick = CreateSolidBrush(kWatchText);
+  for (int k = 0; k <= 4; ++k) {
+    const int x = g.left + (g.width - 1) * k / 4;
+    RECT t{x, axisY - 4, x + 1, axisY};
+    FillRect(dc, &t, tick);
+    const std::string at = IsoTime(g.from + (g.to - g.from) * k / 4, w.UtcOffsetMin()).substr(11, 8);
+    RECT text{x - 40, axisY, x + 40, axisY + 14};
+    DrawTextA(dc, at.c_str(), -1, &text, DT_SINGLELINE | DT_CENTER);
+  }
+  // The moment pointed at: a mark across the strips and its figures.
+  int y = axisY + 18;
+  if (pointedMs >= 0) {
+    const int x = g.left + static_cast<int>((pointedMs - g.from) * g.width / (g.to - g.from));
+    RECT mark{x, r.top + kTop - 2, x + 1, axisY - 4};
+    FillRect(dc, &mark, tick);
+    RECT text{r.left + 8, y, r.right - 8, y + 30};
+    const std::string moment = w.MomentText(pointedMs);
+    DrawTextA(dc, moment.c_str(), -1, &text, DT_LEFT | DT_WORDBREAK);
+  }
+  DeleteObject(tick);
+  y += 32;
+  // The latest spells.
+  const std::vector<WatchSpell>& spells = w.Spells();
+  for (size_t k = spells.size() > 4 ? spells.size() - 4 : 0; k < spells.size() && y + 14 <= r.bottom; ++k) {
+    const WatchSpell& s = spells[k];
+    const std::string text = std::string(s.kind == SpellKind::Drop ? "Drop" : "Slow") + " " + LinkWhere(s.link) + ": " +
+                             IsoTime(s.startWallMs, w.UtcOffsetMin()).substr(11, 8) + " to " +
+                             IsoTime(s.endWallMs, w.UtcOffsetMin()).substr(11, 8) + FormatLine(", %d rounds", s.rounds) +
+                             (s.open ? " (going on)" : "");
+    RECT t{r.left + 8, y, r.right - 8, y + 14};
+    SetTextColor(dc, StateColor(s.kind == SpellKind::Drop ? LinkState::Broken : LinkState::Unstable));
+    DrawTextA(dc, text.c_str(), -1, &t, DT_SINGLELINE | DT_LEFT | DT_END_ELLIPSIS);
+    y += 15;
+  }
+  if (!running && w.Ended()) {
+    SetTextColor(dc, kWatchText);
+    RECT t{r.left + 8, y + 2, r.right - 8, r.bottom};
+    const std::string summary = WatchSummary(w);
+    DrawTextA(dc, summary.c_str(), -1, &t, DT_LEFT | DT_WORDBREAK);
+  }
+  SelectObject(dc, oldFont);
+}
+
+int64_t WatchTimelineTimeAt(const RECT& r, const Watch& w, int64_t plannedMs, int x) {
+  const TimelineGeometry g(r, w, plannedMs);
+  if (x < g.left || x >= g.left + g.width) return -1;
+  return g.from + (g.to - g.from) * (x - g.left) / g.width;
+}
+
+class TWatchView : public Control {
+ public:
+  TWatchView(Form* owner, Panel* parent, const std::string& name) : Control(owner, parent, name) {}
+  const Watch* watch = nullptr;  // not owned: the form's
+  int64_t plannedMs = 0;
+  bool running = false;
+  int64_t pointedMs = -1;  // the moment pointed at; -1 none
+
+  // The moment under a point of the control, or -1 off the strips.
+  int64_t TimeAt(int x) const { return watch ? WatchTimelineTimeAt(BoundsRect(), *watch, plannedMs, x + left_) : -1; }
+
+  void Paint(HDC dc) override {
+    if (watch) {
+      PaintWatchTimeline(dc, BoundsRect(), *watch, plannedMs, running, pointedMs);
+    } else {
+      RECT r = BoundsRect();
+      HBRUSH back = CreateSolidBrush(kWatchBack);
+      FillRect(dc, &r, back);
+      DeleteObject(back);
+    }
+  }
+};
+
 bool TfrmMain::StartWatch(int64_t durationMs, int intervalS) {
   if (WatchWorkerRunning) return false;
   TWatchPlan plan;
@@ -243,15 +395,20 @@ void TfrmMain::HandleWatchRounds() {
     finished = WatchFeedShared->finished;
   }
   for (const WatchRound& r : rounds) WatchRecord->AddRound(r);
+  if (WatchView && WatchView->Visible()) {
+    WatchView->running = WatchWorkerRunning && !ended;
+    WatchView->Invalidate();
+  }
   if (!rounds.empty())
     lblResult->SetCaption(FormatLine("Watching: %s of %s, %d drops, %d slow spells", DurationText(WatchRecord->ElapsedMs()),
-                                     DurationText(WatchRun.watchMs), WatchRecord->DropCount(), WatchRecord->SlowCount()));
+                                     DurationText(WatchRun.watch ? WatchRun.watchMs : WatchPlannedMs), WatchRecord->DropCount(), WatchRecord->SlowCount()));
   if (ended && WatchWorkerRunning) {
     WatchWorkerRunning = false;
     WatchRecord->Finish(WallNowMs(), MonoNowMs(), finished);
     AddLog("Watch ended: " + WatchSummary(*WatchRecord), true);
     lblResult->SetCaption(WatchSummary(*WatchRecord));
     WatchFeedShared.reset();
+    ShowWatchView(WatchView->Visible());
     if (WatchRun.watch) FinishWatchRun(true);
   }
 }
@@ -278,7 +435,10 @@ bool TfrmMain::WriteWatchCsv(const std::wstring& path) {
 
 void TfrmMain::StartWatchRun(const TTestRun& run) {
   WatchRun = run;
-  if (!StartWatch(run.watchMs, run.intervalS)) {
+  btnAuto->Click();
+  if (StartWatch(run.watchMs, run.intervalS)) {
+    ShowWatchView(true);
+  } else {
     WriteToParentConsole("The watch did not finish: it could not start.");
     FinishWatchRun(true);
   }
@@ -302,4 +462,89 @@ void TfrmMain::FinishWatchRun(bool closeWindow) {
   WriteToParentConsole(WatchSummary(*WatchRecord));
   Application.ExitCode = written ? WatchExitCode(*WatchRecord) : 3;
   if (closeWindow) Close();
+}
+
+void TfrmMain::CreateWatchView() {
+  // Over the test log, like the finding.
+  WatchView = Make<TWatchView>(pnlAuto, "WatchView");
+  WatchView->SetBounds(25, 17, 607, 288);
+  WatchView->SetCursor(TCursor::Hand);
+  auto point = [this](Component*, TMouseButton, TShiftState, int x, int) {
+    const int64_t at = WatchView->TimeAt(x);
+    if (at == WatchView->pointedMs) return;
+    WatchView->pointedMs = at;
+    if (at >= 0 && WatchRecord) ShowStatus(WatchRecord->MomentText(at));
+    WatchView->Invalidate();
+  };
+  WatchView->OnMouseMove = point;
+  WatchView->OnMouseDown = point;
+  WatchView->Hide();
+  btnWatch = Make<FlatButton>(pnlAuto, "btnWatch");
+  btnWatch->SetBounds(25, 306, 170, 14);
+  btnWatch->Font = GetFont("Tahoma", 11);
+  btnWatch->Caption = "Watch the line for 1 hour (F4)";
+  btnWatch->SetCursor(TCursor::Hand);
+  btnWatch->OnClick = [this](Component* s) { btnWatchClick(s); };
+  btnWatchCsv = Make<FlatButton>(pnlAuto, "btnWatchCsv");
+  btnWatchCsv->SetBounds(200, 306, 150, 14);
+  btnWatchCsv->Font = GetFont("Tahoma", 11);
+  btnWatchCsv->Caption = "Save the samples, CSV (F6)";
+  btnWatchCsv->SetCursor(TCursor::Hand);
+  btnWatchCsv->OnClick = [this](Component* s) { btnWatchCsvClick(s); };
+  btnWatchCsv->Hide();
+}
+
+void TfrmMain::ShowWatchView(bool show) {
+  const bool has = show && WatchRecord;
+  WatchView->watch = WatchRecord.get();
+  WatchView->plannedMs = WatchRun.watch ? WatchRun.watchMs : WatchPlannedMs;
+  WatchView->running = WatchWorkerRunning;
+  if (has) {
+    ShowFindingView(false);
+    memOutput->Hide();
+  } else if (WatchView->Visible()) {
+    memOutput->Show();
+  }
+  WatchView->SetVisible(has);
+  btnWatchCsv->SetVisible(WatchRecord != nullptr);
+  btnWatch->Caption = WatchWorkerRunning ? "Stop watching (F4)" : "Watch the line for 1 hour (F4)";
+  btnWatch->Invalidate();
+  btnWatchCsv->Invalidate();
+  WatchView->Invalidate();
+}
+
+void TfrmMain::btnWatchClick(Component*) {
+  if (WatchWorkerRunning) {
+    StopWatch();
+    AddLog("Watch stopped: " + WatchSummary(*WatchRecord), true);
+  } else {
+    WatchPlannedMs = kPanelWatchMs;
+    if (!StartWatch(kPanelWatchMs, 5)) return;
+  }
+  ShowWatchView(true);
+}
+
+void TfrmMain::btnWatchCsvClick(Component*) {
+  if (!WatchRecord) return;
+  const std::wstring folder = DesktopFolder();
+  if (folder.empty()) {
+    ShowStatus("This user has no desktop folder: the samples were not saved.");
+    return;
+  }
+  std::string name = TimestampedFileName("VelnorAgent-watch");
+  name = name.substr(0, name.size() - 4) + ".csv";
+  const std::wstring path = folder + L"\\" + WideOf(name);
+  if (WriteWatchCsv(path)) ShowStatus("Samples saved: " + PathText(path));
+}
+
+bool TfrmMain::HandleWatchKey(WORD key) {
+  if (key == VK_F4) {
+    btnWatchClick(btnWatch);
+    return true;
+  }
+  if (key == VK_F6 && btnWatchCsv->Visible()) {
+    btnWatchCsvClick(btnWatchCsv);
+    return true;
+  }
+  return false;
 }
