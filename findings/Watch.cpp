@@ -338,18 +338,28 @@ std::vector<CellState> Watch::Cells(PathLink link, int64_t fromWallMs, int64_t t
     else if (m.asleep)
       mark(m.wallMs, end, CellState::Asleep);
   }
-  // Each sample stands for its round.
+  // Each sample stands for the time until its link's next one (a round for
+  // an echo, five for a name lookup), ten rounds at most.
   const int64_t roundMs = intervalS_ * 1000LL;
-  auto it = std::lower_bound(samples_.begin(), samples_.end(), fromWallMs - roundMs,
+  auto it = std::lower_bound(samples_.begin(), samples_.end(), fromWallMs - 10 * roundMs,
                              [](const WatchSample& s, int64_t t) { return s.wallMs < t; });
+  const WatchSample* previous = nullptr;
+  auto stateOf = [](const WatchSample& s) {
+    return s.status == SampleStatus::Asleep ? CellState::Asleep
+           : IsLost(s.status)               ? CellState::Lost
+           : s.slow                         ? CellState::Slow
+                                            : CellState::Working;
+  };
+  int64_t pace = roundMs;  // the link's own, from its latest two samples
   for (; it != samples_.end() && it->wallMs < toWallMs; ++it) {
     if (it->link != link) continue;
-    const CellState state = it->status == SampleStatus::Asleep ? CellState::Asleep
-                            : IsLost(it->status)                ? CellState::Lost
-                            : it->slow                          ? CellState::Slow
-                                                                : CellState::Working;
-    mark(it->wallMs, it->wallMs + roundMs - 1, state);
+    if (previous) {
+      pace = std::min(std::max<int64_t>(it->wallMs - previous->wallMs, roundMs), 10 * roundMs);
+      mark(previous->wallMs, previous->wallMs + pace - 1, stateOf(*previous));
+    }
+    previous = &*it;
   }
+  if (previous) mark(previous->wallMs, previous->wallMs + pace - 1, stateOf(*previous));
   for (const WatchGap& g : gaps_) mark(g.startWallMs + roundMs, g.endWallMs - 1, CellState::Asleep);
   return out;
 }

@@ -172,6 +172,8 @@ class TfrmMain : public Form {
   void btnWatchClick(Component* sender);
   void btnWatchCsvClick(Component* sender);
   bool HandleWatchKey(WORD key);
+  // A tool that would disturb a running watch says so and does not run.
+  bool WatchDisturbedBy(const std::string& what);
   TWatchView* WatchView = nullptr;
   FlatButton* btnWatch = nullptr;
   FlatButton* btnWatchCsv = nullptr;

@@ -242,7 +242,8 @@ void PaintWatchTimeline(HDC dc, const RECT& r, const Watch& w, int64_t plannedMs
   const int64_t elapsed = w.ElapsedMs();
   std::string head = (running ? "Watching: " : "Watch: ") + DurationText(elapsed);
   if (running) head += ", " + DurationText(std::max<int64_t>(0, plannedMs - elapsed)) + " to go";
-  head += FormatLine(", %d drops, %d slow spells", w.DropCount(), w.SlowCount());
+  head += FormatLine(w.DropCount() == 1 ? ", %d drop" : ", %d drops", w.DropCount());
+  head += FormatLine(w.SlowCount() == 1 ? ", %d slow spell" : ", %d slow spells", w.SlowCount());
   if (running && !w.Spells().empty() && w.Spells().back().open)
     head += std::string(", now: ") + SpellKindKey(w.Spells().back().kind) + " at " + LinkKey(w.Spells().back().link);
   else if (running)
@@ -480,13 +481,13 @@ void TfrmMain::CreateWatchView() {
   WatchView->OnMouseDown = point;
   WatchView->Hide();
   btnWatch = Make<FlatButton>(pnlAuto, "btnWatch");
-  btnWatch->SetBounds(25, 306, 170, 14);
+  btnWatch->SetBounds(25, 306, 190, 14);
   btnWatch->Font = GetFont("Tahoma", 11);
   btnWatch->Caption = "Watch the line for 1 hour (F4)";
   btnWatch->SetCursor(TCursor::Hand);
   btnWatch->OnClick = [this](Component* s) { btnWatchClick(s); };
   btnWatchCsv = Make<FlatButton>(pnlAuto, "btnWatchCsv");
-  btnWatchCsv->SetBounds(200, 306, 150, 14);
+  btnWatchCsv->SetBounds(220, 306, 200, 14);
   btnWatchCsv->Font = GetFont("Tahoma", 11);
   btnWatchCsv->Caption = "Save the samples, CSV (F6)";
   btnWatchCsv->SetCursor(TCursor::Hand);

@@ -225,6 +225,10 @@ TEST(WatchCells, EachSampleStandsForItsRound) {
   const std::vector<CellState> few = w.Cells(PathLink::Router, kStart, kStart + 10000, 3);
   EXPECT_EQ(few[1], CellState::Lost);
   EXPECT_NE(w.MomentText(kStart + 4500).find("router 10.0.0.1 timeout"), std::string::npos) << w.MomentText(kStart + 4500);
+  // A lookup every fifth round stands for the rounds until the next one.
+  const Watch names = Feed({"oooooooooo", "", "", "o....x...."});
+  const std::vector<CellState> strip = names.Cells(PathLink::Names, kStart, kStart + 10000, 10);
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(strip[i], i < 5 ? CellState::Working : CellState::Lost) << i;
 }
 
 TEST(WatchWords, DurationsAndTimes) {
