@@ -130,21 +130,21 @@ TEST_F(ReportTest, BeforeAnythingRanItSaysSo) {
 TEST_F(ReportTest, TheVerdictsAndListsAreWhatTheWindowShows) {
   struct Row {
     const char* name;
-    std::map<std::string, Answer> answers;
+    std::map<std::string, EchoAnswer> answers;
     std::vector<std::string> stages;
     int verdict;
   } rows[] = {
       {"every stage passes", {}, Stages({"passed", "passed", "passed", "passed", "passed", "passed", "passed"}), 0},
       {"the second backbone silent",
-       {{"10.77.1.3", Answer::Down}},
+       {{"10.77.1.3", EchoAnswer::Down}},
        Stages({"passed", "passed", "passed", "warning", "passed", "passed", "passed"}),
        1},
       {"the gateway half there",
-       {{"192.168.1.1", Answer::Half}},
+       {{"192.168.1.1", EchoAnswer::Half}},
        Stages({"passed", "warning", "passed", "passed", "passed", "passed", "passed"}),
        1},
       {"the provider gone",
-       {{endpoints::ProviderServerAddress, Answer::Down}},
+       {{endpoints::ProviderServerAddress, EchoAnswer::Down}},
        Stages({"passed", "passed", "failed", "not run", "not run", "not run", "not run"}),
        2},
   };
