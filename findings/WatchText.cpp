@@ -137,7 +137,8 @@ Finding WatchFinding(const Watch& w) {
 
 std::string WatchSummary(const Watch& w) {
   const int drops = w.DropCount(), slows = w.SlowCount();
-  if (drops + slows == 0) return "No drop or slow spell in " + DurationText(w.ElapsedMs()) + ": the line held.";
+  const std::string early = w.Ended() && !w.Finished() ? " (The watch was stopped early.)" : "";
+  if (drops + slows == 0) return "No drop or slow spell in " + DurationText(w.ElapsedMs()) + ": the line held." + early;
   std::string text;
   if (drops > 0) text += Plural(drops, "drop", "drops");
   if (slows > 0) text += (text.empty() ? "" : " and ") + Plural(slows, "slow spell", "slow spells");
@@ -148,8 +149,7 @@ std::string WatchSummary(const Watch& w) {
   text += oneLink ? (drops + slows == 1 ? ", " : ", each ") : ", the first along the path ";
   // The dash in the program's code page, 1252.
   text += std::string(LinkWhere(place.link)) + ": " + LinkCulprit(place.link) + " \x97 " + WatchNextStep(place.link) + ".";
-  if (!w.Finished()) text += " (The watch was stopped early.)";
-  return text;
+  return text + early;
 }
 
 std::string Watch::MomentText(int64_t wallMs) const {
@@ -194,7 +194,7 @@ std::vector<std::string> WatchLines(const Watch& w) {
   const int off = w.UtcOffsetMin();
   out.push_back("WATCH");
   out.push_back(Field("Start", IsoTime(w.StartWallMs(), off)));
-  out.push_back(Field("End", IsoTime(w.EndWallMs(), off) + (w.Finished() ? "" : " (stopped early)")));
+  out.push_back(Field("End", IsoTime(w.EndWallMs(), off) + (!w.Ended() ? " (still running)" : w.Finished() ? "" : " (stopped early)")));
   out.push_back(Field("Interval", FormatLine("%d s", w.IntervalS())));
   out.push_back(Field("Rounds", FormatLine("%d", static_cast<int>(w.Rounds()))));
   out.push_back(Field("Finding", WatchSummary(w)));

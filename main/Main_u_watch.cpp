@@ -515,6 +515,13 @@ void TfrmMain::ShowWatchView(bool show) {
 }
 
 void TfrmMain::btnWatchClick(Component*) {
+  if (WatchRun.watch) {
+    // A script's watch stopped by hand: its files are written, and it did
+    // not finish.
+    WriteToParentConsole("The watch did not finish: it was stopped.");
+    FinishWatchRun(true);
+    return;
+  }
   if (WatchWorkerRunning) {
     StopWatch();
     AddLog("Watch stopped: " + WatchSummary(*WatchRecord), true);

@@ -147,4 +147,32 @@ if errors:
     print("\n".join("FAIL: " + e for e in errors))
     sys.exit(1)
 PY
+
+# Closed early: what was gathered is written, the watch did not finish (3).
+json2="$OUT/closed.json" csv2="$OUT/closed.csv"
+rm -f "$json2" "$csv2"
+(cd "$BUILD" && exec timeout 300 "$WINE_RUN" "$EXE" /watch 5m /interval 1 /report "$(win "$OUT/closed.txt")" \
+  /json "$(win "$json2")" /csv "$(win "$csv2")") >"$OUT/closed.log" 2>&1 &
+RUN=$!
+wait_main
+sleep 8
+probe close "$TITLE"
+rc=0
+wait "$RUN" || rc=$?
+check "exit code of a watch closed early" "$rc" "3"
+python3 - "$json2" "$csv2" <<'PY'
+import csv, json, sys
+w = json.load(open(sys.argv[1], encoding="ascii"))["watch"]
+rows = list(csv.reader(open(sys.argv[2], encoding="utf-8-sig", newline="")))
+assert not w["finished"], w
+assert w["rounds"] >= 4 and len(rows) - 1 >= 3 * w["rounds"], (w["rounds"], len(rows))
+assert "stopped early" in w["finding"]["summary"], w["finding"]
+print("closed early: %d rounds kept, %d CSV rows" % (w["rounds"], len(rows) - 1))
+PY
+
+# A duration out of range: 3 at once, with the usage.
+rc=0
+(cd "$BUILD" && timeout 60 "$WINE_RUN" "$EXE" /watch 25h) >"$OUT/usage.log" 2>"$OUT/usage.err" || rc=$?
+check "exit code of /watch 25h" "$rc" "3"
+tr -d '\r' <"$OUT/usage.err" | grep -q '^/watch needs a DURATION' || fail "no reason given: $(cat "$OUT/usage.err")"
 echo "PASS"
