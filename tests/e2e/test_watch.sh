@@ -26,6 +26,8 @@ table ip velnor_watch {
 NFT
 }
 slow_stop() {
+  # The kernel answers again before the responder goes.
+  ip netns exec "$GW_NS" sysctl -qw net.ipv4.icmp_echo_ignore_all=0 || true
   if [ -n "$RESPONDER" ]; then
     kill "$RESPONDER" 2>/dev/null || true
     wait "$RESPONDER" 2>/dev/null || true
