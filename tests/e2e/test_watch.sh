@@ -172,6 +172,19 @@ assert "stopped early" in w["finding"]["summary"], w["finding"]
 print("closed early: %d rounds kept, %d CSV rows" % (w["rounds"], len(rows) - 1))
 PY
 
+# /json beside /test writes the diagnosis as one object.
+rc=0
+(cd "$BUILD" && timeout 200 "$WINE_RUN" "$EXE" /test /report "$(win "$OUT/test.txt")" /json "$(win "$OUT/test.json")") \
+  >"$OUT/test.log" 2>&1 || rc=$?
+check "exit code of /test on a working line" "$rc" "0"
+python3 - "$OUT/test.json" <<'PY'
+import json, sys
+d = json.load(open(sys.argv[1], encoding="ascii"))
+assert d["finding"]["code"] == "all_working", d["finding"]
+assert [s["verdict"] for s in d["stages"]] == ["passed"] * 7, d["stages"]
+print("/test /json: %s" % d["finding"]["code"])
+PY
+
 # A duration out of range: 3 at once, with the usage.
 rc=0
 (cd "$BUILD" && timeout 60 "$WINE_RUN" "$EXE" /watch 25h) >"$OUT/usage.log" 2>"$OUT/usage.err" || rc=$?
