@@ -285,6 +285,7 @@ void TfrmMain::CreateComponents() {
   lblAverage->SetFont(GetFont("Arial", 13, true));
   imgRefresh->SetShowHint(true);
   CreateFindingView();
+  CreateWatchView();
 
   TimerCascade = Make<Timer>("TimerCascade");
   TimerCascade->SetInterval(10);
@@ -488,6 +489,7 @@ void TfrmMain::FormKeyDown(WORD& key, TShiftState shift) {
       break;
     case 2:
       if (HandleFindingKey(key)) break;
+      if (HandleWatchKey(key)) break;
       if ((key == VK_RETURN || key == VK_F1) && btnStartAutoTest->Enabled()) press(btnStartAutoTest);
       break;
     case 0:
@@ -517,6 +519,12 @@ void TfrmMain::FormCloseQuery(bool& canClose) {
     FinishTestRun(false);
   else
     AbandonTestRun("the window was closed before it finished.", false);
+  // A watch closed early keeps what it gathered: its files are written.
+  if (WatchRun.watch) {
+    WriteToParentConsole("The watch did not finish: the window was closed.");
+    FinishWatchRun(false);
+  }
+  StopWatch();
   // Closing is always allowed, so the window goes at once; what follows is
   // only cleaning up behind it.
   ShowWindow(Handle(), SW_HIDE);
@@ -564,6 +572,15 @@ LRESULT TfrmMain::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       // and the script's code is the program's own.
       AbandonTestRun("Windows ended the session before it finished.", false);
       ExitProcess(static_cast<UINT>(Application.ExitCode));
+    }
+    if (msg == WM_ENDSESSION && wp && WatchRun.watch) {
+      WriteToParentConsole("The watch did not finish: Windows ended the session.");
+      FinishWatchRun(false);
+      ExitProcess(static_cast<UINT>(Application.ExitCode));
+    }
+    if (msg == WM_WATCH_ROUNDS) {
+      HandleWatchRounds();
+      return 0;
     }
     if (msg == WM_PROBE_DONE) {
       HandleProbeDone(wp);

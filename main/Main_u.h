@@ -8,18 +8,32 @@
 #include <string>
 
 #include "findings/Diagnosis.h"
+#include "findings/Watch.h"
 #include "netdata/IPv6.h"
 #include "toolkit/Controls.h"
 #include "workers/PingThread_u.h"
 #include "workers/Utils_u.h"
 
 class TExecThread;
+class TFindingView;
+class TWatchView;
 struct TProbeResults;
+struct TWatchFeed;
 
 // Posted to the main window when a test started from the command line ends.
 const UINT WM_TEST_RUN_ENDED = WM_USER + 103;
 // Posted by a check of the diagnosis when it is done; WParam the test's token.
 const UINT WM_PROBE_DONE = WM_USER + 118;
+// Posted by the watch's worker when it has handed over rounds, or ended.
+const UINT WM_WATCH_ROUNDS = WM_USER + 119;
+
+// A link's state in the skin's colours: working, warning, broken, unknown.
+COLORREF StateColor(LinkState s);
+// The watch's timeline into r: a strip per link, the time axis, the moment
+// pointed at (-1: none) and the latest spells.
+void PaintWatchTimeline(HDC dc, const RECT& r, const Watch& w, int64_t plannedMs, bool running, int64_t pointedMs);
+// The moment under x (in r's coordinates) of that timeline; -1 off its strips.
+int64_t WatchTimelineTimeAt(const RECT& r, const Watch& w, int64_t plannedMs, int x);
 
 class TfrmMain : public Form {
  public:
@@ -127,8 +141,47 @@ class TfrmMain : public Form {
     bool active = false;
     std::wstring reportPath;  // empty: the desktop
     std::string error;        // the command line was wrong: why (the program shows the usage and ends)
+    std::wstring jsonPath;    // empty: no JSON file
+    // A watch instead of the test: its length, interval and CSV file.
+    bool watch = false;
+    int64_t watchMs = 0;
+    int intervalS = 5;
+    bool intervalSet = false;
+    std::wstring csvPath;
   };
   void StartTestRun(const TTestRun& run);
+
+  // The watch (Main_u_watch.cpp): rounds of echoes, lookups and web
+  // requests on a worker, fed into one record on this thread.
+  bool StartWatch(int64_t durationMs, int intervalS);
+  // Ends a running watch early; what was gathered stays.
+  void StopWatch();
+  bool WatchRunning() const { return WatchWorkerRunning; }
+  void HandleWatchRounds();
+  void StartWatchRun(const TTestRun& run);
+  // Ends a watch from the command line: writes its files, sets the exit
+  // code (3 when it did not finish or a file could not be written).
+  void FinishWatchRun(bool closeWindow);
+  bool WriteWatchCsv(const std::wstring& path);
+  std::string WatchJsonText() const;
+  std::vector<std::string> WatchReportLines() const;
+  std::unique_ptr<Watch> WatchRecord;
+  std::shared_ptr<TWatchFeed> WatchFeedShared;
+  bool WatchWorkerRunning = false;
+  TTestRun WatchRun;
+  // The test panel's timeline, its button (F4) and the CSV button (F6).
+  void CreateWatchView();
+  void ShowWatchView(bool show);
+  void btnWatchClick(Component* sender);
+  void btnWatchCsvClick(Component* sender);
+  bool HandleWatchKey(WORD key);
+  // A tool that would disturb a running watch says so and does not run.
+  bool WatchDisturbedBy(const std::string& what);
+  TWatchView* WatchView = nullptr;
+  FlatButton* btnWatch = nullptr;
+  FlatButton* btnWatchCsv = nullptr;
+  static const int64_t kPanelWatchMs = 60 * 60 * 1000;
+  int64_t WatchPlannedMs = kPanelWatchMs;
   // Ends a run from the command line that has not finished (the window
   // closed, the session ending, the time bound passed, or a start refused):
   // the report is written all the same, saying why and which stage did not

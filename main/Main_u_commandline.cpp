@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "main/Main_u.h"
+#include "findings/Watch.h"
 #include "netdata/IPHelper.h"
 
 namespace {
@@ -23,8 +24,32 @@ struct Switch {
 const Switch kSwitches[] = {
     {L"/test", nullptr, [](Run& run, const std::wstring&) { run.active = true; },
      "runs the automatic connection test at once and ends with its verdict"},
+    {L"/watch", "DURATION",
+     [](Run& run, const std::wstring& value) {
+       run.watch = true;
+       run.watchMs = ParseWatchDuration(WideToAnsi(value));
+       if (run.watchMs < 0) run.error = "/watch needs a DURATION from 30s to 24h: a number with s, m or h (no unit: minutes).";
+     },
+     "watches the line for DURATION (30s to 24h; 90s, 10m, 2h, or minutes without a unit) and ends with what it found"},
+    {L"/interval", "SECONDS",
+     [](Run& run, const std::wstring& value) {
+       const std::string text = WideToAnsi(value);
+       int n = 0;
+       bool digits = !text.empty() && text.size() <= 2;
+       for (char c : text) digits = digits && c >= '0' && c <= '9';
+       if (digits) n = std::stoi(text);
+       if (!digits || n < 1 || n > 60)
+         run.error = "/interval needs a number of SECONDS from 1 to 60.";
+       run.intervalS = n;
+       run.intervalSet = true;
+     },
+     "a watch's round every SECONDS (1 to 60, without it: 5)"},
     {L"/report", "FILE", [](Run& run, const std::wstring& value) { run.reportPath = value; },
-     "writes the test's report to FILE (without it: a new file on the desktop)"},
+     "writes the report to FILE (without it: a new file on the desktop)"},
+    {L"/json", "FILE", [](Run& run, const std::wstring& value) { run.jsonPath = value; },
+     "also writes the test's diagnosis or the watch as one JSON object to FILE"},
+    {L"/csv", "FILE", [](Run& run, const std::wstring& value) { run.csvPath = value; },
+     "writes every sample a watch kept to FILE, one a line"},
 };
 
 bool SameSwitch(const std::wstring& word, const wchar_t* name) {
@@ -102,13 +127,21 @@ TfrmMain::TTestRun ParseTestRun(const std::wstring& arguments) {
     }
     found->apply(run, value);
   }
-  // The switches beside /test only change how the test reports.
-  if (run.error.empty() && !run.active && !words.empty()) run.error = Shown(words[0]) + " is used with /test.";
+  // The switches beside /test and /watch only change how they report.
+  if (run.error.empty() && run.active && run.watch) run.error = "/test and /watch are used one at a time.";
+  if (run.error.empty() && !run.active && !run.watch && !words.empty()) {
+    const bool watchOnly = SameSwitch(words[0], L"/interval") || SameSwitch(words[0], L"/csv");
+    run.error = Shown(words[0]) + (watchOnly ? " is used with /watch." : " is used with /test.");
+  }
+  if (run.error.empty() && run.active && (run.intervalSet || !run.csvPath.empty()))
+    run.error = std::string(run.intervalSet ? "/interval" : "/csv") + " is used with /watch.";
   return run;
 }
 
 std::string UsageText() {
-  std::string text = "Usage: VelnorAgent.exe [/test [/report FILE]]\r\n";
+  std::string text =
+      "Usage: VelnorAgent.exe [/test [/report FILE] [/json FILE]]\r\n"
+      "       VelnorAgent.exe [/watch DURATION [/interval SECONDS] [/report FILE] [/json FILE] [/csv FILE]]\r\n";
   for (const Switch& s : kSwitches) {
     std::string left = "  " + Shown(s.name) + (s.value ? std::string(" ") + s.value : std::string());
     if (left.size() < 18) left.resize(18, ' ');
@@ -117,6 +150,8 @@ std::string UsageText() {
   text +=
       "Switches may be written in any case. A /test run ends with 0 when every stage passed, 1 when a stage "
       "warned, 2 when a stage failed, 3 when the test could not start or finish, its report could not be "
-      "written, or the command line was wrong.\r\n";
+      "written, or the command line was wrong. A /watch run ends with 0 when no drop or slow spell was found, 1 "
+      "when only slow spells were, 2 when a drop was, 3 when it did not finish (closed, ended by Windows, could not "
+      "start), a file could not be written, or the command line was wrong.\r\n";
   return text;
 }

@@ -38,14 +38,6 @@ const size_t kNameServersAsked = 3;
 WPARAM probeToken = 0;
 
 // The skin's colours for a link.
-COLORREF StateColor(LinkState s) {
-  switch (s) {
-    case LinkState::Working: return RGB(40, 190, 60);
-    case LinkState::Unstable: return RGB(240, 170, 20);
-    case LinkState::Broken: return RGB(220, 45, 45);
-    default: return RGB(110, 116, 124);
-  }
-}
 
 const COLORREF kViewBack = RGB(40, 45, 51);
 const COLORREF kViewText = RGB(225, 230, 235);
@@ -75,6 +67,15 @@ std::string FirstPublicHost() {
 }
 
 }  // namespace
+
+COLORREF StateColor(LinkState s) {
+  switch (s) {
+    case LinkState::Working: return RGB(40, 190, 60);
+    case LinkState::Unstable: return RGB(240, 170, 20);
+    case LinkState::Broken: return RGB(220, 45, 45);
+    default: return RGB(110, 116, 124);
+  }
+}
 
 // The picture of the path and the finding's words, drawn in code.
 class TFindingView : public Control {
@@ -203,6 +204,7 @@ void TfrmMain::StartEvidence() {
   RepairRan = false;
   ShowFindingView(false);
   btnFindingLog->Hide();
+  ShowWatchView(false);
 
   // The name servers set and the proxy are read here, asked on a worker.
   TNetworkParams params;
@@ -389,6 +391,7 @@ void TfrmMain::ShowFindingView(bool show) {
 }
 
 void TfrmMain::btnFindingLogClick(Component*) {
+  ShowWatchView(false);
   if (!btnFindingLog->Visible()) return;
   ShowFindingView(!FindingView->Visible());
 }

@@ -91,6 +91,10 @@ std::string TfrmMain::ReportText() const {
 
   out.push_back("");
   for (const std::string& line : DiagnosisReportLines()) out.push_back(line);
+  if (WatchRecord) {
+    out.push_back("");
+    for (const std::string& line : WatchReportLines()) out.push_back(line);
+  }
 
   Section(out, "ADAPTERS (type | hardware address | IP address | DNS server | gateway | Mbps | description)");
   if (!AdapterReadError.empty())
@@ -212,6 +216,7 @@ void TfrmMain::AbandonTestRun(const std::string& why, bool closeWindow) {
   AddLog("The test did not finish: " + why, true);
   WriteToParentConsole("The test did not finish: " + why);
   WriteReport(TestRun.reportPath, true);
+  if (!TestRun.jsonPath.empty()) WriteDiagnosisJson(TestRun.jsonPath);
   Application.ExitCode = 3;
   if (closeWindow) Close();
 }
@@ -223,6 +228,11 @@ void TfrmMain::FinishTestRun(bool closeWindow) {
   TestRunTimer = 0;
   StopWatchdog();
   // A script that finds no report must not read success from the code.
-  Application.ExitCode = WriteReport(TestRun.reportPath, true) ? TestVerdict() : 3;
+  bool written = WriteReport(TestRun.reportPath, true);
+  if (!TestRun.jsonPath.empty() && !WriteDiagnosisJson(TestRun.jsonPath)) {
+    WriteToParentConsole("The JSON file could not be saved to " + PathText(TestRun.jsonPath) + ".");
+    written = false;
+  }
+  Application.ExitCode = written ? TestVerdict() : 3;
   if (closeWindow) Close();
 }

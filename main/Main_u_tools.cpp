@@ -129,7 +129,7 @@ void TfrmMain::btnNetConnClick(Component*) { StartCommand("ncpa.cpl", GetWindows
 void TfrmMain::btnInetOptClick(Component*) { StartCommand("inetcpl.cpl", GetWindowsFolder()); }
 
 void TfrmMain::btnFirewallClick(Component*) {
-  if (!FirewallAllowed) return;
+  if (!FirewallAllowed || WatchDisturbedBy("Switching the firewall")) return;
   const bool nt6 = GetWindowsVersionCode() == 8;
   const std::string command =
       std::string(nt6 ? "netsh advfirewall set currentprofile state " : "netsh firewall set opmode ") +
@@ -148,7 +148,19 @@ void TfrmMain::btnFlashDNSClick(Component*) { RunToolCommand("ipconfig /flushdns
 // and language to the next ("Ethernet", "Wi-Fi", "Подключение..."), so no
 // name pattern renews them all. The system renews only with administrator
 // rights.
-void TfrmMain::btnRepairClick(Component*) { RunToolCommand("ipconfig /renew", false, kRepairNeedsRights); }
+void TfrmMain::btnRepairClick(Component*) {
+  if (WatchDisturbedBy("Renewing the address")) return;
+  RunToolCommand("ipconfig /renew", false, kRepairNeedsRights);
+}
+
+bool TfrmMain::WatchDisturbedBy(const std::string& what) {
+  if (!WatchWorkerRunning) return false;
+  const std::string text = what + " would break the connection the watch is measuring: stop the watch first (F4 on "
+                                  "the test panel), or let it finish.";
+  memToolsOutput->GetLines().Add(text);
+  ShowStatus(text);
+  return true;
+}
 
 // A gateway that names no router is never pinged or opened: "ping" of an
 // empty name only prints its usage, and of 0.0.0.0 it proves nothing.

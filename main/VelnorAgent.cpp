@@ -25,13 +25,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     return 3;
   }
   // A script's test waits for nobody: no box, whatever happens.
-  Application.Unattended = testRun.active;
+  Application.Unattended = testRun.active || testRun.watch;
 
   HANDLE mutex = Sys.CreateMutexA(nullptr, TRUE, "VelnorAgent");
   if (!mutex || GetLastError() != 0) {
     const char text[] = "Can`t run multiple instances of VelnorAgent!";
     // A script that asked for a test learns at once that none could start.
-    if (testRun.active) {
+    if (testRun.active || testRun.watch) {
       WriteToParentConsole(text);
       return 3;
     }
@@ -51,6 +51,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   frmTCPIPMonitor = new TfrmTCPIPMonitor();
   frmMain->ShowSelectedAdapters();
   if (testRun.active) frmMain->StartTestRun(testRun);
+  if (testRun.watch) frmMain->StartWatchRun(testRun);
   Application.Run();
   // A ping worker may still be inside an echo or a lookup, and libraries it
   // uses must not be released under it: the process ends here, its threads

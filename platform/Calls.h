@@ -36,6 +36,8 @@
 namespace SysPrototypes {
 DWORD WINAPI AllocateAndGetTcpExTableFromStack(PVOID* table, BOOL order, HANDLE heap, DWORD flags, DWORD family);
 DWORD WINAPI AllocateAndGetUdpExTableFromStack(PVOID* table, BOOL order, HANDLE heap, DWORD flags, DWORD family);
+// From Windows 7 on.
+BOOL WINAPI QueryUnbiasedInterruptTime(PULONGLONG unbiasedTime);
 }  // namespace SysPrototypes
 
 // The loader's own settings come first: SetDefaultDllDirectories exists from
@@ -49,6 +51,7 @@ DWORD WINAPI AllocateAndGetUdpExTableFromStack(PVOID* table, BOOL order, HANDLE 
   X(::, CreateMutexA)             \
   X(::, Sleep)                    \
   X(::, GetTickCount64)           \
+  X(SysPrototypes::, QueryUnbiasedInterruptTime) \
   X(::, GetLocalTime)             \
   X(::, CreateFileW)              \
   X(::, WriteFile)                \

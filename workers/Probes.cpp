@@ -271,3 +271,32 @@ void TProbeThread::Execute() {
   }
   PostMessageA(NotifyWindow, Message, Token, 0);
 }
+
+TEchoProbe EchoOnce(const std::string& address, int timeoutMs) {
+  TEchoProbe probe;
+  ULONG to = 0;
+  if (!ParseIPv4(address, to)) {
+    probe.status = ERROR_INVALID_PARAMETER;
+    return probe;
+  }
+  if (!Sys.IcmpCreateFile || !Sys.IcmpSendEcho || !Sys.IcmpCloseHandle) {
+    probe.status = ERROR_PROC_NOT_FOUND;
+    return probe;
+  }
+  HANDLE echo = Sys.IcmpCreateFile();
+  if (echo == INVALID_HANDLE_VALUE) {
+    probe.status = GetLastError();
+    return probe;
+  }
+  char request[32];
+  memset(request, 'E', sizeof(request));
+  // Room for one reply record, its data and an error answer's quoted packet.
+  alignas(ICMP_ECHO_REPLY) unsigned char reply[sizeof(ICMP_ECHO_REPLY) + sizeof(request) + 8 + 64] = {};
+  const DWORD replies = Sys.IcmpSendEcho(echo, to, request, sizeof(request), nullptr, reply, sizeof(reply),
+                                         static_cast<DWORD>(timeoutMs));
+  probe.status = replies == 0 ? GetLastError() : reinterpret_cast<const ICMP_ECHO_REPLY*>(reply)->Status;
+  if (replies > 0 && probe.status == IP_SUCCESS)
+    probe.ms = static_cast<int>(reinterpret_cast<const ICMP_ECHO_REPLY*>(reply)->RoundTripTime);
+  Sys.IcmpCloseHandle(echo);
+  return probe;
+}

@@ -34,6 +34,15 @@ struct TWebProbe {
 };
 TWebProbe ProbeWebPage(const std::string& url, int timeoutMs);
 
+// One echo to a dotted IPv4 address: status is IP_SUCCESS with its time in
+// ms, or the error answer's status (IP_REQ_TIMED_OUT, IP_DEST_HOST_UNREACHABLE,
+// ...), or the system's error when no echo could be sent.
+struct TEchoProbe {
+  DWORD status = 0;
+  int ms = -1;
+};
+TEchoProbe EchoOnce(const std::string& address, int timeoutMs);
+
 // The host part of a web address: "http://a.b:8080/x" gives "a.b".
 std::string UrlHost(const std::string& url);
 

@@ -173,7 +173,7 @@ TEST_F(AutoTest, EveryTestReadsTheAdaptersItIsAboutToTest) {
     machine.answers.clear();
     Open();
     // The old gateway no longer answers.
-    if (row.gatewayAtStart != row.gatewayAtOpen) machine.answers[row.gatewayAtOpen] = Answer::Down;
+    if (row.gatewayAtStart != row.gatewayAtOpen) machine.answers[row.gatewayAtOpen] = EchoAnswer::Down;
     machine.adapters[0].operStatus = row.operStatusAtStart;
     machine.adapters[0].address = row.addressAtStart;
     machine.adapters[0].gateway = row.gatewayAtStart;
@@ -216,7 +216,7 @@ TEST_F(AutoTest, EveryTestReadsTheAdaptersItIsAboutToTest) {
 }
 
 TEST_F(AutoTest, AnIcmpErrorFromARouterFailsTheStage) {
-  machine.answers = {{endpoints::ProviderServerAddress, Answer::Unreachable}};
+  machine.answers = {{endpoints::ProviderServerAddress, EchoAnswer::Unreachable}};
   Open();
   Start();
   EXPECT_TRUE(Marked(2));
@@ -351,10 +351,10 @@ TEST_F(AutoTest, NoQualifyingAdapterFailsStageTwoWithoutPinging) {
 }
 
 TEST_F(AutoTest, WarningsMarkOnlyTheBackboneAndPublicHostRows) {
-  machine.answers = {{"192.168.1.1", Answer::Half},
-                     {endpoints::ProviderServerAddress, Answer::Half},
-                     {"10.77.1.3", Answer::Half},
-                     {"10.77.1.11", Answer::Half}};
+  machine.answers = {{"192.168.1.1", EchoAnswer::Half},
+                     {endpoints::ProviderServerAddress, EchoAnswer::Half},
+                     {"10.77.1.3", EchoAnswer::Half},
+                     {"10.77.1.11", EchoAnswer::Half}};
   Open();
   Start();
   EXPECT_FALSE(Marked(2));
@@ -372,7 +372,7 @@ TEST_F(AutoTest, WarningsMarkOnlyTheBackboneAndPublicHostRows) {
 }
 
 TEST_F(AutoTest, AFailureOnStageThreeStopsTheTest) {
-  machine.answers = {{endpoints::ProviderServerAddress, Answer::Down}};
+  machine.answers = {{endpoints::ProviderServerAddress, EchoAnswer::Down}};
   Open();
   Start();
   EXPECT_TRUE(Marked(2));

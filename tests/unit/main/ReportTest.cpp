@@ -135,21 +135,21 @@ TEST_F(ReportTest, BeforeAnythingRanItSaysSo) {
 TEST_F(ReportTest, TheVerdictsAndListsAreWhatTheWindowShows) {
   struct Row {
     const char* name;
-    std::map<std::string, Answer> answers;
+    std::map<std::string, EchoAnswer> answers;
     std::vector<std::string> stages;
     int verdict;
   } rows[] = {
       {"every stage passes", {}, Stages({"passed", "passed", "passed", "passed", "passed", "passed", "passed"}), 0},
       {"the second backbone silent",
-       {{"10.77.1.3", Answer::Down}},
+       {{"10.77.1.3", EchoAnswer::Down}},
        Stages({"passed", "passed", "passed", "warning", "passed", "passed", "passed"}),
        1},
       {"the gateway half there",
-       {{"192.168.1.1", Answer::Half}},
+       {{"192.168.1.1", EchoAnswer::Half}},
        Stages({"passed", "warning", "passed", "passed", "passed", "passed", "passed"}),
        1},
       {"the provider gone",
-       {{endpoints::ProviderServerAddress, Answer::Down}},
+       {{endpoints::ProviderServerAddress, EchoAnswer::Down}},
        Stages({"passed", "passed", "failed", "not run", "not run", "not run", "not run"}),
        2},
   };
@@ -259,6 +259,45 @@ TEST(ParseTestRun, ReadsTheSwitchesAndRefusesWhatItDoesNotKnow) {
   }
   // The usage names every switch.
   for (const char* name : {"/test", "/report FILE"}) EXPECT_NE(UsageText().find(name), std::string::npos) << name;
+}
+
+TEST(ParseTestRun, ReadsAWatchAndItsSwitches) {
+  struct Row {
+    const wchar_t* arguments;
+    int64_t watchMs;
+    int intervalS;
+    const char* error;  // "" for none
+  } rows[] = {
+      {L"/watch 90s", 90000, 5, ""},
+      {L"/WATCH 2h /interval 1 /csv s.csv /json w.json /report r.txt", 7200000, 1, ""},
+      {L"/watch 10", 600000, 5, ""},
+      {L"/watch 25h", 0, 5, "/watch needs a DURATION from 30s to 24h: a number with s, m or h (no unit: minutes)."},
+      {L"/watch", 0, 5, "/watch needs a DURATION after it."},
+      {L"/watch 5m /interval 0", 0, 5, "/interval needs a number of SECONDS from 1 to 60."},
+      {L"/watch 5m /interval 61", 0, 5, "/interval needs a number of SECONDS from 1 to 60."},
+      {L"/watch 5m /interval 2x", 0, 5, "/interval needs a number of SECONDS from 1 to 60."},
+      {L"/test /watch 5m", 0, 5, "/test and /watch are used one at a time."},
+      {L"/test /csv x.csv", 0, 5, "/csv is used with /watch."},
+      {L"/interval 5", 0, 5, "/interval is used with /watch."},
+      {L"/json x.json", 0, 5, "/json is used with /test."},
+  };
+  for (const Row& row : rows) {
+    const TfrmMain::TTestRun run = ParseTestRun(row.arguments);
+    const std::string shown(row.arguments, row.arguments + wcslen(row.arguments));
+    EXPECT_EQ(run.error, row.error) << shown;
+    if (!*row.error) {
+      EXPECT_TRUE(run.watch) << shown;
+      EXPECT_FALSE(run.active) << shown;
+      EXPECT_EQ(run.watchMs, row.watchMs) << shown;
+      EXPECT_EQ(run.intervalS, row.intervalS) << shown;
+    }
+  }
+  const TfrmMain::TTestRun all = ParseTestRun(L"/watch 2h /interval 1 /csv s.csv /json w.json");
+  EXPECT_TRUE(all.csvPath == L"s.csv");
+  EXPECT_TRUE(all.jsonPath == L"w.json");
+  EXPECT_TRUE(ParseTestRun(L"/test /json d.json").jsonPath == L"d.json");
+  for (const char* name : {"/watch DURATION", "/interval SECONDS", "/json FILE", "/csv FILE"})
+    EXPECT_NE(UsageText().find(name), std::string::npos) << name;
 }
 
 TEST(ParseTestRun, TheProgramsOwnNameIsNoArgument) {

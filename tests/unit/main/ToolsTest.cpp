@@ -387,3 +387,28 @@ TEST_F(ToolsTest, TheProxyIndicatorStaysWhenTheSettingCannotBeWritten) {
     FakeRegistry::unwritable.clear();
   }
 }
+
+// A running watch measures the connection: a tool that would break it
+// (renewing the address, switching the firewall) says why and runs nothing;
+// once the watch has ended it runs as before.
+TEST_F(ToolsTest, ToolsThatWouldDisturbAWatchSayWhyAndWait) {
+  using fakecommands::FakeCommands;
+  using fakecommands::FakeElevation;
+  using fakecommands::ScopedFakeElevation;
+  Open();
+  FakeCommands::scripts = {{"ipconfig /renew", {"Renewed every adapter.", 0}}};
+  ScopedFakeElevation prompt(true);
+  FakeElevation::elevated = true;
+  FakeCommands::started.clear();
+  form->WatchWorkerRunning = true;
+  form->btnRepair->Click();
+  EXPECT_EQ(form->CurrentExecThread, nullptr);
+  EXPECT_TRUE(FakeCommands::started.empty());
+  EXPECT_NE(ToolsText().find("Renewing the address would break the connection the watch is measuring"),
+            std::string::npos)
+      << ToolsText();
+  form->WatchWorkerRunning = false;
+  form->btnRepair->Click();
+  ASSERT_TRUE(CommandDone());
+  EXPECT_EQ(FakeCommands::started, std::vector<std::string>{"cmd.exe /C ipconfig /renew"});
+}

@@ -345,8 +345,8 @@ DWORD WorldEcho(IPAddr to, LPVOID reply, DWORD replySize) {
   const std::string dotted = Dotted(to);
   const int n = ++machine.echoCounts[dotted];
   const auto it = machine.answers.find(dotted);
-  const Answer answer = it == machine.answers.end() ? Answer::Up : it->second;
-  const bool replies = answer == Answer::Up || answer == Answer::Unreachable || (answer == Answer::Half && n % 2 == 1);
+  const EchoAnswer answer = it == machine.answers.end() ? EchoAnswer::Up : it->second;
+  const bool replies = answer == EchoAnswer::Up || answer == EchoAnswer::Unreachable || (answer == EchoAnswer::Half && n % 2 == 1);
   if (!replies) {
     SetLastError(IP_REQ_TIMED_OUT);
     return 0;
@@ -354,7 +354,7 @@ DWORD WorldEcho(IPAddr to, LPVOID reply, DWORD replySize) {
   std::memset(reply, 0, replySize);
   auto* r = static_cast<ICMP_ECHO_REPLY*>(reply);
   r->Address = to;
-  r->Status = answer == Answer::Unreachable ? IP_DEST_HOST_UNREACHABLE : IP_SUCCESS;
+  r->Status = answer == EchoAnswer::Unreachable ? IP_DEST_HOST_UNREACHABLE : IP_SUCCESS;
   r->Options.Ttl = 64;
   SetLastError(IP_SUCCESS);
   return 1;

@@ -108,7 +108,7 @@ constexpr UCHAR kScriptedTtl = 57;
 
 // How a world's address answers echoes: a reply, silence, every other one, or a
 // router's "host unreachable" record.
-enum class Answer { Up, Down, Half, Unreachable };
+enum class EchoAnswer { Up, Down, Half, Unreachable };
 
 struct FakeMachine {
   // ---- IP Helper: parameters and adapters
@@ -198,7 +198,7 @@ struct FakeMachine {
   };
   std::map<std::string, EchoHost> hosts;
   std::map<std::string, std::string> names;  // host name -> dotted address
-  std::map<std::string, Answer> answers;     // dotted address -> answer (default Up)
+  std::map<std::string, EchoAnswer> answers;     // dotted address -> answer (default Up)
   std::map<std::string, int> echoCounts;     // dotted address -> world echoes so far
   std::string noAddress = "no-address";      // resolves without an address
   std::string lookupThrows = "broken";       // the name service breaks
