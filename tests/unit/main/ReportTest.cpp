@@ -460,7 +460,7 @@ TEST_F(ReportTest, AScriptsTestClosedJustAfterItEndedKeepsItsVerdict) {
   run.active = true;
   const std::wstring path = std::wstring(Desktop.begin(), Desktop.end()) + L"\\run.txt";
   run.reportPath = path;
-  machine.answers = {{"10.77.1.3", Answer::Down}};  // a warning: code 1
+  machine.answers = {{"10.77.1.3", EchoAnswer::Down}};  // a warning: code 1
   form->StartTestRun(run);
   // One message at a time: the close comes before the run's own end.
   const DWORD start = GetTickCount();
