@@ -1,5 +1,6 @@
 #include "workers/Probes.h"
 
+#include <atomic>
 #include <climits>
 #include <cstring>
 #include <vector>
@@ -257,10 +258,22 @@ TWebProbe ProbeWebPage(const std::string& url, int timeoutMs) {
   return result;
 }
 
+namespace {
+std::atomic<int> probesRunning{0};
+}  // namespace
+
+int TProbeThread::Running() { return probesRunning.load(); }
+
 TProbeThread::TProbeThread(HWND notifyWindow, UINT message, WPARAM token, std::function<void()> job)
     : NotifyWindow(notifyWindow), Message(message), Token(token), Job(std::move(job)) {
   SetFreeOnTerminate(true);
-  Start();
+  ++probesRunning;
+  try {
+    Start();
+  } catch (...) {
+    --probesRunning;
+    throw;
+  }
 }
 
 void TProbeThread::Execute() {
@@ -270,6 +283,7 @@ void TProbeThread::Execute() {
     // The job's results stay as they were: unknown.
   }
   PostMessageA(NotifyWindow, Message, Token, 0);
+  --probesRunning;
 }
 
 TEchoProbe EchoOnce(const std::string& address, int timeoutMs) {

@@ -51,6 +51,8 @@ std::string UrlHost(const std::string& url);
 class TProbeThread : public Thread {
  public:
   TProbeThread(HWND notifyWindow, UINT message, WPARAM token, std::function<void()> job);
+  // Probes started and not yet done: nothing they use may go before they do.
+  static int Running();
 
  protected:
   ~TProbeThread() override = default;

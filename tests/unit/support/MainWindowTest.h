@@ -15,6 +15,7 @@
 #include "monitor/uTCPIP.h"
 #include "support/FakeMachine.h"
 #include "toolkit/Application.h"
+#include "workers/Probes.h"
 
 class MainWindowTest : public ::testing::Test {
  protected:
@@ -53,6 +54,9 @@ inline void MainWindowTest::TearDown() {
     delete form;
     frmMain = form = nullptr;
   }
+  // Probes and a refresh started meanwhile read the fakes until they end.
+  Application.ProcessMessagesUntil([] { return TProbeThread::Running() == 0; }, 30000);
+  if (frmTCPIPMonitor) EXPECT_TRUE(frmTCPIPMonitor->WaitForRefresh(30000));
   machine_.reset();
   Application.OnException = nullptr;
 }
