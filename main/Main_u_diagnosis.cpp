@@ -227,7 +227,7 @@ void TfrmMain::StartEvidence() {
   std::shared_ptr<TProbeResults> results = Probes;
   const std::string name = FirstPublicHost();
   try {
-    new TProbeThread(Handle(), WM_PROBE_DONE, probeToken, [results, name] {
+    TProbeThread::Run(Handle(), WM_PROBE_DONE, probeToken, [results, name] {
       for (size_t i = 0; i < results->nameServers.size() && i < kNameServersAsked; ++i) {
         NameServerEvidence& server = results->nameServers[i];
         int ms = -1;
@@ -252,7 +252,7 @@ void TfrmMain::StartWebEvidence() {
   results->web.url = url;
   results->web.host = UrlHost(url);
   try {
-    new TProbeThread(Handle(), WM_PROBE_DONE, probeToken, [results, url] {
+    TProbeThread::Run(Handle(), WM_PROBE_DONE, probeToken, [results, url] {
       const TWebProbe probe = ProbeWebPage(url, kWebWaitMs);
       WebEvidence& web = results->web;
       web.status = probe.status;

@@ -267,11 +267,17 @@ int TProbeThread::Running() { return probesRunning.load(); }
 TProbeThread::TProbeThread(HWND notifyWindow, UINT message, WPARAM token, std::function<void()> job)
     : NotifyWindow(notifyWindow), Message(message), Token(token), Job(std::move(job)) {
   SetFreeOnTerminate(true);
+}
+
+void TProbeThread::Run(HWND notifyWindow, UINT message, WPARAM token, std::function<void()> job) {
+  // Started once it is whole: a start that fails unwinds no half-made object.
+  auto* thread = new TProbeThread(notifyWindow, message, token, std::move(job));
   ++probesRunning;
   try {
-    Start();
+    thread->Start();
   } catch (...) {
     --probesRunning;
+    delete thread;
     throw;
   }
 }

@@ -50,12 +50,16 @@ std::string UrlHost(const std::string& url);
 // token as WParam. Frees itself; throws when no thread can be started.
 class TProbeThread : public Thread {
  public:
-  TProbeThread(HWND notifyWindow, UINT message, WPARAM token, std::function<void()> job);
+  // Runs job on a worker of its own, which posts message (with token) to
+  // notifyWindow when done and then frees itself. Throws when no worker
+  // could be started; nothing is left behind then.
+  static void Run(HWND notifyWindow, UINT message, WPARAM token, std::function<void()> job);
   // Probes started and not yet done: nothing they use may go before they do.
   static int Running();
 
  protected:
   ~TProbeThread() override = default;
+  TProbeThread(HWND notifyWindow, UINT message, WPARAM token, std::function<void()> job);
   void Execute() override;
 
  private:
