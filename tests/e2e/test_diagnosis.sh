@@ -64,7 +64,7 @@ wait_until "test panel shown" sh -c "[ \"\$('$WINE_RUN' '$PROBE' visible pnlAuto
 diagnose working all_working
 grep -qE '^  Web request *: http://10.77.1.1/: status 200 from 10.77.1.1' "$OUT/report-working.txt" ||
   fail "the web request's evidence is missing"
-grep -qE '^  Name server \(DNS\) *: 10.77.0.1 answers' "$OUT/report-working.txt" || fail "the name server's evidence"
+grep -qE '^  Name server \(DNS\) *: 10.77.1.53 answers' "$OUT/report-working.txt" || fail "the name server's evidence"
 # The log is one key away, and back.
 press_key F3
 wait_until "F3 shows the test log" memo_visible 1
@@ -103,7 +103,7 @@ restore
 
 "$TESTNET" dns stop
 diagnose dns-stopped names_fail
-grep -qE '10.77.0.1 does not answer' "$OUT/report-dns-stopped.txt" || fail "the silent name server is not named"
+grep -qE '10.77.1.53 does not answer' "$OUT/report-dns-stopped.txt" || fail "the silent name server is not named"
 restore
 
 "$TESTNET" web stop
