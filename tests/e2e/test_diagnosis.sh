@@ -75,31 +75,38 @@ ip -n "$CLIENT_NS" link set veth-velnor down
 diagnose link-down no_adapter
 restore
 
-ip -n "$CLIENT_NS" addr flush dev veth-velnor
-ip -n "$CLIENT_NS" addr add 169.254.20.7/16 dev veth-velnor
-diagnose automatic-address automatic_address
-restore
+# The faults seen by pings alone read the same evidence on both targets: the
+# 32-bit half runs the ones that go through the other checks (link, names,
+# web, proxy) and leaves these to the 64-bit half.
+if [ "$VELNOR_WINE_ARCH" = win64 ]; then
+  ip -n "$CLIENT_NS" addr flush dev veth-velnor
+  ip -n "$CLIENT_NS" addr add 169.254.20.7/16 dev veth-velnor
+  diagnose automatic-address automatic_address
+  restore
 
-ip -n "$CLIENT_NS" route del default
-diagnose no-route no_gateway
-restore
+  ip -n "$CLIENT_NS" route del default
+  diagnose no-route no_gateway
+  restore
 
-ip netns exec "$GW_NS" nft add table ip velnor_diag
-ip netns exec "$GW_NS" nft add chain ip velnor_diag input '{ type filter hook input priority 0; }'
-ip netns exec "$GW_NS" nft add rule ip velnor_diag input ip daddr 10.77.0.1 icmp type echo-request drop
-diagnose gateway-silent router_silent
-restore
+  ip netns exec "$GW_NS" nft add table ip velnor_diag
+  ip netns exec "$GW_NS" nft add chain ip velnor_diag input '{ type filter hook input priority 0; }'
+  ip netns exec "$GW_NS" nft add rule ip velnor_diag input ip daddr 10.77.0.1 icmp type echo-request drop
+  diagnose gateway-silent router_silent
+  restore
 
-ip -n "$GW_NS" addr del 10.77.1.1/32 dev lo
-diagnose provider-gone provider_silent
-restore
+  ip -n "$GW_NS" addr del 10.77.1.1/32 dev lo
+  diagnose provider-gone provider_silent
+  restore
 
-ip netns exec "$GW_NS" nft add table ip velnor_diag
-ip netns exec "$GW_NS" nft add chain ip velnor_diag input '{ type filter hook input priority 0; }'
-ip netns exec "$GW_NS" nft add rule ip velnor_diag input ip daddr 10.77.1.2 icmp type echo-request numgen inc mod 2 == 0 drop
-diagnose backbone-lossy unstable_line
-grep -qF "beyond the provider" "$OUT/report-backbone-lossy.txt" || fail "the unstable line is not placed beyond the provider"
-restore
+  ip netns exec "$GW_NS" nft add table ip velnor_diag
+  ip netns exec "$GW_NS" nft add chain ip velnor_diag input '{ type filter hook input priority 0; }'
+  ip netns exec "$GW_NS" nft add rule ip velnor_diag input ip daddr 10.77.1.2 icmp type echo-request numgen inc mod 2 == 0 drop
+  diagnose backbone-lossy unstable_line
+  grep -qF "beyond the provider" "$OUT/report-backbone-lossy.txt" || fail "the unstable line is not placed beyond the provider"
+  restore
+else
+  echo "branch: the address, route, router, provider and unstable-line faults run on the 64-bit half only"
+fi
 
 "$TESTNET" dns stop
 diagnose dns-stopped names_fail
