@@ -147,8 +147,8 @@ int64_t Ticks(int year, int month, int day, int hour, int minute, int second);
 
 // ---- IPv6 tables (the connection rows take Conn's addresses as IPv6 text)
 
-void BuildTcp6OwnerModule(Arena& a, const std::vector<Conn>& conns);
-void BuildUdp6OwnerModule(Arena& a, const std::vector<Conn>& conns);
+void BuildTcp6OwnerModule(Arena& a, const std::vector<Conn>& conns, DWORD extraRowsClaimed = 0);
+void BuildUdp6OwnerModule(Arena& a, const std::vector<Conn>& conns, DWORD extraRowsClaimed = 0);
 MIB_IPFORWARD_ROW2 Route6(const char* destination, UINT8 prefixLength, const char* nextHop, DWORD ifIndex, ULONG metric,
                           NL_ROUTE_PROTOCOL protocol);
 MIB_IPNET_ROW2 Neighbour6(DWORD ifIndex, const std::vector<BYTE>& mac, const char* address, NL_NEIGHBOR_STATE state,
