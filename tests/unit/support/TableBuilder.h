@@ -106,14 +106,6 @@ void BuildIpForwardTable(Arena& a, const std::vector<MIB_IPFORWARDROW>& rows);
 MIB_IPFORWARDROW Route(const char* destination, const char* mask, const char* nextHop, DWORD ifIndex, DWORD type,
                        DWORD proto, DWORD nextHopAs, DWORD metric1);
 
-// A table whose count claims far more rows than its buffer holds (one row).
-template <class Table, class Row>
-void BuildOverclaimingTable(Arena& a, const Row& row) {
-  auto* table = static_cast<Table*>(a.Bytes(sizeof(Table), alignof(Table)));
-  table->dwNumEntries = 100000;
-  table->table[0] = row;
-}
-
 // ---- Connection tables of the three generations
 
 // One connection as a test describes it; ports in host order.
