@@ -159,7 +159,7 @@ Table Interfaces() {
                               [](int i) { return IfRow(static_cast<DWORD>(i + 11), 6, kMac, "Fake Ethernet"); });
 }
 
-const Conn kTcp6{MIB_TCP_STATE_ESTAB, "fd00:77::2", 49152, "fd00:77::1", 80, 0, 0};
+const Conn kConn6{MIB_TCP_STATE_ESTAB, "fd00:77::2", 49152, "fd00:77::1", 80, 0, 0};
 
 // The first row of each connection page.
 const std::string kTcpRow =
@@ -168,7 +168,8 @@ const std::string kUdpRow = " 10. 77.  0.  2 : 1025   |        0|" + std::string
 const std::string kTcp6Row =
     "[fd00:77::2]:49152            |[fd00:77::1]:HTTP             |established |     0|                    |"
     "                    ";
-const std::string kUdp6Row = "[fd00:77::2]:49152            |        0|" + std::string(48, ' ') + "|" + std::string(20, ' ');
+const std::string kUdp6Row =
+    "[fd00:77::2]:49152            |        0|" + std::string(48, ' ') + "|" + std::string(20, ' ');
 
 const TableGenerations kOwnerModule{};
 const TableGenerations kAllocateAndGet{false, false, true, true};
@@ -180,22 +181,55 @@ std::optional<bool> answered;
 // A second page some readers fill at once: it must stay as it was here.
 StringList other;
 
+// One reader, as the edges see it.
 struct Reader {
+  Reader(const char* name, std::function<void(Lines*)> list, Without without, Table table = {},
+         std::function<bool(const std::string&)> isRow = nullptr, std::string firstRow = "")
+      : name(name),
+        list(std::move(list)),
+        without(without),
+        table(std::move(table)),
+        isRow(std::move(isRow)),
+        firstRow(std::move(firstRow)) {}
+
   const char* name;
   // Runs the reader on a page. A reader of rows writes one line per row it
   // gives, and leaves the page as it was when it leaves its rows as they were.
   std::function<void(Lines*)> list;
-  Without without;
+  Without without;  // what the page shows without the library
   Table table;
-  // Which lines of the page are rows of the table (null: every line), the
-  // first row's line, and the most rows the page shows.
+  // Which lines of the page are rows of the table (null: every line), and
+  // the first row's line.
   std::function<bool(const std::string&)> isRow;
   std::string firstRow;
-  int most = kGrown;
-  TableGenerations offer = {};
-  bool takesList = true;      // false: a reader of rows, which has no list to be given
+  int most = kGrown;              // the most rows the page shows
+  TableGenerations offer = {};    // the connection tables the library offers
+  bool takesList = true;          // false: a reader of rows, with no list to be given
   bool readsWithoutList = false;  // asks for its table even with no list to show it in
   Without withoutEntries = Without::AsWithoutTheLibrary;
+
+  Reader ShowsAtMost(int rows) const {
+    return With([rows](Reader& r) { r.most = rows; });
+  }
+  Reader Offering(const TableGenerations& generations) const {
+    return With([generations](Reader& r) { r.offer = generations; });
+  }
+  Reader OfRows() const {
+    return With([](Reader& r) { r.takesList = false; });
+  }
+  Reader ReadsWithoutList() const {
+    return With([](Reader& r) { r.readsWithoutList = true; });
+  }
+  Reader WithoutItsEntries(Without shows) const {
+    return With([shows](Reader& r) { r.withoutEntries = shows; });
+  }
+
+ private:
+  Reader With(const std::function<void(Reader&)>& change) const {
+    Reader changed = *this;
+    change(changed);
+    return changed;
+  }
 };
 
 // A connection reader's rows as a page: the reason for no rows as its
@@ -214,98 +248,119 @@ void ConnRowsPage(void (*read)(TConnRows&), Lines* l) {
   for (const TConnInfo& row : rows) l->Add(row.LocalAddr + ":" + std::to_string(row.LocalPort));
 }
 
-bool StartsWith(const std::string& line, const std::string& head) { return line.compare(0, head.size(), head) == 0; }
+// The interface table's rows as a page, one line per interface.
+void IfRowsPage(Lines* l) {
+  DWORD count = 7;
+  TIfRows rows(1);
+  const DWORD result = ReadIfRows(count, rows);
+  if (result == ERROR_NOT_SUPPORTED && count == 7 && rows.size() == 1) return;  // left as they were
+  l->Clear();
+  EXPECT_EQ(result, 0u);
+  EXPECT_EQ(rows.size(), count);
+  for (const MIB_IFROW& row : rows) l->Add("interface " + std::to_string(row.dwIndex));
+}
+
+void TcpPage(Lines* l) { ListTcpConns(l); }
+void UdpPage(Lines* l) { ListUdpConns(l); }
+void TcpRowsPage(Lines* l) { ConnRowsPage(ReadTcpConnRows, l); }
+void UdpRowsPage(Lines* l) { ConnRowsPage(ReadUdpConnRows, l); }
+void Tcp6Page(Lines* l) {
+  TProgramCache programs;
+  ListTcp6Conns(l, false, programs);
+}
+void Udp6Page(Lines* l) {
+  TProgramCache programs;
+  ListUdp6Conns(l, false, programs);
+}
+
+std::function<bool(const std::string&)> StartingWith(const std::string& head) {
+  return [head](const std::string& line) { return line.compare(0, head.size(), head) == 0; };
+}
 bool NotCaption(const std::string& line) { return line != "IPv6:"; }
 
+const Table kClassicAdapters = Chain(machine.adaptersInfo, BuildAdaptersInfo, [](int) { return ClassicAdapter{}; });
+const Table kExtendedAdapters =
+    Chain(machine.adaptersAddresses, BuildAdaptersAddresses, [](int) { return ExtendedAdapter{}; });
+const Table kArpCache = Counted<MIB_IPNETTABLE>(
+    machine.ipNetTable, BuildIpNetTable, [](int i) { return NetRow(static_cast<DWORD>(i + 1), kMac, "10.77.0.1", 3); });
+const Table kRoutes = Counted<MIB_IPFORWARDTABLE>(machine.ipForwardTable, BuildIpForwardTable, [](int) {
+  return Route("0.0.0.0", "0.0.0.0", "10.77.0.1", 1, 4, 3, 0, 1);
+});
+const Table kOwnerTcp = Connections<MIB_TCPROW_OWNER_MODULE>(machine.extendedTcp, BuildTcpOwnerModule, Conn{});
+const Table kOwnerUdp = Connections<MIB_UDPROW_OWNER_MODULE>(machine.extendedUdp, BuildUdpOwnerModule, Conn{});
+const Table kPlainTcp = Connections<MIB_TCPROW>(machine.plainTcp, BuildPlainTcp, Conn{});
+const Table kPlainUdp = Connections<MIB_UDPROW>(machine.plainUdp, BuildPlainUdp, Conn{});
+const Table kOwnerTcp6 = Connections<MIB_TCP6ROW_OWNER_MODULE>(machine.extendedTcp6, BuildTcp6OwnerModule, kConn6);
+const Table kOwnerUdp6 = Connections<MIB_UDP6ROW_OWNER_MODULE>(machine.extendedUdp6, BuildUdp6OwnerModule, kConn6);
+
 const Reader kReaders[] = {
-    {"ListFixedInfo", [](Lines* l) { ListFixedInfo(l); }, Without::SaysNotSupported, DnsServers(),
-     [](const std::string& s) { return StartsWith(s, "DNS SERVER ADDR"); }, "", 10},
-    {"FillNetworkParamsList", [](Lines* l) { answered = FillNetworkParamsList(l); }, Without::SaysErrorNotSupported,
-     DnsServers(), [](const std::string& s) { return StartsWith(s, "DNS Server Address ["); }, "", 10},
-    {"ListIpAddrTable", [](Lines* l) { ListIpAddrTable(l); }, Without::KeepsItsLines, IpAddresses(), nullptr,
-     "00000002| 10.  0.  0.  1|255.  0.  0.  0|  1.  0.  0.  0|00065535"},
-    {"FillIpAddressList", [](Lines* l) { answered = FillIpAddressList(l); }, Without::KeepsItsLines, IpAddresses(),
-     nullptr, "IP [1]:  10.  0.  0.  1, Subnet mask: 255.  0.  0.  0"},
-    {"ListAdaptorRows", [](Lines* l) { ListAdaptorRows(l); }, Without::SaysNotSupported,
-     Chain(machine.adaptersInfo, BuildAdaptersInfo, [](int) { return ClassicAdapter{}; }),
-     [](const std::string& s) { return StartsWith(s, "{"); }, ""},
-    {"ListAdaptorRows, extended", [](Lines* l) { ListAdaptorRows(l, true); }, Without::SaysNotSupported,
-     Chain(machine.adaptersAddresses, BuildAdaptersAddresses, [](int) { return ExtendedAdapter{}; }),
-     [](const std::string& s) { return StartsWith(s, "{"); }, ""},
-    {"FillAdapterList", [](Lines* l) { answered = FillAdapterList(l); }, Without::SaysNotSupported,
-     Chain(machine.adaptersInfo, BuildAdaptersInfo, [](int) { return ClassicAdapter{}; }),
-     [](const std::string& s) { return StartsWith(s, "Adapter: "); }, ""},
-    {"ListArpCache", [](Lines* l) { ListArpCache(l); }, Without::KeepsItsLines,
-     Counted<MIB_IPNETTABLE>(machine.ipNetTable, BuildIpNetTable,
-                             [](int i) { return NetRow(static_cast<DWORD>(i + 1), kMac, "10.77.0.1", 3); }),
-     nullptr, "       1 | 00-1A-2B-3C-4D-5E |   10. 77.  0.  1|    Dynamic"},
-    {"ListRoutes", [](Lines* l) { ListRoutes(l); }, Without::KeepsItsLines,
-     Counted<MIB_IPFORWARDTABLE>(machine.ipForwardTable, BuildIpForwardTable,
-                                 [](int) { return Route("0.0.0.0", "0.0.0.0", "10.77.0.1", 1, 4, 3, 0, 1); }),
-     nullptr, "  0.  0.  0.  0|  0.  0.  0.  0| 10. 77.  0.  1|00000001| remote|   00000|    NETMGMT|        01"},
-    {"ListIfRows", [](Lines* l) { ListIfRows(l); }, Without::SaysNotSupported, Interfaces(), nullptr,
-     " Ethernet |00-1A-2B-3C-4D-5E |  1500 |   100000000 | 1 | 5 |         0 |         0 | Fake Ethernet"},
-    {"ReadIfRows",
-     [](Lines* l) {
-       DWORD count = 7;
-       TIfRows rows(1);
-       const DWORD result = ReadIfRows(count, rows);
-       if (result == ERROR_NOT_SUPPORTED && count == 7 && rows.size() == 1) return;  // left as they were
-       l->Clear();
-       EXPECT_EQ(result, 0u);
-       EXPECT_EQ(rows.size(), count);
-       for (const MIB_IFROW& row : rows) l->Add("interface " + std::to_string(row.dwIndex));
-     },
-     Without::KeepsItsLines, Interfaces(), nullptr, "interface 11", kGrown, {}, false},
-    {"ListInterfaceDetails", [](Lines* l) { answered = ListInterfaceDetails(l); }, Without::AddsAnError,
-     Both(Interfaces(), IpAddresses()), [](const std::string& s) { return StartsWith(s, "**************"); },
-     "************** (11) ****************"},
-    {"ListTcpStats", [](Lines* l) { ListTcpStats(l); }, Without::IsCleared, {}, nullptr, ""},  // cleared before anything else
-    {"ListIpStats", [](Lines* l) { ListIpStats(l); }, Without::KeepsItsLines, {}, nullptr, ""},
-    {"ListUdpStats", [](Lines* l) { ListUdpStats(l); }, Without::KeepsItsLines, {}, nullptr, ""},
-    {"ListIcmpStats, received", [](Lines* l) { ListIcmpStats(l, &other); }, Without::KeepsItsLines, {}, nullptr, ""},
-    {"ListIcmpStats, sent", [](Lines* l) { ListIcmpStats(&other, l); }, Without::KeepsItsLines, {}, nullptr, ""},
-    {"ListTcpConns, owner-module table", [](Lines* l) { ListTcpConns(l); }, Without::SaysNotSupported,
-     Connections<MIB_TCPROW_OWNER_MODULE>(machine.extendedTcp, BuildTcpOwnerModule, Conn{}), nullptr, kTcpRow},
-    {"ListTcpConns, allocated table", [](Lines* l) { ListTcpConns(l); }, Without::SaysNotSupported, Allocated(),
-     nullptr, kTcpRow, kGrown, kAllocateAndGet},
-    {"ListTcpConns, plain table", [](Lines* l) { ListTcpConns(l); }, Without::SaysNotSupported,
-     Connections<MIB_TCPROW>(machine.plainTcp, BuildPlainTcp, Conn{}), nullptr, kTcpRow, kGrown, kPlain},
-    {"ListUdpConns, owner-module table", [](Lines* l) { ListUdpConns(l); }, Without::SaysNotSupported,
-     Connections<MIB_UDPROW_OWNER_MODULE>(machine.extendedUdp, BuildUdpOwnerModule, Conn{}), nullptr, kUdpRow},
-    {"ListUdpConns, allocated table", [](Lines* l) { ListUdpConns(l); }, Without::SaysNotSupported, Allocated(),
-     nullptr, kUdpRow, kGrown, kAllocateAndGet},
-    {"ListUdpConns, plain table", [](Lines* l) { ListUdpConns(l); }, Without::SaysNotSupported,
-     Connections<MIB_UDPROW>(machine.plainUdp, BuildPlainUdp, Conn{}), nullptr, kUdpRow, kGrown, kPlain},
-    {"ReadTcpConnRows", [](Lines* l) { ConnRowsPage(ReadTcpConnRows, l); }, Without::KeepsItsLines,
-     Connections<MIB_TCPROW_OWNER_MODULE>(machine.extendedTcp, BuildTcpOwnerModule, Conn{}), nullptr, " 10. 77.  0.  2:1025", kGrown, {},
-     false, false, Without::SaysNotSupported},
-    {"ReadUdpConnRows", [](Lines* l) { ConnRowsPage(ReadUdpConnRows, l); }, Without::KeepsItsLines,
-     Connections<MIB_UDPROW_OWNER_MODULE>(machine.extendedUdp, BuildUdpOwnerModule, Conn{}), nullptr, " 10. 77.  0.  2:1025", kGrown, {},
-     false, false, Without::SaysNotSupported},
-    {"ListTcp6Conns",
-     [](Lines* l) {
-       TProgramCache programs;
-       ListTcp6Conns(l, false, programs);
-     },
-     Without::SaysIpv6NotSupported, Connections<MIB_TCP6ROW_OWNER_MODULE>(machine.extendedTcp6, BuildTcp6OwnerModule, kTcp6), NotCaption, kTcp6Row,
-     kGrown, {}, true, true},
-    {"ListUdp6Conns",
-     [](Lines* l) {
-       TProgramCache programs;
-       ListUdp6Conns(l, false, programs);
-     },
-     Without::SaysIpv6NotSupported, Connections<MIB_UDP6ROW_OWNER_MODULE>(machine.extendedUdp6, BuildUdp6OwnerModule, kTcp6), NotCaption, kUdp6Row,
-     kGrown, {}, true, true},
-    {"ListIp6AddrTable", [](Lines* l) { ListIp6AddrTable(l); }, Without::SaysIpv6NotSupported, Ip6Adapters(),
-     NotCaption, "", kGrown, {}, true, true},
-    {"ListIp6Adapters", [](Lines* l) { ListIp6Adapters(l); }, Without::SaysIpv6NotSupported, Ip6Adapters(),
-     NotCaption, "", kGrown, {}, true, true},
+    Reader("ListFixedInfo", ListFixedInfo, Without::SaysNotSupported, DnsServers(), StartingWith("DNS SERVER ADDR"))
+        .ShowsAtMost(10),
+    Reader(
+        "FillNetworkParamsList", [](Lines* l) { answered = FillNetworkParamsList(l); }, Without::SaysErrorNotSupported,
+        DnsServers(), StartingWith("DNS Server Address ["))
+        .ShowsAtMost(10),
+    Reader("ListIpAddrTable", ListIpAddrTable, Without::KeepsItsLines, IpAddresses(), nullptr,
+           "00000002| 10.  0.  0.  1|255.  0.  0.  0|  1.  0.  0.  0|00065535"),
+    Reader(
+        "FillIpAddressList", [](Lines* l) { answered = FillIpAddressList(l); }, Without::KeepsItsLines, IpAddresses(),
+        nullptr, "IP [1]:  10.  0.  0.  1, Subnet mask: 255.  0.  0.  0"),
+    Reader(
+        "ListAdaptorRows", [](Lines* l) { ListAdaptorRows(l); }, Without::SaysNotSupported, kClassicAdapters,
+        StartingWith("{")),
+    Reader(
+        "ListAdaptorRows, extended", [](Lines* l) { ListAdaptorRows(l, true); }, Without::SaysNotSupported,
+        kExtendedAdapters, StartingWith("{")),
+    Reader(
+        "FillAdapterList", [](Lines* l) { answered = FillAdapterList(l); }, Without::SaysNotSupported, kClassicAdapters,
+        StartingWith("Adapter: ")),
+    Reader("ListArpCache", ListArpCache, Without::KeepsItsLines, kArpCache, nullptr,
+           "       1 | 00-1A-2B-3C-4D-5E |   10. 77.  0.  1|    Dynamic"),
+    Reader("ListRoutes", ListRoutes, Without::KeepsItsLines, kRoutes, nullptr,
+           "  0.  0.  0.  0|  0.  0.  0.  0| 10. 77.  0.  1|00000001| remote|   00000|    NETMGMT|        01"),
+    Reader("ListIfRows", ListIfRows, Without::SaysNotSupported, Interfaces(), nullptr,
+           " Ethernet |00-1A-2B-3C-4D-5E |  1500 |   100000000 | 1 | 5 |         0 |         0 | Fake Ethernet"),
+    Reader("ReadIfRows", IfRowsPage, Without::KeepsItsLines, Interfaces(), nullptr, "interface 11").OfRows(),
+    Reader(
+        "ListInterfaceDetails", [](Lines* l) { answered = ListInterfaceDetails(l); }, Without::AddsAnError,
+        Both(Interfaces(), IpAddresses()), StartingWith("**************"), "************** (11) ****************"),
+    Reader("ListTcpStats", ListTcpStats, Without::IsCleared),  // cleared before anything else
+    Reader("ListIpStats", ListIpStats, Without::KeepsItsLines),
+    Reader("ListUdpStats", ListUdpStats, Without::KeepsItsLines),
+    Reader(
+        "ListIcmpStats, received", [](Lines* l) { ListIcmpStats(l, &other); }, Without::KeepsItsLines),
+    Reader(
+        "ListIcmpStats, sent", [](Lines* l) { ListIcmpStats(&other, l); }, Without::KeepsItsLines),
+    Reader("ListTcpConns, owner-module table", TcpPage, Without::SaysNotSupported, kOwnerTcp, nullptr, kTcpRow),
+    Reader("ListTcpConns, allocated table", TcpPage, Without::SaysNotSupported, Allocated(), nullptr, kTcpRow)
+        .Offering(kAllocateAndGet),
+    Reader("ListTcpConns, plain table", TcpPage, Without::SaysNotSupported, kPlainTcp, nullptr, kTcpRow)
+        .Offering(kPlain),
+    Reader("ListUdpConns, owner-module table", UdpPage, Without::SaysNotSupported, kOwnerUdp, nullptr, kUdpRow),
+    Reader("ListUdpConns, allocated table", UdpPage, Without::SaysNotSupported, Allocated(), nullptr, kUdpRow)
+        .Offering(kAllocateAndGet),
+    Reader("ListUdpConns, plain table", UdpPage, Without::SaysNotSupported, kPlainUdp, nullptr, kUdpRow)
+        .Offering(kPlain),
+    // The library missing, the rows stay as they were; loaded without its
+    // entries, they are emptied with that reason.
+    Reader("ReadTcpConnRows", TcpRowsPage, Without::KeepsItsLines, kOwnerTcp, nullptr, " 10. 77.  0.  2:1025")
+        .OfRows()
+        .WithoutItsEntries(Without::SaysNotSupported),
+    Reader("ReadUdpConnRows", UdpRowsPage, Without::KeepsItsLines, kOwnerUdp, nullptr, " 10. 77.  0.  2:1025")
+        .OfRows()
+        .WithoutItsEntries(Without::SaysNotSupported),
+    // The IPv6 parts read their tables whether or not there is a list.
+    Reader("ListTcp6Conns", Tcp6Page, Without::SaysIpv6NotSupported, kOwnerTcp6, NotCaption, kTcp6Row)
+        .ReadsWithoutList(),
+    Reader("ListUdp6Conns", Udp6Page, Without::SaysIpv6NotSupported, kOwnerUdp6, NotCaption, kUdp6Row)
+        .ReadsWithoutList(),
+    Reader("ListIp6AddrTable", ListIp6AddrTable, Without::SaysIpv6NotSupported, Ip6Adapters(), NotCaption)
+        .ReadsWithoutList(),
+    Reader("ListIp6Adapters", ListIp6Adapters, Without::SaysIpv6NotSupported, Ip6Adapters(), NotCaption)
+        .ReadsWithoutList(),
     // The library allocates these tables itself: no buffer to size, or to overrun.
-    {"ListIp6Routes", [](Lines* l) { ListIp6Routes(l); }, Without::SaysIpv6NotSupported, {}, nullptr, "", kGrown, {},
-     true, true},
-    {"ListIp6Neighbours", [](Lines* l) { ListIp6Neighbours(l); }, Without::SaysIpv6NotSupported, {}, nullptr, "",
-     kGrown, {}, true, true},
+    Reader("ListIp6Routes", ListIp6Routes, Without::SaysIpv6NotSupported).ReadsWithoutList(),
+    Reader("ListIp6Neighbours", ListIp6Neighbours, Without::SaysIpv6NotSupported).ReadsWithoutList(),
 };
 
 int TableCalls() {
