@@ -200,32 +200,6 @@ TEST_F(ConnectionsTest, AllocatedTablesComeFromTheProcessHeapAndGoBack) {
   EXPECT_EQ(udp[0].ProcessId, 4u);
 }
 
-TEST_F(ConnectionsTest, TablesThatGrowUnderTheReaderGiveAllTheirRows) {
-  for (const TableGenerations& offer : {kOwnerModule, kPlain}) {
-    Bind(offer);
-    machine.tcp = {Conn{}};
-    machine.udp = {Conn{}};
-    // Right after each size query, hundreds of sockets more.
-    for (TableFake* fake : {&machine.extendedTcp, &machine.extendedUdp, &machine.plainTcp, &machine.plainUdp}) {
-      fake->calls = 0;
-      const auto build = fake->build;
-      fake->build = [fake, build](Arena& a) {
-        if (fake->calls > 1) {
-          machine.tcp.assign(400, Conn{});
-          machine.udp.assign(400, Conn{});
-        }
-        build(a);
-      };
-    }
-    StringList tcp, udp;
-    ListTcpConns(&tcp);
-    ListUdpConns(&udp);
-    EXPECT_EQ(tcp.Count(), 400);
-    EXPECT_EQ(udp.Count(), 400);
-    machine.Reset();
-  }
-}
-
 TEST_F(ConnectionsTest, EachProcessIsLookedUpOncePerRefresh) {
   machine.tcp = {Conn{MIB_TCP_STATE_ESTAB, "10.77.0.2", 1025, "10.77.1.1", 80, 4242, 0},
                  Conn{MIB_TCP_STATE_ESTAB, "10.77.0.2", 1026, "10.77.1.1", 80, 4242, 0},
@@ -251,25 +225,6 @@ TEST_F(ConnectionsTest, EachProcessIsLookedUpOncePerRefresh) {
   EXPECT_EQ(machine.enumProcessesCalls, 1);
   EXPECT_NE(tcp[2].find("|svchost.exe "), std::string::npos) << tcp[2];
   EXPECT_NE(udp[1].find("|agent.exe "), std::string::npos) << udp[1];
-}
-
-TEST_F(ConnectionsTest, RowCountsBeyondTheTableAreNotTrusted) {
-  machine.tcp = {Conn{}, Conn{}};
-  machine.udp = {Conn{}};
-  machine.extraRowsClaimed = 100000;
-  for (const TableGenerations& offer : {kOwnerModule, kAllocateAndGet, kPlain}) {
-    Bind(offer);
-    TConnRows tcp, udp;
-    ReadTcpConnRows(tcp);
-    ReadUdpConnRows(udp);
-    // Never the rows claimed: at most what the buffer (with its room to
-    // grow) or the block holds.
-    ASSERT_GE(tcp.size(), 2u);
-    ASSERT_GE(udp.size(), 1u);
-    EXPECT_LT(tcp.size(), 1000u);
-    EXPECT_LT(udp.size(), 1000u);
-    EXPECT_EQ(tcp[1].LocalAddr, " 10. 77.  0.  2");
-  }
 }
 
 // Every way to get no rows: the reader leaves the reason as the thread's
@@ -326,17 +281,6 @@ TEST_F(ConnectionsTest, NoRowsGiveOneLineWithTheReason) {
     EXPECT_EQ(page.Items(), Strings{c.reason == NO_ERROR ? "no entries." : SysErrorMessage(c.reason)});
     EXPECT_TRUE(machine.blocks.empty());
   }
-}
-
-TEST_F(ConnectionsTest, WithoutTheLibraryTheRowsStay) {
-  SysSwap missing(SysLibrary::iphlpapi, [](const char*) -> HMODULE { return nullptr; });
-  TConnRows rows(2);
-  ReadTcpConnRows(rows);
-  EXPECT_EQ(rows.size(), 2u);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
-  ReadUdpConnRows(rows);
-  EXPECT_EQ(rows.size(), 2u);
-  // The pages without the library, and with none given: ReaderEdgesTest.
 }
 
 // ---------------------------------------------------------------------------

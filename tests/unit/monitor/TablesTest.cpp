@@ -1,8 +1,8 @@
 // The ARP, routing and interface pages against fakes of the platform tables.
+// (The edges every reader shares, a table that grows under it or claims more
+// rows than its buffer holds among them: ReaderEdgesTest.)
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,8 +15,6 @@ using Strings = std::vector<std::string>;
 namespace {
 
 const std::vector<BYTE> kMac = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
-
-HMODULE NoLibrary(const char*) { return nullptr; }
 
 }  // namespace
 
@@ -189,82 +187,4 @@ TEST_F(TablesTest, InterfaceQueryFailures) {
   ListIfRows(&list);
   EXPECT_EQ(LinesOf(list), Strings{SysErrorMessage(ERROR_NOT_ENOUGH_MEMORY)});
   EXPECT_NE(list[0], SysErrorMessage(ERROR_SUCCESS));
-}
-
-TEST_F(TablesTest, TableCountsBeyondTheirBuffersAreNotRead) {
-  machine.ipNetTable.build = [](Arena& a) {
-    BuildOverclaimingTable<MIB_IPNETTABLE>(a, NetRow(1, kMac, "10.77.0.1", 3));
-  };
-  machine.ipForwardTable.build = [](Arena& a) {
-    BuildOverclaimingTable<MIB_IPFORWARDTABLE>(a, Route("0.0.0.0", "0.0.0.0", "10.77.0.1", 1, 4, 3, 0, 1));
-  };
-  machine.ifTable.build = [](Arena& a) { BuildOverclaimingTable<MIB_IFTABLE>(a, IfRow(11, 6, kMac, "Fake Ethernet")); };
-  // The tables claim 100000 rows: only what their buffers (with the room
-  // they get to grow) hold is read.
-  StringList arp, routes, interfaces;
-  ListArpCache(&arp);
-  ListRoutes(&routes);
-  ListIfRows(&interfaces);
-  for (const StringList* page : {&arp, &routes, &interfaces}) {
-    EXPECT_GE(page->Count(), 1);
-    EXPECT_LT(page->Count(), 100);
-  }
-  EXPECT_EQ(arp[0], "       1 | 00-1A-2B-3C-4D-5E |   10. 77.  0.  1|    Dynamic");
-  DWORD count = 0;
-  TIfRows rows;
-  EXPECT_EQ(ReadIfRows(count, rows), 0u);
-  EXPECT_GE(count, 1u);
-  EXPECT_LT(count, 100u);
-  EXPECT_EQ(rows.size(), count);
-  EXPECT_EQ(rows[0].dwIndex, 11u);
-}
-
-// The pages without the library: ReaderEdgesTest.
-TEST_F(TablesTest, WithoutTheLibraryOrItsEntriesTheInterfaceRowsStay) {
-  for (bool libraryMissing : {true, false}) {
-    // Either the library cannot be loaded, or it is loaded without these entries.
-    const auto binding = libraryMissing ? std::make_unique<SysSwap>(SysLibrary::iphlpapi, NoLibrary)
-                                        : std::make_unique<SysSwap>(SysLibrary::iphlpapi, SysApi{});
-    DWORD count = 7;
-    TIfRows rows(1);
-    EXPECT_EQ(ReadIfRows(count, rows), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
-    EXPECT_EQ(count, 7u);  // untouched
-    EXPECT_EQ(rows.size(), 1u);
-  }
-}
-
-TEST_F(TablesTest, TablesThatGrowUnderTheReportShowTheirRowsAndAreReadOnceAfterwards) {
-  // Right after the size query each table has far more rows than the buffer
-  // made for its first answer holds.
-  const auto grows = [](TableFake& fake, std::function<void(Arena&, int)> build) {
-    fake.build = [&fake, build](Arena& a) { build(a, fake.calls <= 1 ? 1 : 300); };
-  };
-  grows(machine.ipNetTable, [](Arena& a, int n) {
-    BuildIpNetTable(a, std::vector<MIB_IPNETROW>(static_cast<std::size_t>(n), NetRow(1, kMac, "10.77.0.1", 3)));
-  });
-  grows(machine.ipForwardTable, [](Arena& a, int n) {
-    BuildIpForwardTable(a,
-                        std::vector<MIB_IPFORWARDROW>(static_cast<std::size_t>(n),
-                                                      Route("10.77.0.0", "255.255.255.0", "10.77.0.2", 1, 3, 2, 0, 1)));
-  });
-  grows(machine.ifTable, [](Arena& a, int n) {
-    BuildIfTable(a, std::vector<MIB_IFROW>(static_cast<std::size_t>(n), IfRow(11, 6, kMac, "Fake Ethernet")));
-  });
-  StringList arp, routes, interfaces;
-  ListArpCache(&arp);
-  ListRoutes(&routes);
-  ListIfRows(&interfaces);
-  EXPECT_EQ(arp.Count(), 300);
-  EXPECT_EQ(routes.Count(), 300);
-  EXPECT_EQ(interfaces.Count(), 300);
-
-  // The sizes are known now: one call per table.
-  for (TableFake* fake : {&machine.ipNetTable, &machine.ipForwardTable, &machine.ifTable}) fake->calls = 2;
-  ListArpCache(&arp);
-  ListRoutes(&routes);
-  ListIfRows(&interfaces);
-  EXPECT_EQ(machine.ipNetTable.calls, 3);
-  EXPECT_EQ(machine.ipForwardTable.calls, 3);
-  EXPECT_EQ(machine.ifTable.calls, 3);
-  EXPECT_EQ(arp.Count(), 300);
 }

@@ -1,21 +1,16 @@
 // How every reader fetches its table: one call once the size is known, read
 // again when the table grew between two calls, and the size query wherever
-// the two-call form would have made it. Then the readers of this layer on
-// tables that grow under them.
+// the two-call form would have made it. (Every reader on a table that grows
+// under it: ReaderEdgesTest, with the monitor's tests.)
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <vector>
 
-#include "monitor/ConfigReports.h"
 #include "support/ReaderTest.h"
-#include "netdata/IPv6.h"
-#include "netdata/uAdapterInfo.h"
 #include "platform/Sys.h"
 
 namespace {
-
-using Strings = std::vector<std::string>;
 
 // A table of 100-byte rows behind a count. It answers as the platform does
 // and reports the size it needs after every call; `change` runs as each call
@@ -141,71 +136,4 @@ TEST_F(TableReadTest, ATableThatShrankGetsASmallerBuffer) {
   table.Read(known);
   ASSERT_EQ(table.calls.size(), 1u);
   EXPECT_LT(table.calls[0], large / 10);
-}
-
-// ---------------------------------------------------------------------------
-// The readers of this layer, each on a table that grows by far more than the
-// room right after the size query: every one shows the rows.
-
-TEST_F(TableReadTest, ReadersShowTheRowsOfATableThatGrewUnderThem) {
-  const auto grows = [](TableFake& fake, std::function<void(Arena&, int)> build) {
-    fake.build = [&fake, build](Arena& a) { build(a, fake.calls <= 1 ? 1 : 300); };
-  };
-  const auto addresses = [](Arena& a, int n) {
-    std::vector<MIB_IPADDRROW> rows;
-    for (int i = 0; i < n; ++i) rows.push_back(AddrRow(i + 1, "10.77.0.2", "255.255.255.0"));
-    BuildIpAddrTable(a, rows);
-  };
-  const auto interfaces = [](Arena& a, int n) {
-    std::vector<MIB_IFROW> rows;
-    for (int i = 0; i < n; ++i) rows.push_back(IfRow(i + 1, 6, {0x02, 0, 0, 0, 0, 1}, "eth"));
-    BuildIfTable(a, rows);
-  };
-
-  grows(machine.ipAddrTable, addresses);
-  StringList list;
-  EXPECT_TRUE(FillIpAddressList(&list));
-  EXPECT_EQ(list.Count(), 300);
-
-  machine.Reset();
-  ForgetTableSizes();
-  grows(machine.networkParams, [](Arena& a, int n) {
-    BuildFixedInfo(a, "testhost", "velnor.test", 8, 0, 0, 0, Strings(static_cast<std::size_t>(n), "10.77.0.1"));
-  });
-  TNetworkParams params;
-  EXPECT_EQ(ReadNetworkParams(params), 0u);
-  EXPECT_EQ(params.DnsServerCount, 10);
-
-  for (bool extended : {false, true}) {
-    machine.Reset();
-    ForgetTableSizes();
-    UseExtAdapterApi = extended;
-    grows(machine.adaptersInfo, [](Arena& a, int n) { BuildAdaptersInfo(a, std::vector<ClassicAdapter>(n)); });
-    grows(machine.adaptersAddresses,
-          [](Arena& a, int n) { BuildAdaptersAddresses(a, std::vector<ExtendedAdapter>(n)); });
-    int count = 0;
-    TAdaptorRows rows;
-    EXPECT_EQ(ReadAdaptorRows(count, rows), 0u) << extended;
-    EXPECT_EQ(count, 300) << extended;
-  }
-
-  machine.Reset();
-  ForgetTableSizes();
-  machine.adaptersAddresses6.probeAnswer = ERROR_BUFFER_OVERFLOW;
-  grows(machine.adaptersAddresses6, [](Arena& a, int n) {
-    ExtendedAdapter adapter;
-    adapter.unicast = {"fd00:77::2"};
-    BuildAdaptersAddresses(a, std::vector<ExtendedAdapter>(n, adapter));
-  });
-  std::vector<TIp6Address> ip6;
-  EXPECT_EQ(ReadIp6Addresses(ip6), 0u);
-  EXPECT_EQ(ip6.size(), 300u);
-
-  machine.Reset();
-  ForgetTableSizes();
-  grows(machine.ifTable, interfaces);
-  grows(machine.ipAddrTable, addresses);
-  TAdapterInfo adapters;
-  EXPECT_TRUE(ReadAdapterInfo(adapters));
-  EXPECT_EQ(adapters.size(), 300u);
 }

@@ -454,6 +454,7 @@ DWORD WINAPI FakeGetIpAddrTable(PMIB_IPADDRTABLE table, PULONG size, WINBOOL) {
 
 DWORD TableFake::Call(void* buffer, PULONG size) {
   ++calls;
+  if (buffer) lastBufferSize = *size;
   const std::size_t needed = Measure(build);
   if (!buffer || *size < needed) {
     *size = static_cast<ULONG>(needed);

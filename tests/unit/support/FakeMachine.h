@@ -33,6 +33,7 @@ struct TableFake {
   DWORD secondAnswer = NO_ERROR;
   std::function<void(Arena&)> build = [](Arena&) {};
   int calls = 0;
+  ULONG lastBufferSize = 0;  // the size of the last buffer it was handed
 
   DWORD Call(void* buffer, PULONG size);
 };

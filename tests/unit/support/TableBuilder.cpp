@@ -389,8 +389,8 @@ int64_t Ticks(int year, int month, int day, int hour, int minute, int second) {
   return static_cast<int64_t>((static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
 }
 
-void BuildTcp6OwnerModule(Arena& a, const std::vector<Conn>& conns) {
-  BuildConnTable<MIB_TCP6TABLE_OWNER_MODULE, MIB_TCP6ROW_OWNER_MODULE>(a, conns, 0, [](auto& row, const Conn& c) {
+void BuildTcp6OwnerModule(Arena& a, const std::vector<Conn>& conns, DWORD extraRowsClaimed) {
+  BuildConnTable<MIB_TCP6TABLE_OWNER_MODULE, MIB_TCP6ROW_OWNER_MODULE>(a, conns, extraRowsClaimed, [](auto& row, const Conn& c) {
     row.dwState = c.state;
     row.dwLocalScopeId = Ip6(c.local, row.ucLocalAddr);
     row.dwLocalPort = PortField(c.localPort);
@@ -401,8 +401,8 @@ void BuildTcp6OwnerModule(Arena& a, const std::vector<Conn>& conns) {
   });
 }
 
-void BuildUdp6OwnerModule(Arena& a, const std::vector<Conn>& conns) {
-  BuildConnTable<MIB_UDP6TABLE_OWNER_MODULE, MIB_UDP6ROW_OWNER_MODULE>(a, conns, 0, [](auto& row, const Conn& c) {
+void BuildUdp6OwnerModule(Arena& a, const std::vector<Conn>& conns, DWORD extraRowsClaimed) {
+  BuildConnTable<MIB_UDP6TABLE_OWNER_MODULE, MIB_UDP6ROW_OWNER_MODULE>(a, conns, extraRowsClaimed, [](auto& row, const Conn& c) {
     row.dwLocalScopeId = Ip6(c.local, row.ucLocalAddr);
     row.dwLocalPort = PortField(c.localPort);
     row.dwOwningPid = c.pid;

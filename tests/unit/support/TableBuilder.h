@@ -106,14 +106,6 @@ void BuildIpForwardTable(Arena& a, const std::vector<MIB_IPFORWARDROW>& rows);
 MIB_IPFORWARDROW Route(const char* destination, const char* mask, const char* nextHop, DWORD ifIndex, DWORD type,
                        DWORD proto, DWORD nextHopAs, DWORD metric1);
 
-// A table whose count claims far more rows than its buffer holds (one row).
-template <class Table, class Row>
-void BuildOverclaimingTable(Arena& a, const Row& row) {
-  auto* table = static_cast<Table*>(a.Bytes(sizeof(Table), alignof(Table)));
-  table->dwNumEntries = 100000;
-  table->table[0] = row;
-}
-
 // ---- Connection tables of the three generations
 
 // One connection as a test describes it; ports in host order.
@@ -147,8 +139,8 @@ int64_t Ticks(int year, int month, int day, int hour, int minute, int second);
 
 // ---- IPv6 tables (the connection rows take Conn's addresses as IPv6 text)
 
-void BuildTcp6OwnerModule(Arena& a, const std::vector<Conn>& conns);
-void BuildUdp6OwnerModule(Arena& a, const std::vector<Conn>& conns);
+void BuildTcp6OwnerModule(Arena& a, const std::vector<Conn>& conns, DWORD extraRowsClaimed = 0);
+void BuildUdp6OwnerModule(Arena& a, const std::vector<Conn>& conns, DWORD extraRowsClaimed = 0);
 MIB_IPFORWARD_ROW2 Route6(const char* destination, UINT8 prefixLength, const char* nextHop, DWORD ifIndex, ULONG metric,
                           NL_ROUTE_PROTOCOL protocol);
 MIB_IPNET_ROW2 Neighbour6(DWORD ifIndex, const std::vector<BYTE>& mac, const char* address, NL_NEIGHBOR_STATE state,
