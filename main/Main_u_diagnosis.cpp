@@ -372,7 +372,7 @@ std::string TfrmMain::DiagnosisJsonText() const {
 bool TfrmMain::WriteDiagnosisJson(const std::wstring& path) {
   const std::string why = WriteTextFile(path, DiagnosisJsonText() + "\r\n");
   if (why.empty()) return true;
-  ShowStatus("The diagnosis could not be saved to " + PathText(path) + ": " + why);
+  ShowStatus("The diagnosis could not be saved to " + WideToAnsi(path) + ": " + why);
   return false;
 }
 

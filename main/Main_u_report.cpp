@@ -6,6 +6,7 @@
 
 #include "Version.h"
 #include "main/Main_u.h"
+#include "platform/Locale.h"
 #include "platform/Sys.h"
 #include "toolkit/Application.h"
 #include "workers/ExecThread.h"
@@ -168,11 +169,11 @@ bool TfrmMain::WriteReport(const std::wstring& path, bool quiet) {
   const std::string why =
       target.empty() ? std::string("This user has no desktop folder.") : WriteTextFile(target, ReportText());
   if (why.empty()) {
-    ShowStatus("Report saved: " + PathText(target));
+    ShowStatus("Report saved: " + WideToAnsi(target));
     return true;
   }
   const std::string message =
-      "The report could not be saved" + (target.empty() ? std::string() : " to " + PathText(target)) + ": " + why;
+      "The report could not be saved" + (target.empty() ? std::string() : " to " + WideToAnsi(target)) + ": " + why;
   ShowStatus(message);
   if (!quiet) Application.ShowMessage(message, MB_ICONWARNING);
   return false;
@@ -230,7 +231,7 @@ void TfrmMain::FinishTestRun(bool closeWindow) {
   // A script that finds no report must not read success from the code.
   bool written = WriteReport(TestRun.reportPath, true);
   if (!TestRun.jsonPath.empty() && !WriteDiagnosisJson(TestRun.jsonPath)) {
-    WriteToParentConsole("The JSON file could not be saved to " + PathText(TestRun.jsonPath) + ".");
+    WriteToParentConsole("The JSON file could not be saved to " + WideToAnsi(TestRun.jsonPath) + ".");
     written = false;
   }
   Application.ExitCode = written ? TestVerdict() : 3;

@@ -429,8 +429,8 @@ bool TfrmMain::WriteWatchCsv(const std::wstring& path) {
   // A byte-order mark, so that spreadsheet programs read it as UTF-8.
   const std::string why = WriteTextFile(path, "\xEF\xBB\xBF" + WatchCsv(*WatchRecord));
   if (why.empty()) return true;
-  ShowStatus("The samples could not be saved to " + PathText(path) + ": " + why);
-  WriteToParentConsole("The samples could not be saved to " + PathText(path) + ": " + why);
+  ShowStatus("The samples could not be saved to " + WideToAnsi(path) + ": " + why);
+  WriteToParentConsole("The samples could not be saved to " + WideToAnsi(path) + ": " + why);
   return false;
 }
 
@@ -455,7 +455,7 @@ void TfrmMain::FinishWatchRun(bool closeWindow) {
   if (!WatchRun.jsonPath.empty()) {
     const std::string why = WriteTextFile(WatchRun.jsonPath, WatchJsonText() + "\r\n");
     if (!why.empty()) {
-      WriteToParentConsole("The JSON file could not be saved to " + PathText(WatchRun.jsonPath) + ": " + why);
+      WriteToParentConsole("The JSON file could not be saved to " + WideToAnsi(WatchRun.jsonPath) + ": " + why);
       written = false;
     }
   }
@@ -542,7 +542,7 @@ void TfrmMain::btnWatchCsvClick(Component*) {
   std::string name = TimestampedFileName("VelnorAgent-watch");
   name = name.substr(0, name.size() - 4) + ".csv";
   const std::wstring path = folder + L"\\" + WideOf(name);
-  if (WriteWatchCsv(path)) ShowStatus("Samples saved: " + PathText(path));
+  if (WriteWatchCsv(path)) ShowStatus("Samples saved: " + WideToAnsi(path));
 }
 
 bool TfrmMain::HandleWatchKey(WORD key) {

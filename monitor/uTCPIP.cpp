@@ -700,12 +700,12 @@ void TfrmTCPIPMonitor::SavePages() {
       path.empty() ? std::string("This user has no desktop folder.") : WriteTextFile(path, PagesText());
   if (why.empty()) {
     lblSaved->SetCaption("Saved: " + name);
-    lblSaved->SetHint(PathText(path));
+    lblSaved->SetHint(WideToAnsi(path));
     lblSaved->SetShowHint(true);
     return;
   }
   lblSaved->SetCaption("Not saved");
   Application.ShowMessage(
-      "The pages could not be saved" + (path.empty() ? std::string() : " to " + PathText(path)) + ": " + why,
+      "The pages could not be saved" + (path.empty() ? std::string() : " to " + WideToAnsi(path)) + ": " + why,
       MB_ICONWARNING);
 }

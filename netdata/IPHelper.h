@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "netdata/IPHLPAPI.h"
+#include "platform/Locale.h"  // WideToAnsi
 
 // ---------------------------------------------------------------------------
 // Report options, false at start; the monitor stores its check boxes here
@@ -229,6 +230,3 @@ std::string DnsServerForMac(const std::string& mac);
 // adapter list once for all of them.
 std::string GatewayForMac(const TAdapterRead& read, const std::string& mac);
 std::string DnsServerForMac(const TAdapterRead& read, const std::string& mac);
-
-// Wide text in the system's ANSI code page, as the lists show it.
-std::string WideToAnsi(const std::wstring& text);

@@ -51,11 +51,3 @@ bool TTableBuffer::Holds(const void* p, std::size_t bytes) const {
 int TTableBuffer::Live() { return liveBuffers; }
 int TTableBuffer::Made() { return madeBuffers; }
 
-std::string WideToAnsi(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int wide = static_cast<int>(text.size());
-  const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), wide, nullptr, 0, nullptr, nullptr);
-  std::string out(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
-  if (n > 0) WideCharToMultiByte(CP_ACP, 0, text.data(), wide, &out[0], n, nullptr, nullptr);
-  return out;
-}

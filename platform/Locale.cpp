@@ -18,3 +18,12 @@ bool UserDecimalSeparator(std::string& separator) {
 }  // namespace
 
 void UseUserLocaleInText() { SetDecimalSeparatorSource(&UserDecimalSeparator); }
+
+std::string WideToAnsi(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int wide = static_cast<int>(text.size());
+  const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), wide, nullptr, 0, nullptr, nullptr);
+  std::string out(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
+  if (n > 0) WideCharToMultiByte(CP_ACP, 0, text.data(), wide, &out[0], n, nullptr, nullptr);
+  return out;
+}

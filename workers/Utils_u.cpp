@@ -647,15 +647,6 @@ std::wstring DesktopFolder() {
   return path;
 }
 
-std::string PathText(const std::wstring& path) {
-  if (path.empty()) return {};
-  const int wide = static_cast<int>(path.size());
-  const int n = WideCharToMultiByte(CP_ACP, 0, path.data(), wide, nullptr, 0, nullptr, nullptr);
-  std::string out(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
-  if (n > 0) WideCharToMultiByte(CP_ACP, 0, path.data(), wide, &out[0], n, nullptr, nullptr);
-  return out;
-}
-
 std::wstring WideOf(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
 namespace {

@@ -87,9 +87,6 @@ bool NeedsElevation();
 // The user's desktop folder, empty when the system has none for this user.
 // Wide: a folder named in characters the ANSI code page lacks still works.
 std::wstring DesktopFolder();
-// A path as the program's texts show it (characters the ANSI code page
-// lacks become "?").
-std::string PathText(const std::wstring& path);
 // An ASCII text as a wide one.
 std::wstring WideOf(const std::string& ascii);
 // "<prefix>-YYYYMMDD-HHMMSS.txt" with the local time now.

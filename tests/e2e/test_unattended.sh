@@ -47,40 +47,30 @@ for args in "/report /test" "/tset" "/test /report" "/report"; do
 done
 tr -d '\r' <"$OUT/usage-_tset.err" | grep -qx 'Unknown switch: /tset' || fail "the unknown switch is not named"
 
-# Closed during stage 3, which would fail (the provider's server is gone):
-# 3, and the report says the test did not finish and what had run.
+# Ended during stage 3, which would fail (the provider's server is gone),
+# by the window closed or by Windows ending the session (log-off): 3, and
+# the report says the test did not finish, why, and what had run.
+# end_during_stage NAME PROBE-ACTION REASON
+end_during_stage() {
+  local name=$1 action=$2 reason=$3 report="$OUT/$1.txt" rc=0 stages
+  rm -f "$report"
+  (cd "$BUILD" && exec timeout 180 "$WINE_RUN" "$EXE" /test /report "$(windows_path "$report")") >"$OUT/$name.log" 2>&1 &
+  RUN=$!
+  wait_main
+  wait_until "$name: stage 3 pinging the silent server" sh -c "'$WINE_RUN' '$PROBE' text memOutput 2>/dev/null | grep -q 'Fail ping\[10.77.1.1\]'"
+  probe "$action" "$TITLE" || true
+  wait "$RUN" || rc=$?
+  check "$name during a stage: exit code" "$rc" "3"
+  [ -f "$report" ] || fail "$name: no report"
+  tr -d '\r' <"$report" >"$OUT/$name.lf.txt"
+  grep -qx "The test did not finish: $reason before it finished." "$OUT/$name.lf.txt" ||
+    fail "$name: the report does not say the test did not finish"
+  stages=$(grep -E '^[1-7] ' "$OUT/$name.lf.txt" | sed 's/ *: /:/' | cut -d: -f2 | paste -sd ',')
+  check "$name: the stages" "$stages" "passed,passed,did not finish,not run,not run,not run,not run"
+}
 ip -n "$GW_NS" addr del 10.77.1.1/32 dev lo
-report="$OUT/closed.txt"
-rm -f "$report"
-(cd "$BUILD" && exec timeout 180 "$WINE_RUN" "$EXE" /test /report "$(windows_path "$report")") >"$OUT/closed.log" 2>&1 &
-RUN=$!
-wait_main
-wait_until "stage 3 pinging the silent server" sh -c "'$WINE_RUN' '$PROBE' text memOutput 2>/dev/null | grep -q 'Fail ping\[10.77.1.1\]'"
-probe close "$TITLE"
-rc=0
-wait "$RUN" || rc=$?
-check "closed during a stage: exit code" "$rc" "3"
-[ -f "$report" ] || fail "closed: no report"
-tr -d '\r' <"$report" >"$OUT/closed.lf.txt"
-grep -qx 'The test did not finish: the window was closed before it finished.' "$OUT/closed.lf.txt" ||
-  fail "closed: the report does not say the test did not finish"
-stages=$(grep -E '^[1-7] ' "$OUT/closed.lf.txt" | sed 's/ *: /:/' | cut -d: -f2 | paste -sd ',')
-check "closed: the stages" "$stages" "passed,passed,did not finish,not run,not run,not run,not run"
-
-# The same, when Windows ends the session (log-off) during that stage.
-report="$OUT/session.txt"
-rm -f "$report"
-(cd "$BUILD" && exec timeout 180 "$WINE_RUN" "$EXE" /test /report "$(windows_path "$report")") >"$OUT/session.log" 2>&1 &
-RUN=$!
-wait_main
-wait_until "stage 3 pinging the silent server" sh -c "'$WINE_RUN' '$PROBE' text memOutput 2>/dev/null | grep -q 'Fail ping\[10.77.1.1\]'"
-probe endsession "$TITLE" || true
-rc=0
-wait "$RUN" || rc=$?
-check "session ended during a stage: exit code" "$rc" "3"
-[ -f "$report" ] || fail "session ended: no report"
-tr -d '\r' <"$report" | grep -qx 'The test did not finish: Windows ended the session before it finished.' ||
-  fail "session ended: the report does not say the test did not finish"
+end_during_stage closed close "the window was closed"
+end_during_stage session endsession "Windows ended the session"
 ip -n "$GW_NS" addr replace 10.77.1.1/32 dev lo
 
 # A start error (the proxy switch stored as text): no box, the test runs,

@@ -56,7 +56,9 @@ inline void MainWindowTest::TearDown() {
   }
   // Probes and a refresh started meanwhile read the fakes until they end.
   Application.ProcessMessagesUntil([] { return TProbeThread::Running() == 0; }, 30000);
-  if (frmTCPIPMonitor) EXPECT_TRUE(frmTCPIPMonitor->WaitForRefresh(30000));
+  if (frmTCPIPMonitor) {
+    EXPECT_TRUE(frmTCPIPMonitor->WaitForRefresh(30000));
+  }
   machine_.reset();
   Application.OnException = nullptr;
 }
