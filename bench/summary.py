@@ -116,6 +116,17 @@ def main(folder: Path) -> int:
             elif len(f) == 4 and f[0] == "memory":
                 out.append(f"  {f[1]} {f[2]}: {int(f[3])} kB ({int(f[3]) / 1024:.1f} MiB; target <= 12 MB)")
 
+    watch = folder / "watch.txt"
+    if watch.exists():
+        out.append("")
+        out.append("The watch: a simulated 24 h at a 1 s interval, fed in fast (velnor_watch_bench)")
+        for line in watch.read_text().split("\n"):
+            f = line.split()
+            if len(f) == 5 and f[0] == "live_bytes":
+                out.append(f"  allocator bytes held: {int(f[1])} before, {int(f[2])} after 1 h, {int(f[3])} after 24 h;"
+                           f" growth {int(f[4]) / 1048576:.2f} MiB (target <= 2 MB)")
+            elif len(f) >= 4 and f[0] == "paint_ms":
+                out.append(f"  timeline paint at the end: {f[1]} ms ({f[2]}-{f[3]}) (target <= 20 ms)")
     text = "\n".join(out) + "\n"
     (folder / "summary.txt").write_text(text)
     sys.stdout.write(text)
