@@ -53,6 +53,13 @@ start_app() {  # start_app [exe]
 # The Windows path of a file of this machine, as Wine shows it (drive Z:).
 windows_path() { echo "Z:$1" | tr / '\\'; }
 
+# restore_testnet: the test network as tools/testnet up makes it (the
+# client's IPv4 and IPv6 addresses and routes, the gateway's addresses, its
+# name and web servers), after a test changed it. A link set down loses its
+# IPv6 addresses and routes with it; this gives them back too, so the tests
+# after it (the other half's included) find the network they expect.
+restore_testnet() { "$ROOT/tools/testnet" up >/dev/null; }
+
 # Closes the program's window (the program then ends what it started) and
 # stops the programs this test started, by the ids recorded at their start:
 # nothing else, so a checkout running its own tests beside this one, or a

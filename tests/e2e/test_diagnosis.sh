@@ -16,12 +16,8 @@ INET='HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings'
 restore() {
   ip netns exec "$GW_NS" nft delete table ip velnor_diag 2>/dev/null || true
   ip -n "$CLIENT_NS" link set veth-velnor up 2>/dev/null || true
-  ip -n "$CLIENT_NS" addr flush dev veth-velnor 2>/dev/null || true
-  ip -n "$CLIENT_NS" addr add 10.77.0.2/24 dev veth-velnor 2>/dev/null || true
-  ip -n "$CLIENT_NS" route replace default via 10.77.0.1 2>/dev/null || true
-  ip -n "$GW_NS" addr replace 10.77.1.1/32 dev lo 2>/dev/null || true
-  "$TESTNET" dns start >/dev/null 2>&1 || true
-  "$TESTNET" web normal >/dev/null 2>&1 || true
+  ip -n "$CLIENT_NS" -4 addr flush dev veth-velnor 2>/dev/null || true
+  restore_testnet
   "$WINE_RUN" reg add "$INET" /v ProxyEnable /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
 }
 trap 'restore; stop_apps' EXIT
@@ -79,7 +75,7 @@ restore
 # 32-bit half runs the ones that go through the other checks (link, names,
 # web, proxy) and leaves these to the 64-bit half.
 if [ "$VELNOR_WINE_ARCH" = win64 ]; then
-  ip -n "$CLIENT_NS" addr flush dev veth-velnor
+  ip -n "$CLIENT_NS" -4 addr flush dev veth-velnor
   ip -n "$CLIENT_NS" addr add 169.254.20.7/16 dev veth-velnor
   diagnose automatic-address automatic_address
   restore

@@ -8,16 +8,12 @@ source "$(dirname "$0")/lib.sh"
 
 CLIENT_NS="${VELNOR_CLIENT_NS:-velnor-client}"
 GW_NS="${VELNOR_GATEWAY_NS:-velnor-gw}"
-# The test network as tools/testnet makes it.
+# The test network as tools/testnet makes it, without the new router's
+# addresses.
 restore_network() {
-  ip -n "$CLIENT_NS" link set veth-velnor up 2>/dev/null || true
-  ip -n "$GW_NS" link set veth-velnor-gw up 2>/dev/null || true
-  ip -n "$GW_NS" addr replace 10.77.0.1/24 dev veth-velnor-gw 2>/dev/null || true
   ip -n "$GW_NS" addr del 10.77.2.1/24 dev veth-velnor-gw 2>/dev/null || true
-  ip -n "$CLIENT_NS" addr replace 10.77.0.2/24 dev veth-velnor 2>/dev/null || true
   ip -n "$CLIENT_NS" addr del 10.77.2.2/24 dev veth-velnor 2>/dev/null || true
-  ip -n "$CLIENT_NS" route replace default via 10.77.0.1 2>/dev/null || true
-  ip -n "$GW_NS" route replace 10.77.0.0/24 dev veth-velnor-gw 2>/dev/null || true
+  restore_testnet
 }
 DESKTOP="$WINEPREFIX/drive_c/users/$(id -un)/Desktop"
 mkdir -p "$DESKTOP"

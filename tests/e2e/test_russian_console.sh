@@ -23,7 +23,7 @@ rename_link() {  # rename_link from to
 }
 restore_link() {
   ip -n "$CLIENT_NS" link show "$ADAPTER" >/dev/null 2>&1 && rename_link "$ADAPTER" veth-velnor
-  return 0
+  restore_testnet
 }
 stop_prefix() { /usr/lib/wine/wineserver -k 2>/dev/null || true; }
 trap 'stop_apps; stop_prefix; restore_link' EXIT

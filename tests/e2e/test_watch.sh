@@ -46,6 +46,8 @@ restore
 now() { date +%s.%N; }
 declare -A ON OFF
 
+win() { echo "Z:$1" | tr / '\\'; }
+
 # The long schedule: a few minutes of real faults. It runs on the 64-bit
 # half only; the 32-bit half runs the short cases below, which go through
 # the same rounds, files and exit codes. (The body is not indented: its
@@ -53,7 +55,6 @@ declare -A ON OFF
 long_schedule() {
 report="$OUT/watch.txt" json="$OUT/watch.json" csv="$OUT/watch.csv"
 rm -f "$report" "$json" "$csv"
-win() { echo "Z:$1" | tr / '\\'; }
 (cd "$BUILD" && exec timeout 600 "$WINE_RUN" "$EXE" /watch 265s /interval 1 /report "$(win "$report")" \
   /json "$(win "$json")" /csv "$(win "$csv")") >"$OUT/watch.log" 2>&1 &
 RUN=$!

@@ -433,10 +433,12 @@ TEST(DiagnosisText, ReportSectionAndJsonCarryTheSameFacts) {
 }
 
 // Every case's JSON object, one a line, for a real parser to read back
-// (tests/host_unit.sh names the file and reads it with Python's json).
+// (tests/host_unit.sh names the file and reads it with Python's json). The
+// parser is the host's, so only the host's build of these tests has it.
+#ifndef _WIN32
 TEST(DiagnosisText, JsonOfEveryCaseForAParser) {
   const char* path = std::getenv("VELNOR_JSON_OUT");
-  if (!path) GTEST_SKIP() << "VELNOR_JSON_OUT not set";
+  ASSERT_NE(path, nullptr) << "VELNOR_JSON_OUT names the file the parser reads (tests/host_unit.sh)";
   std::ofstream out(path, std::ios::binary);
   for (const Case& c : kCases) {
     Evidence e = GoodPath();
@@ -447,3 +449,4 @@ TEST(DiagnosisText, JsonOfEveryCaseForAParser) {
   }
   EXPECT_TRUE(out.good());
 }
+#endif
