@@ -208,9 +208,11 @@ TEST_F(RealIpv6Test, RoutesAsTheKernelHasThem) {
   Sys.FreeMibTable(table);
   if (given == 0) {
     EXPECT_EQ(LinesOf(routes), std::vector<std::string>{"IPv6: no entries."});
-    std::printf("note: this system's IPv6 route table is empty; the kernel's routes are not compared\n");
+    NoteBranch("RealIpv6Test.RoutesAsTheKernelHasThem",
+               "this system's IPv6 route table is empty: the page says so; the kernel's routes are not compared");
     return;
   }
+  NoteBranch("RealIpv6Test.RoutesAsTheKernelHasThem", "the system gives IPv6 routes: compared with the kernel's");
   int checked = 0;
   // The main table's routes of the link (`ip -6 route`): the default route
   // via the gateway and the link's two networks.
@@ -334,8 +336,10 @@ TEST_F(RealIpv6Test, ANeighbourCacheTheSystemLacksIsOneLine) {
   ASSERT_GE(arp.Count(), 1);
   if (arp[0] == "IPv6:") {
     // A system that has the table: the gateway, once reached, is in it.
+    NoteBranch("RealIpv6Test.ANeighbourCacheTheSystemLacksIsOneLine", "the system has the table: the gateway is in it");
     EXPECT_TRUE(Has(arp, "fd00:77::1")) << arp.Text();
   } else {
+    NoteBranch("RealIpv6Test.ANeighbourCacheTheSystemLacksIsOneLine", "the system lacks the table: one line says so");
     EXPECT_EQ(arp.Count(), 1) << arp.Text();
     EXPECT_EQ(arp[0].rfind("IPv6: ", 0), 0u) << arp.Text();
   }
