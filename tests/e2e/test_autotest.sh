@@ -9,7 +9,7 @@ restore_provider() { ip -n "$GW_NS" addr replace 10.77.1.1/32 dev lo 2>/dev/null
 drop_reject() { ip netns exec "$GW_NS" nft delete table ip velnor_reject 2>/dev/null || true; }
 trap 'drop_reject; restore_provider; stop_apps' EXIT
 
-BROWSER_LOG="$ROOT/build/browser.log"
+BROWSER_LOG="$WINEPREFIX/browser.log"
 rm -f "$BROWSER_LOG"
 
 start_on_test_panel
