@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/Clock.h"
 #include "monitor/uTCPIP.h"
 #include "netdata/IPHLPAPI.h"
 #include "platform/Locale.h"
@@ -34,17 +35,6 @@
 #include "toolkit/Application.h"
 
 namespace {
-
-double NowMs() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
 
 // The fewest table calls that give the monitor's pages: one call per table,
 // and the per-adapter record of each adapter, each into a buffer of the size

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bench/Clock.h"
 #include "findings/Watch.h"
 #include "main/Main_u.h"
 #include "platform/Sys.h"
@@ -41,18 +42,6 @@ void operator delete(void* q) noexcept {
 void operator delete(void* q, std::size_t) noexcept { operator delete(q); }
 
 namespace {
-
-double NowMs() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
 
 WatchRound Round(int r, int64_t start) {
   WatchRound round;

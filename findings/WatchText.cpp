@@ -6,6 +6,7 @@
 
 #include "findings/Watch.h"
 #include "text/Format.h"
+#include "text/TextForms.h"
 
 namespace {
 
@@ -102,19 +103,10 @@ std::string IsoTime(int64_t wallMs, int utcOffsetMin) {
     rest += 86400;
     days -= 1;
   }
-  // Days since 1970 to a civil date (the proleptic Gregorian calendar).
-  days += 719468;
-  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const int64_t doe = days - era * 146097;
-  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int64_t mp = (5 * doy + 2) / 153;
-  const int64_t day = doy - (153 * mp + 2) / 5 + 1;
-  const int64_t month = mp < 10 ? mp + 3 : mp - 9;
-  const int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
+  const CivilDate date = CivilDateOfDays(days);
   const int off = utcOffsetMin < 0 ? -utcOffsetMin : utcOffsetMin;
-  return FormatLine("%4.4d-%2.2d-%2.2dT%2.2d:%2.2d:%2.2d%s%2.2d:%2.2d", static_cast<int>(year), static_cast<int>(month),
-                    static_cast<int>(day), static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60),
+  return FormatLine("%4.4d-%2.2d-%2.2dT%2.2d:%2.2d:%2.2d%s%2.2d:%2.2d", date.year, date.month, date.day,
+                    static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60),
                     static_cast<int>(rest % 60), utcOffsetMin < 0 ? "-" : "+", off / 60, off % 60);
 }
 

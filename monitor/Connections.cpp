@@ -459,19 +459,11 @@ std::string CreatedText(double created) {
   const int64_t msPerDay = 86400000;
   const int64_t days = ms / msPerDay;
   const int64_t time = ms % msPerDay / 1000;
-  // Civil date of a day count (days since 1970-01-01 here).
-  const int64_t z = days - 25569 + 719468;
-  const int64_t era = z / 146097;
-  const int64_t dayOfEra = z - era * 146097;
-  const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-  const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-  const int64_t mp = (5 * dayOfYear + 2) / 153;
-  const int64_t day = dayOfYear - (153 * mp + 2) / 5 + 1;
-  const int64_t month = mp < 10 ? mp + 3 : mp - 9;
-  const int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+  // The days count from 1899-12-30, 25569 days before 1970-01-01.
+  const CivilDate civil = CivilDateOfDays(days - 25569);
   const std::string date = LocaleText(LOCALE_SDATE, "/");
   const std::string clock = LocaleText(LOCALE_STIME, ":");
-  return FormatLine("%04d%s%02d%s%02d %02d%s%02d%s%02d", year, date, day, date, month, time / 3600, clock,
+  return FormatLine("%04d%s%02d%s%02d %02d%s%02d%s%02d", civil.year, date, civil.day, date, civil.month, time / 3600, clock,
                     time / 60 % 60, clock, time % 60);
 }
 

@@ -60,6 +60,21 @@ double FileTimeToDateTime(const void* place) {
   return static_cast<double>(FileTimeToInt64(place)) / ticksPerDay - daysFrom1601To1899;
 }
 
+CivilDate CivilDateOfDays(int64_t daysSince1970) {
+  // Counted in eras of 400 years (146097 days), from 0000-03-01 on, so the
+  // leap day is the last day of its year.
+  const int64_t z = daysSince1970 + 719468;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const int64_t dayOfEra = z - era * 146097;
+  const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const int64_t mp = (5 * dayOfYear + 2) / 153;
+  const int64_t day = dayOfYear - (153 * mp + 2) / 5 + 1;
+  const int64_t month = mp < 10 ? mp + 3 : mp - 9;
+  const int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+  return CivilDate{static_cast<int>(year), static_cast<int>(month), static_cast<int>(day)};
+}
+
 namespace {
 
 uint32_t Group(const uint8_t (&a)[16], int i) { return static_cast<uint32_t>(a[2 * i] << 8 | a[2 * i + 1]); }

@@ -38,6 +38,13 @@ int64_t FileTimeToInt64(const void* place);
 // A count of 100-ns ticks since 1601-01-01 as days since 1899-12-30.
 double FileTimeToDateTime(const void* place);
 
+// The date in the proleptic Gregorian calendar of a count of days since
+// 1970-01-01 (negative: days before it).
+struct CivilDate {
+  int year, month, day;
+};
+CivilDate CivilDateOfDays(int64_t daysSince1970);
+
 // An IPv6 address (16 bytes in network order) in its short standard text:
 // lower-case groups without leading zeros, the longest run of two or more
 // zero groups (the first of equal runs) written "::". IPv4-mapped

@@ -59,6 +59,23 @@ TEST(TextForms, Ports) {
   EXPECT_EQ(WellKnownPorts.back().Port, 161u);
 }
 
+// Leap days of the 400-year rule (2000 has one, 1900 and 2100 none), days
+// before 1970, and the ends of the range the program meets.
+TEST(TextForms, CivilDateOfDays) {
+  struct Case {
+    int64_t days;
+    int year, month, day;
+  } cases[] = {
+      {0, 1970, 1, 1},      {-1, 1969, 12, 31},   {11016, 2000, 2, 29},  {11017, 2000, 3, 1},
+      {-25509, 1900, 2, 28}, {-25508, 1900, 3, 1}, {47541, 2100, 3, 1},   {-134774, 1601, 1, 1},
+      {2932896, 9999, 12, 31},
+  };
+  for (const Case& c : cases) {
+    const CivilDate d = CivilDateOfDays(c.days);
+    EXPECT_EQ(d.year * 10000 + d.month * 100 + d.day, c.year * 10000 + c.month * 100 + c.day) << c.days;
+  }
+}
+
 TEST(TextForms, ReverseBytes) {
   struct Case {
     std::size_t count;
