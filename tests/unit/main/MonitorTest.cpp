@@ -159,7 +159,7 @@ TEST_F(MonitorTest, TheWindowAnswersWhileASlowTableIsRead) {
 
   // Another thread asks the window for an answer every 20 ms while the
   // UI thread goes on serving messages, as the program's loop does.
-  std::atomic<bool> stop{false};
+  std::atomic<bool> stop{false}, stopped{false};
   std::atomic<DWORD> longest{0};
   std::atomic<int> answers{0};
   HWND window = mon->Handle();
@@ -172,9 +172,14 @@ TEST_F(MonitorTest, TheWindowAnswersWhileASlowTableIsRead) {
       if (took > longest) longest = took;
       Sleep(20);
     }
+    stopped = true;
   });
   EXPECT_TRUE(mon->WaitForRefresh(30000));
   stop = true;
+  // The window keeps answering until the probe has stopped: a question
+  // still on its way would otherwise wait for its whole time-out on a
+  // thread that sits in join.
+  Application.ProcessMessagesUntil([&] { return stopped.load(); }, 10000);
   probe.join();
   Sys.GetNetworkParams = FakeGetNetworkParams;
   EXPECT_GE(GetTickCount() - start, 1500u);
