@@ -134,7 +134,7 @@ class BareRound {
 // last page is in its memo; meanwhile another thread asks the window for an
 // answer every 5 ms and keeps the longest wait.
 void TimedRefresh(TfrmTCPIPMonitor& monitor, double& ms, double& longestAnswerMs) {
-  std::atomic<bool> stop{false};
+  std::atomic<bool> stop{false}, stopped{false};
   std::atomic<long long> longestUs{0};
   const HWND window = monitor.Handle();
   std::thread asker([&] {
@@ -146,12 +146,17 @@ void TimedRefresh(TfrmTCPIPMonitor& monitor, double& ms, double& longestAnswerMs
       if (waitedUs > longestUs) longestUs = waitedUs;
       Sleep(5);
     }
+    stopped = true;
   });
   const double start = NowMs();
   if (!monitor.Refreshing()) monitor.RefreshPages();
   monitor.WaitForRefresh();
   ms = NowMs() - start;
   stop = true;
+  // Answered until the asker has stopped: a question on its way would
+  // otherwise wait out its time-out while this thread sits in join, and
+  // count as the window's.
+  Application.ProcessMessagesUntil([&] { return stopped.load(); }, 60000);
   asker.join();
   longestAnswerMs = static_cast<double>(longestUs) / 1000.0;
 }
