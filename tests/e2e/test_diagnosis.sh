@@ -23,12 +23,6 @@ restore() {
 trap 'restore; stop_apps' EXIT
 restore
 
-press_key() {
-  local xid
-  xid=$(xdotool search --name "^$TITLE\$" | head -n 1)
-  [ -n "$xid" ] || fail "no X window for the main window"
-  xdotool windowfocus --sync "$xid" key "$@"
-}
 memo_visible() { [ "$("$WINE_RUN" "$PROBE" visible memOutput 2>/dev/null | tr -d '\r')" = "$1" ]; }
 
 # diagnose name expected-code: one test by Enter, its finding from the

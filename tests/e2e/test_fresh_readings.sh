@@ -19,12 +19,6 @@ DESKTOP="$WINEPREFIX/drive_c/users/$(id -un)/Desktop"
 mkdir -p "$DESKTOP"
 trap 'restore_network; stop_apps' EXIT
 
-press_key() {  # press_key keys...: real key presses on the main window
-  local xid
-  xid=$(xdotool search --name "^$TITLE\$" | head -n 1)
-  [ -n "$xid" ] || fail "no X window for the main window"
-  xdotool windowfocus --sync "$xid" key "$@"
-}
 
 # Starts the program, runs one test by a real Enter on the test panel after
 # change_network has run, and reads the lists back.

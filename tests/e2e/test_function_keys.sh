@@ -3,12 +3,6 @@
 # key alone runs it, and Alt+F4 closes the window.
 source "$(dirname "$0")/lib.sh"
 
-press_key() {  # press_key keys...: real key presses on the main window
-  local xid
-  xid=$(xdotool search --name "^$TITLE\$" | head -n 1)
-  [ -n "$xid" ] || fail "no X window for the main window"
-  xdotool windowfocus --sync "$xid" key "$@"
-}
 tools_text() { probe text memToolsOutput; }
 
 start_app

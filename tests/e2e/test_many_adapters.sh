@@ -28,7 +28,6 @@ ip -n "$CLIENT_NS" route replace default via "10.78.$EXTRA.1" dev "vx$EXTRA"
 ip -n "$CLIENT_NS" -o link show | awk -F': ' '{print $2}' | tr '\n' ' ' | sed 's/^/links: /'
 echo
 
-windows_path() { echo "Z:$1" | tr / '\\'; }
 report="$OUT/report.txt"
 rm -f "$report"
 rc=0

@@ -10,7 +10,6 @@ restore() { for a in 10.77.1.1 10.77.1.3; do ip -n "$GW_NS" addr replace "$a/32"
 DESKTOP="$WINEPREFIX/drive_c/users/$(id -un)/Desktop"
 trap 'restore; rm -rf "$DESKTOP" && mkdir -p "$DESKTOP"; stop_apps' EXIT
 
-windows_path() { echo "Z:$1" | tr / '\\'; }
 
 # test_run name expected-code: the whole test from the command line.
 test_run() {

@@ -33,12 +33,6 @@ rename_link veth-velnor "$ADAPTER" || fail "could not rename the client's adapte
 ip -n "$CLIENT_NS" link show "$ADAPTER" >/dev/null || fail "no adapter named $ADAPTER"
 
 from_ansi() { iconv -f CP1251 -t UTF-8; }
-press_key() {  # press_key keys...: real key presses on the main window
-  local xid
-  xid=$(xdotool search --name "^$TITLE\$" | head -n 1)
-  [ -n "$xid" ] || fail "no X window for the main window"
-  xdotool windowfocus --sync "$xid" key "$@"
-}
 
 start_app
 wait_main 120000

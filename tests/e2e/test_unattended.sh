@@ -20,7 +20,6 @@ restore() {
 }
 trap 'restore; stop_apps' EXIT
 
-windows_path() { echo "Z:$1" | tr / '\\'; }
 no_box() { [ -z "$(probe dialog-text)" ] || fail "$1: a message box: $(probe dialog-text)"; }
 
 # run_app name seconds args...: the exe from the command line, its code in RC

@@ -46,8 +46,6 @@ restore
 now() { date +%s.%N; }
 declare -A ON OFF
 
-win() { echo "Z:$1" | tr / '\\'; }
-
 # The long schedule: a few minutes of real faults. It runs on the 64-bit
 # half only; the 32-bit half runs the short cases below, which go through
 # the same rounds, files and exit codes. (The body is not indented: its
@@ -55,8 +53,8 @@ win() { echo "Z:$1" | tr / '\\'; }
 long_schedule() {
 report="$OUT/watch.txt" json="$OUT/watch.json" csv="$OUT/watch.csv"
 rm -f "$report" "$json" "$csv"
-(cd "$BUILD" && exec timeout 600 "$WINE_RUN" "$EXE" /watch 265s /interval 1 /report "$(win "$report")" \
-  /json "$(win "$json")" /csv "$(win "$csv")") >"$OUT/watch.log" 2>&1 &
+(cd "$BUILD" && exec timeout 600 "$WINE_RUN" "$EXE" /watch 265s /interval 1 /report "$(windows_path "$report")" \
+  /json "$(windows_path "$json")" /csv "$(windows_path "$csv")") >"$OUT/watch.log" 2>&1 &
 RUN=$!
 wait_main
 sleep 20
@@ -165,8 +163,8 @@ fi
 # Closed early: what was gathered is written, the watch did not finish (3).
 json2="$OUT/closed.json" csv2="$OUT/closed.csv"
 rm -f "$json2" "$csv2"
-(cd "$BUILD" && exec timeout 300 "$WINE_RUN" "$EXE" /watch 5m /interval 1 /report "$(win "$OUT/closed.txt")" \
-  /json "$(win "$json2")" /csv "$(win "$csv2")") >"$OUT/closed.log" 2>&1 &
+(cd "$BUILD" && exec timeout 300 "$WINE_RUN" "$EXE" /watch 5m /interval 1 /report "$(windows_path "$OUT/closed.txt")" \
+  /json "$(windows_path "$json2")" /csv "$(windows_path "$csv2")") >"$OUT/closed.log" 2>&1 &
 RUN=$!
 wait_main
 sleep 8
@@ -186,7 +184,7 @@ PY
 
 # /json beside /test writes the diagnosis as one object.
 rc=0
-(cd "$BUILD" && timeout 200 "$WINE_RUN" "$EXE" /test /report "$(win "$OUT/test.txt")" /json "$(win "$OUT/test.json")") \
+(cd "$BUILD" && timeout 200 "$WINE_RUN" "$EXE" /test /report "$(windows_path "$OUT/test.txt")" /json "$(windows_path "$OUT/test.json")") \
   >"$OUT/test.log" 2>&1 || rc=$?
 check "exit code of /test on a working line" "$rc" "0"
 python3 - "$OUT/test.json" <<'PY'
